@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QStringList>
+
+namespace zelvora {
+
+struct RomResults
+{
+    QStringList valid;
+    QStringList missing;
+    QStringList unknown;
+};
+
+struct VideoResults
+{
+    QStringList valid;
+    QStringList missing;
+    QStringList extra;
+    QStringList unknown;
+};
+
+// One forward pass over the found archive names and the supported names (extension already
+// "zip"); both sorted by compareSringsCaseInsensitive.
+RomResults mergeRoms(const QStringList &found, const QStringList &supported);
+
+// One forward pass over the found videos and the expected names, with an optional forward walk over
+// the look-up names (check box on: the supported names, extension "xmv"). All sorted by
+// compareSringsCaseInsensitive. Without look-up names every unmatched name is missing or unknown.
+VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup);
+
+} // namespace zelvora

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+namespace zelvora {
+
+// The last component of a path: "a/b/game1.zip" gives "game1.zip"; trailing separators are ignored.
+QStringView lastPathComponent(QStringView path);
+
+// The ordering of every name list: the names' last path components compared without regard to
+// letter case (Unicode case folding). Returns -1, 0 or +1.
+int compareSringsCaseInsensitive(QStringView a, QStringView b);
+
+// Sorts ascending by compareSringsCaseInsensitive.
+void sortNames(QStringList &names);
+
+// The text after the last dot of the last path component; empty when there is none or when that
+// dot is the component's first character.
+QStringView pathExtension(QStringView name);
+
+// Replaces (or adds) the extension of every name, in place, keeping the order:
+// "ver1.1" becomes "ver1.zip", ".hidden" becomes ".hidden.zip".
+void setExtensionOfFilenames(const QString &extension, QStringList &filenames);
+
+} // namespace zelvora

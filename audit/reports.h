@@ -1,0 +1,33 @@
+#pragma once
+
+#include "merge.h"
+
+#include <QList>
+#include <QString>
+#include <vector>
+
+namespace zelvora {
+
+struct ReportFile
+{
+    QString fileName; // "valid_roms.txt"
+    QString text;     // the file's result text
+};
+
+// One audit's report set, in the order it is written.
+std::vector<ReportFile> romReportFiles(const RomResults &results);
+std::vector<ReportFile> videoReportFiles(const VideoResults &results);
+
+struct WriteFailure
+{
+    QString fileName;
+    QString path;
+    QString reason;
+};
+
+// Writes every file into `directory` as UTF-8 without a byte-order mark, each replaced atomically:
+// a reader sees the old content or the new, never a mix. Every file is attempted even when one
+// fails; the failures are returned in write order (empty when all were written).
+QList<WriteFailure> writeReportFiles(const QString &directory, const std::vector<ReportFile> &files);
+
+} // namespace zelvora

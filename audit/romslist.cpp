@@ -1,0 +1,213 @@
+#include "audit/romslist.h"
+
+#include "audit/names.h"
+
+#include <QFile>
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <initializer_list>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zelvora {
+
+namespace {
+
+bool isValidUtf8(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = p + bytes.size();
+    while (p < end) {
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            ++p;
+            continue;
+        }
+        int length;
+        char32_t minimum;
+        char32_t cp;
+        if ((lead & 0xE0) == 0xC0) {
+            length = 2, minimum = 0x80, cp = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3, minimum = 0x800, cp = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4, minimum = 0x10000, cp = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (end - p < length)
+            return false;
+        for (int i = 1; i < length; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        p += length;
+    }
+    return true;
+}
+
+// Windows-1252's 0x80..0x9F; the five unassigned bytes map to the C1 controls of the same value.
+constexpr std::array<char16_t, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString decodeWindows1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *out++ = (b >= 0x80 && b < 0xA0) ? kWindows1252High[b - 0x80] : char16_t(b);
+    }
+    return text;
+}
+
+std::optional<QString> decodeUtf16(QByteArrayView bytes, bool bigEndian)
+{
+    if (bytes.size() % 2 != 0)
+        return std::nullopt;
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype units = bytes.size() / 2;
+    QString text(units, Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    for (qsizetype i = 0; i < units; ++i) {
+        const unsigned char a = p[2 * i];
+        const unsigned char b = p[2 * i + 1];
+        out[i] = bigEndian ? char16_t(a << 8 | b) : char16_t(b << 8 | a);
+    }
+    // A lone surrogate is no character: the text is not UTF-16.
+    for (qsizetype i = 0; i < units; ++i) {
+        if (QChar::isHighSurrogate(out[i]) && i + 1 < units && QChar::isLowSurrogate(out[i + 1]))
+            ++i;
+        else if (QChar::isSurrogate(out[i]))
+            return std::nullopt;
+    }
+    return text;
+}
+
+std::optional<QString> decodeUtf32(QByteArrayView bytes, bool bigEndian)
+{
+    if (bytes.size() % 4 != 0)
+        return std::nullopt;
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    QString text;
+    text.reserve(bytes.size() / 4);
+    for (qsizetype i = 0; i < bytes.size(); i += 4) {
+        const char32_t cp = bigEndian
+                                ? char32_t(p[i]) << 24 | char32_t(p[i + 1]) << 16 | char32_t(p[i + 2]) << 8 | p[i + 3]
+                                : char32_t(p[i + 3]) << 24 | char32_t(p[i + 2]) << 16 | char32_t(p[i + 1]) << 8 | p[i];
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return std::nullopt;
+        const char32_t one[1] = {cp};
+        text.append(QString::fromUcs4(one, 1));
+    }
+    return text;
+}
+
+bool startsWith(QByteArrayView bytes, std::initializer_list<unsigned char> mark)
+{
+    if (bytes.size() < qsizetype(mark.size()))
+        return false;
+    qsizetype i = 0;
+    for (const unsigned char b : mark)
+        if (static_cast<unsigned char>(bytes[i++]) != b)
+            return false;
+    return true;
+}
+
+bool isLineEnd(char16_t c)
+{
+    return (c >= 0x000A && c <= 0x000D) || c == 0x0085 || c == 0x2028 || c == 0x2029;
+}
+
+} // namespace
+
+std::optional<QString> decodeRomsListText(QByteArrayView bytes)
+{
+    // UTF-32 LE's mark begins like UTF-16 LE's, so it is tried first.
+    if (startsWith(bytes, {0x00, 0x00, 0xFE, 0xFF}))
+        return decodeUtf32(bytes.sliced(4), true);
+    if (startsWith(bytes, {0xFF, 0xFE, 0x00, 0x00}))
+        return decodeUtf32(bytes.sliced(4), false);
+    if (startsWith(bytes, {0xEF, 0xBB, 0xBF})) {
+        const QByteArrayView rest = bytes.sliced(3);
+        if (!isValidUtf8(rest))
+            return std::nullopt;
+        return QString::fromUtf8(rest);
+    }
+    if (startsWith(bytes, {0xFE, 0xFF}))
+        return decodeUtf16(bytes.sliced(2), true);
+    if (startsWith(bytes, {0xFF, 0xFE}))
+        return decodeUtf16(bytes.sliced(2), false);
+    if (isValidUtf8(bytes))
+        return QString::fromUtf8(bytes);
+    return decodeWindows1252(bytes);
+}
+
+QStringList splitRomsListLines(QStringView text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || isLineEnd(text[i].unicode())) {
+            if (i > start)
+                lines.append(text.sliced(start, i - start).toString());
+            start = i + 1;
+        }
+    }
+    return lines;
+}
+
+std::optional<QStringList> cacheRomsListFile(const QString &path)
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    const QByteArray encoded = QFile::encodeName(path);
+    // Looked at before opening: opening a device can have effects of its own.
+    struct stat st;
+    if (::lstat(encoded.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kRomsListMaxBytes)
+        return std::nullopt;
+    // O_NOFOLLOW refuses a link; O_NONBLOCK keeps a FIFO from stalling the open. The checks then run on
+    // the very file that is read, so nothing can be swapped in between.
+    const int fd = ::open(encoded.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kRomsListMaxBytes) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    // Read one byte past the limit at most, so a file that grew since the check is still refused.
+    QByteArray bytes(kRomsListMaxBytes + 1, Qt::Uninitialized);
+    qsizetype total = 0;
+    while (total < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + total, std::size_t(bytes.size() - total));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        total += n;
+    }
+    ::close(fd);
+    if (total > kRomsListMaxBytes)
+        return std::nullopt;
+    bytes.truncate(total);
+
+    const std::optional<QString> text = decodeRomsListText(bytes);
+    if (!text)
+        return std::nullopt;
+    QStringList names = splitRomsListLines(*text);
+    sortNames(names);
+    return names;
+}
+
+} // namespace zelvora

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace zelvora {
+
+inline constexpr qint64 kRomsListMaxBytes = 2'097'152;
+inline constexpr QStringView kRomsListFileName = u"- Supported Games Lookup For Naming.txt";
+
+// Decodes the bytes of a supported roms list: UTF-8, UTF-16 or UTF-32 after a byte-order mark (the
+// mark is dropped); without one, UTF-8 when the bytes are valid UTF-8, else Windows-1252.
+// Empty when the bytes cannot be decoded in the encoding their mark names.
+std::optional<QString> decodeRomsListText(QByteArrayView bytes);
+
+// The non-empty lines, exactly as written, in file order. Every one of U+000A..U+000D, U+0085,
+// U+2028 and U+2029 ends a line.
+QStringList splitRomsListLines(QStringView text);
+
+// The entries of the supported roms list at `path`, sorted. Empty when the path names nothing, a
+// directory, a symbolic link or another non-regular file, a file over kRomsListMaxBytes, or text
+// that cannot be decoded.
+std::optional<QStringList> cacheRomsListFile(const QString &path);
+
+} // namespace zelvora

@@ -1,0 +1,181 @@
+#include "audit/audits.h"
+#include "support/temptree.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora {
+namespace {
+
+// Records the phases instead of showing them.
+class RecordingProgress final : public Progress
+{
+public:
+    void phase(const QString &text) override { phases.append(text); }
+    void entriesSeen(qint64 total) override { lastSeen = total; }
+    QStringList phases;
+    qint64 lastSeen = -1;
+};
+
+struct Fixture
+{
+    test::TempTree tree;
+    AuditInputs inputs;
+
+    Fixture()
+    {
+        inputs.zelvoraDir = tree.path();
+        inputs.romsListPath = tree.filePath(u"list.txt"_s);
+    }
+};
+
+TEST(Audits, RomAuditEndToEnd)
+{
+    Fixture f;
+    f.tree.file(u"list.txt"_s, "RaceOne\r\nzzz.7z\r\ngame\r\ngame 2.zip\r\n");
+    f.tree.file(u"roms/raceone.ZIP"_s);
+    f.tree.file(u"romsConsoles/sub/Extra.zip"_s);
+    f.tree.file(u"roms16BitConsoles/game.zip"_s);
+    f.tree.file(u"roms16BitConsoles/a/game 2.zip"_s);
+    RecordingProgress progress;
+    const auto results = runRomAudit(f.inputs, progress);
+    ASSERT_TRUE(results.has_value());
+    EXPECT_EQ(results->valid, (QStringList{u"game 2.zip"_s, u"game.zip"_s, u"RaceOne.zip"_s}));
+    EXPECT_EQ(results->missing, QStringList{u"zzz.zip"_s});
+    EXPECT_EQ(results->unknown, QStringList{u"Extra.zip"_s});
+    EXPECT_EQ(progress.phases, (QStringList{u"Caching Zelvora rom directories..."_s, u"Caching supported rom list..."_s,
+                                            u"Auditing roms..."_s}));
+    EXPECT_GE(progress.lastSeen, 4);
+}
+
+TEST(Audits, RomAuditWithoutAUsableListStopsAfterReadingIt)
+{
+    Fixture f;
+    f.tree.file(u"roms/a.zip"_s);
+    RecordingProgress progress;
+    EXPECT_EQ(runRomAudit(f.inputs, progress), std::nullopt);
+    EXPECT_EQ(progress.phases,
+              (QStringList{u"Caching Zelvora rom directories..."_s, u"Caching supported rom list..."_s}));
+}
+
+TEST(Audits, EmptyListAndMissingDirectoryAreNoFailures)
+{
+    Fixture f;
+    f.tree.file(u"list.txt"_s, "\r\n");
+    f.tree.file(u"roms/a.zip"_s);
+    SilentProgress silent;
+    const auto roms = runRomAudit(f.inputs, silent);
+    ASSERT_TRUE(roms.has_value());
+    EXPECT_EQ(roms->unknown, QStringList{u"a.zip"_s});
+
+    f.inputs.zelvoraDir = f.tree.filePath(u"nowhere"_s);
+    f.tree.file(u"list.txt"_s, "a\r\n");
+    const auto none = runRomAudit(f.inputs, silent);
+    ASSERT_TRUE(none.has_value());
+    EXPECT_EQ(none->missing, QStringList{u"a.zip"_s});
+}
+
+// Videos abc, abd, zzz; supported abd, abe; archives abe, abf.
+void makeVideoTree(const test::TempTree &tree)
+{
+    tree.file(u"list.txt"_s, "abd\r\nabe.zip\r\n");
+    tree.file(u"videos/abc.xmv"_s);
+    tree.file(u"videos3/x/abd.xmv"_s);
+    tree.file(u"videosextra/zzz.XMV"_s);
+    tree.file(u"roms/abe.zip"_s);
+    tree.file(u"romsConsoles/abf.zip"_s);
+}
+
+struct VideoModeCase
+{
+    const char *label;
+    bool availableOnly;
+    bool listUsable;
+    QStringList valid, missing, extra, unknown;
+    QStringList phases;
+};
+
+class VideoAuditTest : public ::testing::TestWithParam<VideoModeCase>
+{};
+
+TEST_P(VideoAuditTest, ModesAndLookUp)
+{
+    const VideoModeCase &c = GetParam();
+    Fixture f;
+    makeVideoTree(f.tree);
+    f.inputs.availableRomsOnly = c.availableOnly;
+    if (!c.listUsable)
+        f.inputs.romsListPath = f.tree.filePath(u"absent.txt"_s);
+    RecordingProgress progress;
+    const auto audit = runVideoAudit(f.inputs, progress);
+    ASSERT_TRUE(audit.has_value());
+    EXPECT_EQ(audit->usedRomsList, c.listUsable);
+    EXPECT_EQ(audit->lists.valid, c.valid);
+    EXPECT_EQ(audit->lists.missing, c.missing);
+    EXPECT_EQ(audit->lists.extra, c.extra);
+    EXPECT_EQ(audit->lists.unknown, c.unknown);
+    EXPECT_EQ(progress.phases, c.phases);
+}
+
+const QString kVideoDirs = u"Caching Zelvora video directories..."_s;
+const QString kList = u"Caching supported rom list..."_s;
+const QString kAvailable = u"Caching available rom list..."_s;
+const QString kAuditing = u"Auditing videos..."_s;
+
+INSTANTIATE_TEST_SUITE_P(Audits, VideoAuditTest,
+                         ::testing::Values(VideoModeCase{"every_supported_game",
+                                                         false,
+                                                         true,
+                                                         {u"abd.xmv"_s},
+                                                         {u"abe.xmv"_s},
+                                                         {},
+                                                         {u"abc.xmv"_s, u"zzz.XMV"_s},
+                                                         {kVideoDirs, kList, kAuditing}},
+                                           VideoModeCase{"available_roms_only",
+                                                         true,
+                                                         true,
+                                                         {},
+                                                         {u"abe.xmv"_s},
+                                                         {u"abd.xmv"_s},
+                                                         {u"abc.xmv"_s, u"zzz.XMV"_s},
+                                                         {kVideoDirs, kList, kAvailable, kAuditing}},
+                                           VideoModeCase{"available_roms_only_without_list",
+                                                         true,
+                                                         false,
+                                                         {},
+                                                         {u"abe.xmv"_s, u"abf.xmv"_s},
+                                                         {},
+                                                         {u"abc.xmv"_s, u"abd.xmv"_s, u"zzz.XMV"_s},
+                                                         {kVideoDirs, kList, kAvailable, kAuditing}}),
+                         [](const auto &info) { return std::string(info.param.label); });
+
+TEST(Audits, VideoAuditWithoutListAndWithoutCheckBoxFails)
+{
+    Fixture f;
+    makeVideoTree(f.tree);
+    f.inputs.romsListPath = f.tree.filePath(u"absent.txt"_s);
+    RecordingProgress progress;
+    EXPECT_EQ(runVideoAudit(f.inputs, progress), std::nullopt);
+    EXPECT_EQ(progress.phases, (QStringList{kVideoDirs, kList}));
+}
+
+TEST(Audits, AvailableArchivesAreSortedAgainAfterRenaming)
+{
+    Fixture f;
+    f.tree.file(u"list.txt"_s, "game\r\ngame 2\r\n");
+    f.tree.file(u"roms/game.zip"_s);
+    f.tree.file(u"roms/game 2.zip"_s);
+    f.tree.file(u"videos/game.xmv"_s);
+    f.tree.file(u"videos/game 2.xmv"_s);
+    f.inputs.availableRomsOnly = true;
+    SilentProgress silent;
+    const auto audit = runVideoAudit(f.inputs, silent);
+    ASSERT_TRUE(audit.has_value());
+    EXPECT_EQ(audit->lists.valid, (QStringList{u"game 2.xmv"_s, u"game.xmv"_s}));
+    EXPECT_TRUE(audit->lists.missing.isEmpty());
+    EXPECT_TRUE(audit->lists.unknown.isEmpty());
+}
+
+} // namespace
+} // namespace zelvora

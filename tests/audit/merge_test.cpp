@@ -1,0 +1,231 @@
+#include "audit/merge.h"
+#include "audit/names.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora {
+namespace {
+
+QStringList sorted(QStringList names)
+{
+    sortNames(names);
+    return names;
+}
+
+QStringList lowered(const QStringList &names)
+{
+    QStringList out;
+    for (const QString &n : names)
+        out.append(n.toLower());
+    return out;
+}
+
+struct RomCase
+{
+    const char *label;
+    QStringList found;
+    QStringList supported; // extension already "zip"
+    QStringList valid;
+    QStringList missing;
+    QStringList unknown;
+};
+
+class RomMergeTest : public ::testing::TestWithParam<RomCase>
+{};
+
+TEST_P(RomMergeTest, SplitsIntoValidMissingUnknown)
+{
+    const RomCase &c = GetParam();
+    const RomResults r = mergeRoms(sorted(c.found), sorted(c.supported));
+    EXPECT_EQ(r.valid, c.valid);
+    EXPECT_EQ(r.missing, c.missing);
+    EXPECT_EQ(r.unknown, c.unknown);
+    // Every supported name lands exactly once in valid or missing; every found name is matched or unknown.
+    EXPECT_EQ(r.valid.size() + r.missing.size(), c.supported.size());
+    EXPECT_EQ(r.valid.size() + r.unknown.size(), c.found.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Merge, RomMergeTest,
+    ::testing::Values(
+        RomCase{"case differs: the supported spelling is kept",
+                {u"raceone.ZIP"_s},
+                {u"RaceOne.zip"_s},
+                {u"RaceOne.zip"_s},
+                {},
+                {}},
+        RomCase{"missing", {}, {u"zzz.zip"_s}, {}, {u"zzz.zip"_s}, {}},
+        RomCase{"unknown keeps the name on disk", {u"Extra.zip"_s}, {}, {}, {}, {u"Extra.zip"_s}},
+        RomCase{"second copy of an archive is unknown",
+                {u"a.zip"_s, u"a.zip"_s},
+                {u"a.zip"_s},
+                {u"a.zip"_s},
+                {},
+                {u"a.zip"_s}},
+        RomCase{
+            "second supported line is missing", {u"a.zip"_s}, {u"a.zip"_s, u"a.zip"_s}, {u"a.zip"_s}, {u"a.zip"_s}, {}},
+        RomCase{"interleaved",
+                {u"b.zip"_s, u"d.zip"_s, u"e.zip"_s},
+                {u"a.zip"_s, u"b.zip"_s, u"c.zip"_s, u"e.zip"_s, u"f.zip"_s},
+                {u"b.zip"_s, u"e.zip"_s},
+                {u"a.zip"_s, u"c.zip"_s, u"f.zip"_s},
+                {u"d.zip"_s}},
+        RomCase{"a name and the same name with a suffix",
+                {u"game.zip"_s, u"game 2.zip"_s},
+                {u"game.zip"_s, u"game 2.zip"_s},
+                {u"game 2.zip"_s, u"game.zip"_s},
+                {},
+                {}},
+        RomCase{"a supported line with a folder matches by its last component",
+                {u"game1.zip"_s},
+                {u"sub/game1.zip"_s},
+                {u"sub/game1.zip"_s},
+                {},
+                {}},
+        RomCase{"both empty", {}, {}, {}, {}, {}}),
+    [](const auto &info) {
+        std::string s = info.param.label;
+        for (char &c : s)
+            if (!std::isalnum(static_cast<unsigned char>(c)))
+                c = '_';
+        return s;
+    });
+
+TEST(Merge, TwoArchivesDifferingInCaseMatchOneEntry)
+{
+    const RomResults r = mergeRoms(sorted({u"abc.zip"_s, u"ABC.zip"_s}), {u"abc.zip"_s});
+    EXPECT_EQ(r.valid, QStringList{u"abc.zip"_s});
+    ASSERT_EQ(r.unknown.size(), 1);
+    EXPECT_EQ(r.unknown[0].toLower(), u"abc.zip");
+}
+
+struct VideoCase
+{
+    const char *label;
+    QStringList videos;
+    QStringList expected;
+    std::optional<QStringList> lookup;
+    QStringList valid;
+    QStringList missing;
+    QStringList extra;
+    QStringList unknown;
+};
+
+class VideoMergeTest : public ::testing::TestWithParam<VideoCase>
+{};
+
+TEST_P(VideoMergeTest, SplitsIntoFourLists)
+{
+    const VideoCase &c = GetParam();
+    const QStringList lookup = c.lookup ? sorted(*c.lookup) : QStringList();
+    const VideoResults r = mergeVideos(sorted(c.videos), sorted(c.expected), c.lookup ? &lookup : nullptr);
+    EXPECT_EQ(r.valid, c.valid);
+    EXPECT_EQ(r.missing, c.missing);
+    EXPECT_EQ(r.extra, c.extra);
+    EXPECT_EQ(r.unknown, c.unknown);
+    EXPECT_EQ(r.valid.size() + r.extra.size() + r.unknown.size(), c.videos.size());
+    if (!c.lookup) {
+        EXPECT_TRUE(r.extra.isEmpty());
+        EXPECT_EQ(r.valid.size() + r.missing.size(), c.expected.size());
+    }
+}
+
+// videos abc, abd, zzz; supported abd, abe; archives abe, abf.
+const QStringList kVideos{u"abc.xmv"_s, u"abd.xmv"_s, u"zzz.xmv"_s};
+const QStringList kSupported{u"abd.xmv"_s, u"abe.xmv"_s};
+const QStringList kArchives{u"abe.xmv"_s, u"abf.xmv"_s};
+
+INSTANTIATE_TEST_SUITE_P(
+    Merge, VideoMergeTest,
+    ::testing::Values(
+        VideoCase{"available only",
+                  kVideos,
+                  kArchives,
+                  kSupported,
+                  {},
+                  {u"abe.xmv"_s},
+                  {u"abd.xmv"_s},
+                  {u"abc.xmv"_s, u"zzz.xmv"_s}},
+        VideoCase{"every supported game",
+                  kVideos,
+                  kSupported,
+                  std::nullopt,
+                  {u"abd.xmv"_s},
+                  {u"abe.xmv"_s},
+                  {},
+                  {u"abc.xmv"_s, u"zzz.xmv"_s}},
+        VideoCase{"available only without a usable list",
+                  kVideos,
+                  kArchives,
+                  std::nullopt,
+                  {},
+                  {u"abe.xmv"_s, u"abf.xmv"_s},
+                  {},
+                  {u"abc.xmv"_s, u"abd.xmv"_s, u"zzz.xmv"_s}},
+        VideoCase{"case differs: the expected spelling is kept",
+                  {u"RaceOne.XMV"_s},
+                  {u"raceone.xmv"_s},
+                  std::nullopt,
+                  {u"raceone.xmv"_s},
+                  {},
+                  {},
+                  {}},
+        VideoCase{"a video for an archive not on the list is valid",
+                  {u"x.xmv"_s},
+                  {u"x.xmv"_s},
+                  QStringList{},
+                  {u"x.xmv"_s},
+                  {},
+                  {},
+                  {}},
+        VideoCase{"a video after every look-up name is unknown",
+                  {u"zz.xmv"_s},
+                  {u"a.xmv"_s},
+                  QStringList{u"a.xmv"_s, u"b.xmv"_s},
+                  {},
+                  {u"a.xmv"_s},
+                  {},
+                  {u"zz.xmv"_s}},
+        VideoCase{"second copy of a video is unknown",
+                  {u"a.xmv"_s, u"a.xmv"_s},
+                  {u"a.xmv"_s},
+                  std::nullopt,
+                  {u"a.xmv"_s},
+                  {},
+                  {},
+                  {u"a.xmv"_s}},
+        VideoCase{"no videos", {}, {u"a.xmv"_s, u"b.xmv"_s}, QStringList{u"b.xmv"_s}, {}, {u"b.xmv"_s}, {}, {}}),
+    [](const auto &info) {
+        std::string s = info.param.label;
+        for (char &c : s)
+            if (!std::isalnum(static_cast<unsigned char>(c)))
+                c = '_';
+        return s;
+    });
+
+TEST(Merge, LargeRandomisedInputsPartitionCompletely)
+{
+    // Names drawn from a small alphabet so that duplicates and case clashes are common.
+    QStringList found;
+    QStringList supported;
+    quint32 seed = 12345;
+    const auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+    for (int i = 0; i < 2000; ++i) {
+        QString name;
+        for (int k = 0; k < 3; ++k)
+            name.append(QChar(u"aAbB c"[next() % 6]));
+        (next() % 2 ? found : supported).append(name + u".zip"_s);
+    }
+    const RomResults r = mergeRoms(sorted(found), sorted(supported));
+    EXPECT_EQ(r.valid.size() + r.missing.size(), supported.size());
+    EXPECT_EQ(r.valid.size() + r.unknown.size(), found.size());
+    // The single pass must pair equal names: none may be left both unknown and missing.
+    QStringList missingLower = lowered(r.missing);
+    for (const QString &u : lowered(r.unknown))
+        EXPECT_FALSE(missingLower.contains(u)) << u.toStdString() << " is both unknown and missing";
+}
+
+} // namespace
+} // namespace zelvora

@@ -1,0 +1,75 @@
+#include "audit/reports.h"
+#include "support/temptree.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora {
+namespace {
+
+TEST(Reports, RomSetHasExactBytes)
+{
+    test::TempTree tree;
+    RomResults results;
+    results.valid = {u"\u00C9lan.zip"_s};
+    results.unknown = {u"a.zip"_s, u"b.zip"_s, u"c.zip"_s};
+    EXPECT_TRUE(writeReportFiles(tree.path(), romReportFiles(results)).isEmpty());
+
+    EXPECT_EQ(tree.read(u"valid_roms.txt"_s), "Found 1 roms with valid filename:\r\n\r\n\xC3\x89lan.zip");
+    EXPECT_EQ(tree.read(u"missing_roms.txt"_s), "Found 0 missing roms:\r\n\r\n");
+    EXPECT_EQ(tree.read(u"unknown_roms.txt"_s),
+              "Found 3 roms with unknown filename:\r\n(warning, these could be necessary archives too, like "
+              "neogeo.zip)\r\n\r\na.zip\r\nb.zip\r\nc.zip");
+    EXPECT_EQ(QDir(tree.path()).entryList(QDir::Files | QDir::Hidden).size(), 3) << "no stray temporary files";
+}
+
+TEST(Reports, VideoSetAlwaysHasFourFiles)
+{
+    test::TempTree tree;
+    EXPECT_TRUE(writeReportFiles(tree.path() + u"/"_s, videoReportFiles(VideoResults{})).isEmpty());
+    const QStringList files = QDir(tree.path()).entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(files, (QStringList{u"extra_videos.txt"_s, u"missing_videos.txt"_s, u"unknown_videos.txt"_s,
+                                  u"valid_videos.txt"_s}));
+    EXPECT_EQ(tree.read(u"extra_videos.txt"_s), "Found 0 videos for missing roms:\r\n\r\n");
+}
+
+TEST(Reports, SavingAgainReplacesWholeFiles)
+{
+    test::TempTree tree;
+    RomResults first;
+    first.missing = {u"a-very-long-name-that-makes-the-first-file-longer.zip"_s};
+    writeReportFiles(tree.path(), romReportFiles(first));
+    RomResults second;
+    second.missing = {u"b.zip"_s};
+    EXPECT_TRUE(writeReportFiles(tree.path(), romReportFiles(second)).isEmpty());
+    EXPECT_EQ(tree.read(u"missing_roms.txt"_s), "Found 1 missing roms:\r\n\r\nb.zip");
+}
+
+TEST(Reports, EveryFileIsAttemptedAndFailuresAreNamed)
+{
+    test::TempTree tree;
+    tree.dir(u"out/missing_roms.txt"_s); // a folder stands where one report must go
+    tree.file(u"out/valid_roms.txt"_s, "old");
+    const QList<WriteFailure> failures = writeReportFiles(tree.filePath(u"out"_s), romReportFiles(RomResults{}));
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_EQ(failures[0].fileName, u"missing_roms.txt");
+    EXPECT_FALSE(failures[0].reason.isEmpty());
+    EXPECT_EQ(tree.read(u"out/valid_roms.txt"_s), "Found 0 roms with valid filename:\r\n\r\n");
+    EXPECT_EQ(tree.read(u"out/unknown_roms.txt"_s).left(5), "Found");
+}
+
+TEST(Reports, MissingDirectoryFailsEveryFile)
+{
+    test::TempTree tree;
+    tree.file(u"plain"_s);
+    for (const QString &dir : {tree.filePath(u"absent"_s), tree.filePath(u"plain"_s)}) {
+        const QList<WriteFailure> failures = writeReportFiles(dir, videoReportFiles(VideoResults{}));
+        ASSERT_EQ(failures.size(), 4) << dir.toStdString();
+        EXPECT_EQ(failures[3].fileName, u"unknown_videos.txt");
+    }
+}
+
+} // namespace
+} // namespace zelvora

@@ -1,0 +1,270 @@
+#include "audit/names.h"
+#include "audit/scan.h"
+#include "support/temptree.h"
+
+#include <QDir>
+#include <QFile>
+#include <algorithm>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <functional>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora {
+namespace {
+
+TEST(Scan, FindsArchivesAtAnyDepthKeepingTheirCase)
+{
+    test::TempTree tree;
+    tree.file(u"roms/a/b/game1.ZIP"_s);
+    EXPECT_EQ(cacheZelvoraRomDirs(tree.path()), QStringList{u"game1.ZIP"_s});
+}
+
+TEST(Scan, CountsOnlyRegularFilesWithTheExtension)
+{
+    test::TempTree tree;
+    tree.file(u"roms/game1.zip"_s);
+    tree.file(u"romsConsoles/game1.zip"_s); // the same name twice: two entries
+    tree.file(u"roms16BitConsoles/x/Beta.Zip"_s);
+    tree.file(u"roms/pack.zip/inner.zip"_s); // a folder named like an archive is descended, not counted
+    tree.file(u"roms/game1.zip.bak"_s);
+    tree.file(u"roms/game1.tar.zip"_s);
+    tree.file(u"roms/.zip"_s); // a leading dot starts the name: no extension
+    tree.file(u"roms/notes.txt"_s);
+    tree.file(u"other/elsewhere.zip"_s); // not a rom folder
+    tree.symlink(tree.filePath(u"roms/game1.zip"_s), u"roms/link.zip"_s);
+    tree.fifo(u"roms/pipe.zip"_s);
+    tree.socket(u"roms/sock.zip"_s);
+    const QStringList names = cacheZelvoraRomDirs(tree.path());
+    EXPECT_EQ(names, (QStringList{u"Beta.Zip"_s, u"game1.tar.zip"_s, u"game1.zip"_s, u"game1.zip"_s, u"inner.zip"_s}));
+}
+
+TEST(Scan, ResultIsSortedWithoutRegardToCase)
+{
+    test::TempTree tree;
+    for (const QString &name : {u"b.xmv"_s, u"A.xmv"_s, u"c.XMV"_s, u"\u00C9t\u00E9.xmv"_s})
+        tree.file(u"videos2/"_s + name);
+    tree.file(u"videosextra/deep/er/D.xmv"_s);
+    const QStringList names = cacheZelvoraVideoDirs(tree.path());
+    EXPECT_EQ(names, (QStringList{u"A.xmv"_s, u"b.xmv"_s, u"c.XMV"_s, u"D.xmv"_s, u"\u00C9t\u00E9.xmv"_s}));
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        return compareSringsCaseInsensitive(a, b) < 0;
+    }));
+}
+
+TEST(Scan, MissingFoldersGiveAnEmptyList)
+{
+    test::TempTree tree;
+    EXPECT_TRUE(cacheZelvoraVideoDirs(tree.path()).isEmpty());
+    EXPECT_TRUE(cacheZelvoraRomDirs(tree.filePath(u"does-not-exist"_s)).isEmpty());
+    tree.file(u"roms"_s, "a file where a folder should be");
+    EXPECT_TRUE(cacheZelvoraRomDirs(tree.path()).isEmpty());
+}
+
+TEST(Scan, TheWantedExtensionIsNotFolded)
+{
+    test::TempTree tree;
+    tree.file(u"roms/game.zip"_s);
+    EXPECT_TRUE(cacheFilenamesFromDirsWithFileExtensions(tree.path(), romDirectoryNames(), u"ZIP"_s).isEmpty());
+    EXPECT_EQ(cacheFilenamesFromDirsWithFileExtensions(tree.path(), romDirectoryNames(), u"zip"_s).size(), 1);
+}
+
+TEST(Scan, EmptyZelvoraPathMeansTheWorkingDirectory)
+{
+    test::TempTree tree;
+    tree.file(u"roms/here.zip"_s);
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(tree.path()));
+    const QStringList names = cacheZelvoraRomDirs(QString());
+    QDir::setCurrent(previous);
+    EXPECT_EQ(names, QStringList{u"here.zip"_s});
+}
+
+TEST(Scan, SymbolicLinksAreNotFollowed)
+{
+    test::TempTree tree;
+    tree.file(u"outside/hidden.zip"_s);
+    tree.dir(u"roms/loop"_s);
+    tree.symlink(tree.filePath(u"roms"_s), u"roms/loop/back"_s);
+    tree.symlink(tree.filePath(u"outside"_s), u"roms/out"_s);
+    tree.symlink(tree.filePath(u"nowhere"_s), u"roms/dangling.zip"_s);
+    tree.file(u"roms/loop/real.zip"_s);
+    EXPECT_EQ(cacheZelvoraRomDirs(tree.path()), QStringList{u"real.zip"_s});
+}
+
+TEST(Scan, RomFolderThatIsALinkIsWalked)
+{
+    test::TempTree tree;
+    tree.file(u"disk2/roms/far.zip"_s);
+    tree.dir(u"zelvora"_s);
+    tree.symlink(tree.filePath(u"disk2/roms"_s), u"zelvora/roms"_s);
+    EXPECT_EQ(cacheZelvoraRomDirs(tree.filePath(u"zelvora"_s)), QStringList{u"far.zip"_s});
+}
+
+TEST(Scan, NamesThatAreNotUtf8AreListedNotDropped)
+{
+    test::TempTree tree;
+    tree.rawFile(QByteArray("roms/caf\xE9.zip"));
+    tree.rawFile(QByteArray("roms/line\nbreak.zip"));
+    const QStringList names = cacheZelvoraRomDirs(tree.path());
+    ASSERT_EQ(names.size(), 2);
+    EXPECT_TRUE(names.contains(u"caf\uFFFD.zip"_s)) << names.join(u", "_s).toStdString();
+    EXPECT_TRUE(names.contains(u"line\nbreak.zip"_s));
+}
+
+// Runs `work` in a child process that has given up root, so permission bits apply even when the
+// tests run as root. Returns what the child printed.
+QByteArray runUnprivileged(const std::function<QByteArray()> &work)
+{
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return "pipe failed";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        if (::geteuid() == 0) {
+            const gid_t nobodyGroup = 65534;
+            const uid_t nobody = 65534;
+            if (::setgroups(0, nullptr) != 0 || ::setresgid(nobodyGroup, nobodyGroup, nobodyGroup) != 0 ||
+                ::setresuid(nobody, nobody, nobody) != 0)
+                ::_exit(2);
+        }
+        const QByteArray out = work();
+        if (::write(pipeFds[1], out.constData(), std::size_t(out.size())) != out.size())
+            ::_exit(3);
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    QByteArray out;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        out.append(buffer, n);
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "child failed";
+    return out;
+}
+
+TEST(Scan, UnreadableFolderDoesNotStopTheWalk)
+{
+    test::TempTree tree;
+    tree.file(u"roms/a/locked/inside.zip"_s);
+    tree.file(u"roms/a/unlistable/x/inside.zip"_s);
+    tree.file(u"roms/b/open.zip"_s);
+    tree.file(u"roms/c.zip"_s);
+    ASSERT_EQ(::chmod(QFile::encodeName(tree.path()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(tree.filePath(u"roms/a/locked"_s)).constData(), 0), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(tree.filePath(u"roms/a/unlistable"_s)).constData(), 0311), 0);
+    const QByteArray seen = runUnprivileged([&] { return cacheZelvoraRomDirs(tree.path()).join(u'|').toUtf8(); });
+    ::chmod(QFile::encodeName(tree.filePath(u"roms/a/locked"_s)).constData(), 0755);
+    ::chmod(QFile::encodeName(tree.filePath(u"roms/a/unlistable"_s)).constData(), 0755);
+    EXPECT_EQ(seen, "c.zip|open.zip");
+}
+
+// Builds a chain of folders deeper than PATH_MAX through directory handles, since no path reaches it.
+void makeDeepChain(const QString &root, int depth, const QByteArray &component)
+{
+    int fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int i = 0; i < depth; ++i) {
+        ASSERT_EQ(::mkdirat(fd, component.constData(), 0755), 0);
+        const int next = ::openat(fd, component.constData(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        ASSERT_GE(next, 0);
+        fd = next;
+        if (i % 37 == 0) {
+            const QByteArray file = "level" + QByteArray::number(i) + ".zip";
+            const int f = ::openat(fd, file.constData(), O_WRONLY | O_CREAT, 0644);
+            ASSERT_GE(f, 0);
+            ::close(f);
+        }
+    }
+    ::close(fd);
+}
+
+// Paths cannot reach the bottom of such a chain, so it is removed through handles too.
+void removeBelow(int parent, const char *name)
+{
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    if (fd >= 0) {
+        DIR *dir = ::fdopendir(fd);
+        std::vector<std::string> entries;
+        while (const dirent *e = ::readdir(dir))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                entries.emplace_back(e->d_name);
+        for (const std::string &entry : entries)
+            if (::unlinkat(::dirfd(dir), entry.c_str(), 0) != 0)
+                removeBelow(::dirfd(dir), entry.c_str());
+        ::closedir(dir);
+    }
+    ::unlinkat(parent, name, AT_REMOVEDIR);
+}
+
+TEST(Scan, WalksTreesDeeperThanPathMax)
+{
+    test::TempTree tree;
+    tree.dir(u"roms"_s);
+    const QByteArray component(40, 'd');
+    const int depth = 300; // about 12,300 bytes of path
+    makeDeepChain(tree.filePath(u"roms"_s), depth, component);
+    const std::vector<FoundFile> found = findFilesWithExtension(tree.path(), romDirectoryNames(), u"zip"_s);
+    EXPECT_EQ(found.size(), std::size_t((depth + 36) / 37));
+    bool sawDeepest = false;
+    for (const FoundFile &file : found)
+        sawDeepest = sawDeepest || file.name == u"level296.zip";
+    EXPECT_TRUE(sawDeepest);
+    removeBelow(AT_FDCWD, QFile::encodeName(tree.filePath(u"roms"_s)).constData());
+}
+
+TEST(Scan, ReportsTheFolderOfEachFile)
+{
+    test::TempTree tree;
+    tree.file(u"roms/a/b/one.zip"_s);
+    tree.file(u"romsConsoles/two.zip"_s);
+    std::vector<FoundFile> found = findFilesWithExtension(tree.path(), romDirectoryNames(), u"zip"_s);
+    std::sort(found.begin(), found.end(), [](const FoundFile &x, const FoundFile &y) { return x.name < y.name; });
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].folder, u"roms/a/b");
+    EXPECT_EQ(found[1].folder, u"romsConsoles");
+}
+
+TEST(Scan, FindFileBelowTakesTheFirstInSortedPathOrder)
+{
+    const QString name = u"- Supported Games Lookup For Naming.txt"_s;
+    test::TempTree tree;
+    tree.file(u"z/"_s + name);
+    tree.file(u"b/c/"_s + name);
+    tree.file(u"b/d/"_s + name);
+    tree.file(u"a/- supported games lookup for naming.txt"_s); // letter case counts
+    tree.file(u"a/"_s + name + u".bak"_s);
+    tree.dir(u"a/"_s + name); // a folder of that name is no match; its content is searched
+    EXPECT_EQ(findFileBelow(tree.path(), name), tree.filePath(u"b/c/"_s + name));
+
+    tree.file(u"a/"_s + name + u"/"_s + name);
+    EXPECT_EQ(findFileBelow(tree.path(), name), tree.filePath(u"a/"_s + name + u"/"_s + name));
+
+    tree.file(name);
+    EXPECT_EQ(findFileBelow(tree.path(), name), tree.filePath(name));
+}
+
+TEST(Scan, FindFileBelowFindsNothing)
+{
+    test::TempTree tree;
+    tree.file(u"x.txt"_s);
+    tree.symlink(tree.filePath(u"x.txt"_s), u"wanted.txt"_s);
+    EXPECT_EQ(findFileBelow(tree.path(), u"wanted.txt"_s), std::nullopt);
+    EXPECT_EQ(findFileBelow(tree.filePath(u"absent"_s), u"wanted.txt"_s), std::nullopt);
+}
+
+} // namespace
+} // namespace zelvora
