@@ -4,6 +4,9 @@
 #include "audit/romslist.h"
 #include "audit/scan.h"
 
+#include <future>
+#include <system_error>
+
 namespace zelvora {
 
 namespace {
@@ -16,18 +19,40 @@ void renameAndSort(QStringList &names, QStringView extension)
     sortNames(names);
 }
 
+// Starts `work` on a thread of its own, or runs it on the spot when no thread can be had.
+template <typename Work> auto inBackground(Work work) -> std::future<decltype(work())>
+{
+    try {
+        return std::async(std::launch::async, std::move(work));
+    } catch (const std::system_error &) {
+        return std::async(std::launch::deferred, std::move(work));
+    }
+}
+
+// The supported names with the given extension; read beside the directory walk, which mostly waits
+// on the file system.
+std::future<std::optional<QStringList>> readSupportedNames(const QString &path, QStringView extension)
+{
+    return inBackground([path, extension] {
+        std::optional<QStringList> names = cacheRomsListFile(path);
+        if (names)
+            renameAndSort(*names, extension);
+        return names;
+    });
+}
+
 } // namespace
 
 std::optional<RomResults> runRomAudit(const AuditInputs &inputs, Progress &progress)
 {
+    auto supportedNames = readSupportedNames(inputs.romsListPath, kRomExtension);
     progress.phase(kPhaseCachingRomDirs.toString());
     const QStringList found = cacheZelvoraRomDirs(inputs.zelvoraDir, &progress);
 
     progress.phase(kPhaseCachingRomsList.toString());
-    std::optional<QStringList> supported = cacheRomsListFile(inputs.romsListPath);
+    const std::optional<QStringList> supported = supportedNames.get();
     if (!supported)
         return std::nullopt;
-    renameAndSort(*supported, kRomExtension);
 
     progress.phase(kPhaseAuditingRoms.toString());
     return mergeRoms(found, *supported);
@@ -35,21 +60,27 @@ std::optional<RomResults> runRomAudit(const AuditInputs &inputs, Progress &progr
 
 std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress)
 {
+    auto supportedNames = readSupportedNames(inputs.romsListPath, kVideoExtension);
+    std::future<QStringList> availableNames;
+    if (inputs.availableRomsOnly) {
+        availableNames = inBackground([dir = inputs.zelvoraDir] {
+            QStringList names = cacheZelvoraRomDirs(dir);
+            renameAndSort(names, kVideoExtension);
+            return names;
+        });
+    }
     progress.phase(kPhaseCachingVideoDirs.toString());
     const QStringList videos = cacheZelvoraVideoDirs(inputs.zelvoraDir, &progress);
 
     progress.phase(kPhaseCachingRomsList.toString());
-    std::optional<QStringList> supported = cacheRomsListFile(inputs.romsListPath);
-    if (supported)
-        renameAndSort(*supported, kVideoExtension);
+    std::optional<QStringList> supported = supportedNames.get();
 
     VideoAudit audit;
     QStringList expected;
     const QStringList *lookup = nullptr;
     if (inputs.availableRomsOnly) {
         progress.phase(kPhaseCachingAvailableRoms.toString());
-        expected = cacheZelvoraRomDirs(inputs.zelvoraDir, &progress);
-        renameAndSort(expected, kVideoExtension);
+        expected = availableNames.get();
         lookup = supported ? &*supported : nullptr;
         audit.usedRomsList = supported.has_value();
     } else {

@@ -9,6 +9,7 @@ namespace zelvora {
 RomResults mergeRoms(const QStringList &found, const QStringList &supported)
 {
     RomResults results;
+    const NameComparison compare{&found, &supported};
     qsizetype f = 0;
     qsizetype s = 0;
     while (f < found.size() || s < supported.size()) {
@@ -17,7 +18,7 @@ RomResults mergeRoms(const QStringList &found, const QStringList &supported)
         } else if (s == supported.size()) {
             results.unknown.append(found[f++]);
         } else {
-            const int order = compareSringsCaseInsensitive(found[f], supported[s]);
+            const int order = compare(found[f], supported[s]);
             if (order == 0) {
                 results.valid.append(supported[s++]);
                 ++f;
@@ -37,13 +38,13 @@ namespace {
 class LookupWalk
 {
 public:
-    explicit LookupWalk(const QStringList &names) : m_names(names) {}
+    LookupWalk(const QStringList &names, const NameComparison &compare) : m_names(names), m_compare(compare) {}
 
     bool take(const QString &name)
     {
-        while (m_next < m_names.size() && compareSringsCaseInsensitive(name, m_names[m_next]) > 0)
+        while (m_next < m_names.size() && m_compare(name, m_names[m_next]) > 0)
             ++m_next;
-        if (m_next < m_names.size() && compareSringsCaseInsensitive(name, m_names[m_next]) == 0) {
+        if (m_next < m_names.size() && m_compare(name, m_names[m_next]) == 0) {
             ++m_next;
             return true;
         }
@@ -52,6 +53,7 @@ public:
 
 private:
     const QStringList &m_names;
+    const NameComparison &m_compare;
     qsizetype m_next = 0;
 };
 
@@ -60,9 +62,10 @@ private:
 VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup)
 {
     VideoResults results;
+    const NameComparison compare{&videos, &expected, lookup};
     std::optional<LookupWalk> walk;
     if (lookup)
-        walk.emplace(*lookup);
+        walk.emplace(*lookup, compare);
 
     const auto placeExpected = [&](const QString &name) {
         if (!walk || walk->take(name))
@@ -83,7 +86,7 @@ VideoResults mergeVideos(const QStringList &videos, const QStringList &expected,
         } else if (e == expected.size()) {
             placeVideo(videos[v++]);
         } else {
-            const int order = compareSringsCaseInsensitive(videos[v], expected[e]);
+            const int order = compare(videos[v], expected[e]);
             if (order == 0) {
                 results.valid.append(expected[e++]);
                 ++v;

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <initializer_list>
 
 namespace zelvora {
 
@@ -12,6 +13,21 @@ QStringView lastPathComponent(QStringView path);
 // The ordering of every name list: the names' last path components compared without regard to
 // letter case (Unicode case folding). Returns -1, 0 or +1.
 int compareSringsCaseInsensitive(QStringView a, QStringView b);
+
+// True when a name of the list holds a path separator.
+bool anyHasSeparator(const QStringList &names);
+
+// compareSringsCaseInsensitive for the names of the given lists (null entries are ignored),
+// skipping the search for separators when none of them holds one (file names never do).
+class NameComparison
+{
+public:
+    explicit NameComparison(std::initializer_list<const QStringList *> lists);
+    int operator()(QStringView a, QStringView b) const;
+
+private:
+    bool m_plain;
+};
 
 // Sorts ascending by compareSringsCaseInsensitive.
 void sortNames(QStringList &names);
