@@ -1,0 +1,130 @@
+#include "cli/options.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora::cli {
+
+QString usageText()
+{
+    return uR"(Usage: zelvora-auditor-cli [options] roms|videos
+
+Audits the rom archives (roms) or the preview videos (videos) of a Zelvora directory
+against its supported roms list.
+
+Options:
+  -d, --zelvora-dir DIR      the Zelvora directory; default: the one the desktop
+                             application saved last
+  -l, --roms-list FILE       the supported roms list; default: the file named
+                             "- Supported Games Lookup For Naming.txt" below DIR
+                             (the first in sorted path order)
+  -a, --available-roms-only  videos: expect videos only for games whose rom
+                             archive is present
+  -f, --format text|json     output format, default text
+  -s, --save DIR             also write the audit's report files into DIR
+                             (created if missing)
+  -q, --quiet                no progress output
+  -h, --help                 show this help
+      --version              show the version
+
+Exit status: 0 the audit ran, 2 usage error, 3 the supported roms list cannot be
+used, 4 report files could not be written.
+)"_s;
+}
+
+static Command usageError(const QString &message)
+{
+    Command command;
+    command.kind = Command::Kind::UsageError;
+    command.error = message;
+    return command;
+}
+
+// A path option given as "" would silently mean the working directory.
+static std::optional<QString> pathValue(const QCommandLineParser &parser, const QCommandLineOption &option,
+                                        QString &error)
+{
+    if (!parser.isSet(option)) {
+        return std::nullopt;
+    }
+    QString value = parser.value(option);
+    if (value.isEmpty()) {
+        error = u"the option --%1 needs a non-empty path."_s.arg(option.names().constLast());
+    }
+    return value;
+}
+
+Command parseCommandLine(const QStringList &arguments)
+{
+    const QCommandLineOption dirOption(QStringList{u"d"_s, u"zelvora-dir"_s}, {}, u"DIR"_s);
+    const QCommandLineOption listOption(QStringList{u"l"_s, u"roms-list"_s}, {}, u"FILE"_s);
+    const QCommandLineOption availableOption(QStringList{u"a"_s, u"available-roms-only"_s});
+    const QCommandLineOption formatOption(QStringList{u"f"_s, u"format"_s}, {}, u"FORMAT"_s);
+    const QCommandLineOption saveOption(QStringList{u"s"_s, u"save"_s}, {}, u"DIR"_s);
+    const QCommandLineOption quietOption(QStringList{u"q"_s, u"quiet"_s});
+    const QCommandLineOption helpOption(QStringList{u"h"_s, u"help"_s});
+    const QCommandLineOption versionOption(u"version"_s);
+
+    QCommandLineParser parser;
+    parser.addOptions(
+        {dirOption, listOption, availableOption, formatOption, saveOption, quietOption, helpOption, versionOption});
+    if (!parser.parse(arguments)) {
+        return usageError(parser.errorText());
+    }
+
+    Command command;
+    if (parser.isSet(helpOption)) {
+        command.kind = Command::Kind::Help;
+        return command;
+    }
+    if (parser.isSet(versionOption)) {
+        command.kind = Command::Kind::Version;
+        return command;
+    }
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
+        return usageError(u"name the audit to run: roms or videos."_s);
+    }
+    if (positional.size() > 1) {
+        return usageError(u"unexpected argument \"%1\"."_s.arg(positional.at(1)));
+    }
+    Options &options = command.options;
+    if (positional.constFirst() == "roms"_L1) {
+        options.audit = AuditKind::Roms;
+    } else if (positional.constFirst() == "videos"_L1) {
+        options.audit = AuditKind::Videos;
+    } else {
+        return usageError(u"unknown audit \"%1\": use roms or videos."_s.arg(positional.constFirst()));
+    }
+
+    QString error;
+    options.zelvoraDir = pathValue(parser, dirOption, error);
+    options.romsList = pathValue(parser, listOption, error);
+    options.saveDir = pathValue(parser, saveOption, error);
+    if (!error.isEmpty()) {
+        return usageError(error);
+    }
+
+    options.availableRomsOnly = parser.isSet(availableOption);
+    if (options.availableRomsOnly && options.audit != AuditKind::Videos) {
+        return usageError(u"--available-roms-only applies to the videos audit only."_s);
+    }
+    options.quiet = parser.isSet(quietOption);
+
+    if (parser.isSet(formatOption)) {
+        const QString format = parser.value(formatOption);
+        if (format == "text"_L1) {
+            options.format = OutputFormat::Text;
+        } else if (format == "json"_L1) {
+            options.format = OutputFormat::Json;
+        } else {
+            return usageError(u"unknown format \"%1\": use text or json."_s.arg(format));
+        }
+    }
+    return command;
+}
+
+} // namespace zelvora::cli

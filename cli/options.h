@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace zelvora::cli {
+
+enum class AuditKind { Roms, Videos };
+enum class OutputFormat { Text, Json };
+
+struct Options
+{
+    AuditKind audit = AuditKind::Roms;
+    std::optional<QString> zelvoraDir;
+    std::optional<QString> romsList;
+    std::optional<QString> saveDir;
+    bool availableRomsOnly = false;
+    bool quiet = false;
+    OutputFormat format = OutputFormat::Text;
+};
+
+struct Command
+{
+    enum class Kind { Run, Help, Version, UsageError };
+    Kind kind = Kind::Run;
+    Options options;
+    QString error; // for UsageError
+};
+
+// `arguments` as main received them, the program name first.
+Command parseCommandLine(const QStringList &arguments);
+
+QString usageText();
+
+} // namespace zelvora::cli

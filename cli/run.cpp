@@ -1,0 +1,189 @@
+#include "cli/run.h"
+
+#include "audit/audits.h"
+#include "audit/reports.h"
+#include "audit/romslist.h"
+#include "cli/inputs.h"
+#include "cli/options.h"
+#include "cli/output.h"
+#include "cli/terminalprogress.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora::cli {
+
+namespace {
+
+void printTo(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+QString quoted(const QString &path)
+{
+    return u'"' + path + u'"';
+}
+
+// Makes `directory` and its missing parents. Empty on success, else why not.
+QString makeDirectory(const QString &directory)
+{
+    const QFileInfo info(directory);
+    if (info.isDir()) {
+        return {};
+    }
+    if (info.exists() || info.isSymLink()) {
+        return u"%1 is not a directory"_s.arg(quoted(directory));
+    }
+    const QString absolute = info.absoluteFilePath();
+    const QString parent = QFileInfo(absolute).path();
+    if (parent != absolute) {
+        if (QString error = makeDirectory(parent); !error.isEmpty()) {
+            return error;
+        }
+    }
+    if (::mkdir(QFile::encodeName(absolute).constData(), 0777) != 0 && errno != EEXIST) {
+        return u"can't create %1: %2"_s.arg(quoted(directory), QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    if (!QFileInfo(absolute).isDir()) {
+        return u"%1 is not a directory"_s.arg(quoted(directory));
+    }
+    return {};
+}
+
+QList<WriteFailure> saveReports(const QString &directory, const std::vector<ReportFile> &files)
+{
+    const QString error = makeDirectory(directory);
+    if (error.isEmpty()) {
+        return writeReportFiles(directory, files);
+    }
+    QList<WriteFailure> failures;
+    for (const ReportFile &file : files) {
+        failures.append({file.fileName, directory + u'/' + file.fileName, error});
+    }
+    return failures;
+}
+
+int usageError(const QString &message)
+{
+    printTo(stderr, u"Error: %1\n\n%2"_s.arg(message, usageText()));
+    return kExitUsage;
+}
+
+int romsListError(const AuditInputs &inputs)
+{
+    QString text = u"Error: Can't find supported roms list or it is too big.\n"_s;
+    if (inputs.romsListPath.isEmpty()) {
+        text += u"(no file named %1 below %2)\n"_s.arg(quoted(kRomsListFileName.toString()), quoted(inputs.zelvoraDir));
+    } else {
+        text += u"(%1)\n"_s.arg(quoted(inputs.romsListPath));
+    }
+    printTo(stderr, text);
+    return kExitRomsListUnusable;
+}
+
+struct AuditOutput
+{
+    QByteArray output;
+    std::vector<ReportFile> reports;
+};
+
+} // namespace
+
+int run(const QStringList &arguments)
+{
+    const Command command = parseCommandLine(arguments);
+    switch (command.kind) {
+    case Command::Kind::UsageError:
+        return usageError(command.error);
+    case Command::Kind::Help:
+        printTo(stdout, usageText());
+        return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
+    case Command::Kind::Version:
+        printTo(stdout, u"zelvora-auditor-cli %1\n"_s.arg(QLatin1StringView(ZELVORA_VERSION)));
+        return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
+    case Command::Kind::Run:
+        break;
+    }
+    const Options &options = command.options;
+
+    const auto resolved = resolveInputs(options, readSavedPaths());
+    if (const QString *error = std::get_if<QString>(&resolved)) {
+        return usageError(*error);
+    }
+    const AuditInputs &inputs = std::get<AuditInputs>(resolved);
+
+    // Not a failure: the audit runs on empty lists, but the user most likely mistyped the path.
+    const QFileInfo dirInfo(inputs.zelvoraDir);
+    if (!dirInfo.isDir()) {
+        printTo(stderr,
+                u"Warning: the Zelvora directory %1 %2; no files are found in it.\n"_s.arg(
+                    quoted(inputs.zelvoraDir), dirInfo.exists() ? u"is not a directory"_s : u"does not exist"_s));
+    }
+
+    std::unique_ptr<TerminalProgress> terminal;
+    SilentProgress silent;
+    if (!options.quiet && ::isatty(STDERR_FILENO)) {
+        terminal = std::make_unique<TerminalProgress>(stderr);
+    }
+    Progress &progress = terminal ? static_cast<Progress &>(*terminal) : silent;
+    const auto endProgress = [&] {
+        if (terminal) {
+            terminal->clear();
+        }
+    };
+
+    const bool json = options.format == OutputFormat::Json;
+    AuditOutput result;
+    if (options.audit == AuditKind::Roms) {
+        const std::optional<RomResults> roms = runRomAudit(inputs, progress);
+        endProgress();
+        if (!roms) {
+            return romsListError(inputs);
+        }
+        result = {json ? romJsonOutput(inputs, *roms) : romTextOutput(*roms), romReportFiles(*roms)};
+    } else {
+        const std::optional<VideoAudit> videos = runVideoAudit(inputs, progress);
+        endProgress();
+        if (!videos) {
+            return romsListError(inputs);
+        }
+        if (!videos->usedRomsList) {
+            printTo(stderr, u"Warning: Can't find supported roms list or it is too big; without it no video counts "
+                            "as a video for a missing rom, every unexpected video is unknown.\n"_s);
+        }
+        result = {json ? videoJsonOutput(inputs, videos->lists) : videoTextOutput(videos->lists),
+                  videoReportFiles(videos->lists)};
+    }
+
+    QList<WriteFailure> failures;
+    if (options.saveDir) {
+        failures = saveReports(*options.saveDir, result.reports);
+    }
+
+    const size_t written = std::fwrite(result.output.constData(), 1, size_t(result.output.size()), stdout);
+    const bool outputWritten = written == size_t(result.output.size()) && std::fflush(stdout) == 0;
+    if (!outputWritten) {
+        printTo(stderr, u"Error: can't write the output: %1\n"_s.arg(QString::fromLocal8Bit(std::strerror(errno))));
+    }
+
+    for (const WriteFailure &failure : failures) {
+        printTo(stderr,
+                u"Error: %1 was not written to %2: %3\n"_s.arg(failure.fileName, quoted(failure.path), failure.reason));
+    }
+    if (!outputWritten) {
+        return kExitOutputFailed;
+    }
+    return failures.isEmpty() ? kExitOk : kExitReportsNotWritten;
+}
+
+} // namespace zelvora::cli

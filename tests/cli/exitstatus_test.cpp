@@ -1,0 +1,102 @@
+#include "clitestsupport.h"
+
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora::test {
+namespace {
+
+class ExitStatus : public ::testing::Test
+{
+protected:
+    TempTree config;
+    TempTree tree;
+    QString dir = tree.path();
+};
+
+TEST_F(ExitStatus, UsageErrorsPrintTheMessageAndTheUsageOnStderr)
+{
+    makeSampleZelvora(tree);
+    struct Case
+    {
+        QStringList arguments;
+        const char *message;
+    };
+    const Case cases[] = {
+        {{u"-d"_s, dir}, "roms or videos"},
+        {{u"-d"_s, dir, u"movies"_s}, "unknown audit \"movies\""},
+        {{u"-d"_s, dir, u"roms"_s, u"videos"_s}, "unexpected argument \"videos\""},
+        {{u"-d"_s, dir, u"--bogus"_s, u"roms"_s}, "bogus"},
+        {{u"-d"_s, dir, u"-x"_s, u"roms"_s}, "'x'"},
+        {{u"roms"_s, u"-d"_s}, "Missing value after '-d'"},
+        {{u"-d"_s, dir, u"-f"_s, u"xml"_s, u"roms"_s}, "unknown format \"xml\""},
+        {{u"-d"_s, dir, u"--format=JSON"_s, u"roms"_s}, "unknown format \"JSON\""},
+        {{u"-d"_s, dir, u"-a"_s, u"roms"_s}, "videos audit only"},
+        {{u"-d"_s, u""_s, u"roms"_s}, "non-empty path"},
+        {{u"-d"_s, dir, u"-s"_s, u""_s, u"roms"_s}, "non-empty path"},
+        // No -d and nothing saved by the desktop application.
+        {{u"roms"_s}, "no Zelvora directory"},
+        {{u"-l"_s, dir + u'/' + QString::fromUtf8(kRomsListName), u"videos"_s}, "no Zelvora directory"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        const CliResult result = runCli(c.arguments, config.path());
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
+        EXPECT_TRUE(result.err.startsWith("Error: ")) << result.err.toStdString();
+        EXPECT_TRUE(result.err.contains(c.message)) << result.err.toStdString();
+        EXPECT_TRUE(result.err.contains("\nUsage: zelvora-auditor-cli [options] roms|videos\n"));
+    }
+}
+
+TEST_F(ExitStatus, HelpAndVersionGoToStdout)
+{
+    const CliResult help = runCli({u"--help"_s}, config.path());
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith("Usage: zelvora-auditor-cli [options] roms|videos\n"));
+    EXPECT_TRUE(help.err.isEmpty());
+
+    const CliResult version = runCli({u"--version"_s}, config.path());
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith("zelvora-auditor-cli ")) << version.out.toStdString();
+}
+
+// Wherever the window would show its alert, the command prints its line and no list.
+TEST_F(ExitStatus, UnusableRomsListGivesStatus3AndNoOutput)
+{
+    makeSampleZelvora(tree, u"nolist"_s, false);
+    makeSampleZelvora(tree, u"full"_s);
+    tree.file(u"big.txt"_s, QByteArray(2'097'153, 'a'));
+    tree.dir(u"folder.txt"_s);
+    tree.symlink(tree.filePath(u"full/"_s + QString::fromUtf8(kRomsListName)), u"link.txt"_s);
+    const QString noList = tree.filePath(u"nolist"_s);
+    const QString full = tree.filePath(u"full"_s);
+    struct Case
+    {
+        QStringList arguments;
+        const char *hint;
+    };
+    const Case cases[] = {
+        {{u"-d"_s, noList, u"roms"_s}, "no file named"},
+        {{u"-d"_s, noList, u"videos"_s}, "no file named"},
+        {{u"-d"_s, noList, u"-f"_s, u"json"_s, u"-s"_s, tree.filePath(u"out"_s), u"roms"_s}, "no file named"},
+        {{u"-d"_s, full, u"-l"_s, tree.filePath(u"big.txt"_s), u"roms"_s}, "big.txt"},
+        {{u"-d"_s, full, u"-l"_s, tree.filePath(u"folder.txt"_s), u"videos"_s}, "folder.txt"},
+        {{u"-d"_s, full, u"-l"_s, tree.filePath(u"link.txt"_s), u"roms"_s}, "link.txt"},
+        {{u"-d"_s, full, u"-l"_s, tree.filePath(u"absent.txt"_s), u"roms"_s}, "absent.txt"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        const CliResult result = runCli(c.arguments, config.path());
+        EXPECT_EQ(result.exitCode, 3);
+        EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
+        EXPECT_TRUE(result.err.startsWith(kRomsListError)) << result.err.toStdString();
+        EXPECT_TRUE(result.err.contains(c.hint)) << result.err.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(tree.filePath(u"out"_s))) << "nothing is saved without results";
+}
+
+} // namespace
+} // namespace zelvora::test

@@ -1,0 +1,161 @@
+#include "clitestsupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora::test {
+namespace {
+
+class Output : public ::testing::Test
+{
+protected:
+    void SetUp() override { makeSampleZelvora(tree); }
+
+    CliResult audit(QStringList arguments)
+    {
+        arguments.prepend(tree.path());
+        arguments.prepend(u"-d"_s);
+        return runCli(arguments, config.path());
+    }
+
+    TempTree config;
+    TempTree tree;
+};
+
+TEST_F(Output, TextIsEveryListAsTheWindowShowsItWithLfLineEnds)
+{
+    struct Case
+    {
+        QStringList arguments;
+        const char *expected;
+    };
+    const Case cases[] = {
+        {{u"roms"_s},
+         "Found 3 roms with valid filename:\n\nabe.zip\nRaceOne.zip\n\xc3\x89lan.zip\n"
+         "\n"
+         "Found 1 missing roms:\n\nabd.zip\n"
+         "\n"
+         "Found 1 unknown archives:\n(warning, these could be necessary ones too, like neogeo.zip)\n\nabf.zip\n"},
+        // An empty list keeps one empty line before the next list.
+        {{u"videos"_s, u"-f"_s, u"text"_s},
+         "Found 1 videos with valid filename:\n\nabd.xmv\n"
+         "\n"
+         "Found 3 missing videos:\n\nabe.xmv\nRaceOne.xmv\n\xc3\x89lan.xmv\n"
+         "\n"
+         "Found 0 videos for missing roms:\n"
+         "\n"
+         "Found 2 videos with unknown filename:\n\nabc.xmv\nzzz.xmv\n"},
+        {{u"videos"_s, u"-a"_s},
+         "Found 0 videos with valid filename:\n"
+         "\n"
+         "Found 3 missing videos:\n\nabe.xmv\nraceone.xmv\n\xc3\xa9lan.xmv\n"
+         "\n"
+         "Found 1 videos for missing roms:\n\nabd.xmv\n"
+         "\n"
+         "Found 2 videos with unknown filename:\n\nabc.xmv\nzzz.xmv\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        const CliResult result = audit(c.arguments);
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.out.toStdString(), std::string(c.expected));
+        EXPECT_TRUE(result.err.isEmpty()) << "not a terminal: " << result.err.toStdString();
+    }
+}
+
+QStringList strings(const QJsonValue &value)
+{
+    QStringList out;
+    for (const QJsonValue &item : value.toArray()) {
+        out.append(item.toString());
+    }
+    return out;
+}
+
+TEST_F(Output, JsonHoldsTheInputsAndEveryListInMergeOrder)
+{
+    const QString listPath = tree.filePath(QString::fromUtf8(kRomsListName));
+    struct Case
+    {
+        QStringList arguments;
+        QString audit;
+        QJsonValue availableRomsOnly; // undefined for roms
+        QList<std::pair<QString, QStringList>> lists;
+    };
+    const QList<Case> cases = {
+        {{u"roms"_s},
+         u"roms"_s,
+         QJsonValue::Undefined,
+         {{u"valid"_s, {u"abe.zip"_s, u"RaceOne.zip"_s, utf8("Élan.zip")}},
+          {u"missing"_s, {u"abd.zip"_s}},
+          {u"unknown"_s, {u"abf.zip"_s}}}},
+        {{u"videos"_s},
+         u"videos"_s,
+         false,
+         {{u"valid"_s, {u"abd.xmv"_s}},
+          {u"missing"_s, {u"abe.xmv"_s, u"RaceOne.xmv"_s, utf8("Élan.xmv")}},
+          {u"extra"_s, {}},
+          {u"unknown"_s, {u"abc.xmv"_s, u"zzz.xmv"_s}}}},
+        {{u"videos"_s, u"--available-roms-only"_s},
+         u"videos"_s,
+         true,
+         {{u"valid"_s, {}},
+          {u"missing"_s, {u"abe.xmv"_s, u"raceone.xmv"_s, utf8("élan.xmv")}},
+          {u"extra"_s, {u"abd.xmv"_s}},
+          {u"unknown"_s, {u"abc.xmv"_s, u"zzz.xmv"_s}}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        const CliResult result = audit(QStringList{u"--format"_s, u"json"_s} + c.arguments);
+        EXPECT_EQ(result.exitCode, 0);
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(result.out, &error);
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << result.out.toStdString();
+        const QJsonObject object = document.object();
+        EXPECT_EQ(object.value(u"audit"_s).toString(), c.audit);
+        EXPECT_EQ(object.value(u"zelvoraDir"_s).toString(), tree.path());
+        EXPECT_EQ(object.value(u"romsList"_s).toString(), listPath);
+        EXPECT_EQ(object.value(u"availableRomsOnly"_s), c.availableRomsOnly);
+        const QJsonObject lists = object.value(u"lists"_s).toObject();
+        EXPECT_EQ(lists.size(), c.lists.size());
+        for (const auto &[key, names] : c.lists) {
+            EXPECT_EQ(strings(lists.value(key)), names) << key.toStdString();
+        }
+    }
+}
+
+// File names may hold any byte but "/" and NUL; every one must survive as a JSON string.
+TEST_F(Output, JsonEscapesEveryNameItCanMeet)
+{
+    const QString awkward = utf8("q\"uo\\te\ttab\nnew\x01line\x7f é 𝄞 \u2028.zip");
+    tree.file(u"roms/"_s + awkward);
+    const CliResult result = audit({u"-f"_s, u"json"_s, u"roms"_s});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(result.out.contains("\\u0001") && result.out.contains("\\u2028")) << result.out.toStdString();
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(result.out, &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << result.out.toStdString();
+    EXPECT_TRUE(strings(document.object().value(u"lists"_s).toObject().value(u"unknown"_s)).contains(awkward))
+        << result.out.toStdString();
+}
+
+// Without a usable list the check-box-on audit still runs, but nothing can count as "extra".
+TEST_F(Output, VideosForAvailableRomsWithoutRomsListWarnAndRunWithoutLookUp)
+{
+    const CliResult result = audit({u"-l"_s, tree.filePath(u"absent.txt"_s), u"-a"_s, u"-f"_s, u"json"_s, u"videos"_s});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(result.err.startsWith("Warning: Can't find supported roms list")) << result.err.toStdString();
+    const QJsonObject lists = QJsonDocument::fromJson(result.out).object().value(u"lists"_s).toObject();
+    EXPECT_EQ(strings(lists.value(u"valid"_s)), QStringList());
+    EXPECT_EQ(strings(lists.value(u"missing"_s)),
+              (QStringList{u"abe.xmv"_s, u"abf.xmv"_s, u"raceone.xmv"_s, utf8("élan.xmv")}));
+    EXPECT_EQ(strings(lists.value(u"extra"_s)), QStringList());
+    EXPECT_EQ(strings(lists.value(u"unknown"_s)), (QStringList{u"abc.xmv"_s, u"abd.xmv"_s, u"zzz.xmv"_s}));
+}
+
+} // namespace
+} // namespace zelvora::test

@@ -1,0 +1,121 @@
+#include "clitestsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora::test {
+namespace {
+
+class Save : public ::testing::Test
+{
+protected:
+    void SetUp() override { makeSampleZelvora(tree, u"z"_s); }
+
+    CliResult audit(const QString &audit, const QString &saveDir, QStringList extra = {})
+    {
+        return runCli(QStringList{u"-d"_s, tree.filePath(u"z"_s), u"-s"_s, saveDir} + extra + QStringList{audit},
+                      config.path());
+    }
+
+    TempTree config;
+    TempTree tree;
+};
+
+const QList<std::pair<QString, QByteArray>> kRomFiles = {
+    {u"valid_roms.txt"_s, "Found 3 roms with valid filename:\r\n\r\nabe.zip\r\nRaceOne.zip\r\n\xc3\x89lan.zip"},
+    {u"missing_roms.txt"_s, "Found 1 missing roms:\r\n\r\nabd.zip"},
+    {u"unknown_roms.txt"_s, "Found 1 roms with unknown filename:\r\n(warning, these could be necessary archives too, "
+                            "like neogeo.zip)\r\n\r\nabf.zip"},
+};
+
+const QList<std::pair<QString, QByteArray>> kVideoFiles = {
+    {u"valid_videos.txt"_s, "Found 1 videos with valid filename:\r\n\r\nabd.xmv"},
+    {u"missing_videos.txt"_s, "Found 3 missing videos:\r\n\r\nabe.xmv\r\nRaceOne.xmv\r\n\xc3\x89lan.xmv"},
+    {u"extra_videos.txt"_s, "Found 0 videos for missing roms:\r\n\r\n"},
+    {u"unknown_videos.txt"_s, "Found 2 videos with unknown filename:\r\n\r\nabc.xmv\r\nzzz.xmv"},
+};
+
+TEST_F(Save, WritesTheAuditsReportFilesIntoANewDirectory)
+{
+    struct Case
+    {
+        QString audit;
+        QString saveDir;
+        QList<std::pair<QString, QByteArray>> files;
+    };
+    tree.file(u"existing/valid_roms.txt"_s, "an older, longer report that must be replaced whole");
+    tree.file(u"existing/notes.txt"_s, "kept");
+    const Case cases[] = {
+        {u"roms"_s, u"out/new/deeper"_s, kRomFiles},
+        {u"videos"_s, u"videos-out"_s, kVideoFiles},
+        {u"roms"_s, u"existing"_s, kRomFiles},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.saveDir.toStdString());
+        const CliResult result = audit(c.audit, tree.filePath(c.saveDir));
+        EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+        EXPECT_TRUE(result.out.startsWith("Found ")) << "the output is printed too";
+        for (const auto &[name, bytes] : c.files) {
+            EXPECT_EQ(tree.read(c.saveDir + u'/' + name).toStdString(), bytes.toStdString()) << name.toStdString();
+        }
+    }
+    EXPECT_EQ(QDir(tree.filePath(u"existing"_s)).entryList(QDir::Files | QDir::Hidden).size(), 4)
+        << "only the report files are added";
+    EXPECT_EQ(tree.read(u"existing/notes.txt"_s), "kept");
+}
+
+TEST_F(Save, UnwritableTargetGivesStatus4WithOutputStillPrinted)
+{
+    tree.file(u"plain-file"_s, "x");
+    const QString text = QString::fromUtf8(runCli({u"-d"_s, tree.filePath(u"z"_s), u"roms"_s}, config.path()).out);
+    ASSERT_FALSE(text.isEmpty());
+    for (const QString &target : {u"plain-file"_s, u"plain-file/sub"_s}) {
+        SCOPED_TRACE(target.toStdString());
+        const CliResult result = audit(u"roms"_s, tree.filePath(target));
+        EXPECT_EQ(result.exitCode, 4);
+        EXPECT_EQ(QString::fromUtf8(result.out), text);
+        for (const auto &file : kRomFiles) {
+            EXPECT_TRUE(result.err.contains("Error: " + file.first.toUtf8() + " was not written to"))
+                << result.err.toStdString();
+        }
+        EXPECT_TRUE(result.err.contains("not a directory")) << result.err.toStdString();
+    }
+    EXPECT_EQ(tree.read(u"plain-file"_s), "x");
+}
+
+// One file that cannot be replaced does not stop the others.
+TEST_F(Save, OneFailedFileIsNamedAndTheOthersAreWritten)
+{
+    tree.file(u"out/missing_roms.txt/in-the-way"_s);
+    const CliResult result = audit(u"roms"_s, tree.filePath(u"out"_s), {u"-q"_s});
+    EXPECT_EQ(result.exitCode, 4);
+    EXPECT_TRUE(result.out.startsWith("Found 3 roms with valid filename:"));
+    EXPECT_TRUE(result.err.startsWith("Error: missing_roms.txt was not written to")) << result.err.toStdString();
+    EXPECT_EQ(result.err.count('\n'), 1) << result.err.toStdString();
+    EXPECT_EQ(tree.read(u"out/valid_roms.txt"_s), kRomFiles[0].second);
+    EXPECT_EQ(tree.read(u"out/unknown_roms.txt"_s), kRomFiles[2].second);
+}
+
+TEST_F(Save, ReadOnlyDirectoryGivesStatus4)
+{
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "permission bits do not stop root";
+    }
+    tree.dir(u"locked"_s);
+    ASSERT_TRUE(QFile::setPermissions(tree.filePath(u"locked"_s), QFile::ReadOwner | QFile::ExeOwner));
+    const CliResult result = audit(u"videos"_s, tree.filePath(u"locked/sub"_s));
+    const CliResult direct = audit(u"videos"_s, tree.filePath(u"locked"_s));
+    QFile::setPermissions(tree.filePath(u"locked"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    for (const CliResult &r : {result, direct}) {
+        EXPECT_EQ(r.exitCode, 4);
+        EXPECT_TRUE(r.out.startsWith("Found 1 videos with valid filename:"));
+        EXPECT_EQ(r.err.count("was not written to"), 4) << r.err.toStdString();
+    }
+}
+
+} // namespace
+} // namespace zelvora::test
