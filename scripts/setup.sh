@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build, the tests and the desktop app need. Does nothing, not
+# even an `apt-get update`, when every one of them is already installed, so it is safe to run again.
+set -euo pipefail
+
+packages=(
+    qt6-base-dev libgtest-dev cmake g++ ninja-build pkg-config
+    # For the desktop app and its tests under a virtual display.
+    libgl-dev xvfb xauth
+)
+
+fail() {
+    printf 'setup.sh: %s\n' "$*" >&2
+    exit 1
+}
+
+command -v dpkg-query >/dev/null 2>&1 || fail "dpkg-query not found: this script supports Debian 12 (apt and dpkg) only."
+
+missing=()
+for package in "${packages[@]}"; do
+    # dpkg-query fails for a package it has never heard of; that package is missing too.
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    if [[ "$status" != "install ok installed" ]]; then
+        missing+=("$package")
+    fi
+done
+
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+if [[ "$(id -u)" -eq 0 ]]; then
+    as_root=()
+elif command -v sudo >/dev/null 2>&1; then
+    as_root=(sudo)
+else
+    fail "missing packages: ${missing[*]}. Run this script as root, or install sudo, or install them yourself with: apt-get install ${missing[*]}"
+fi
+
+apt_get() {
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "$@" ||
+        fail "'apt-get $*' failed${as_root:+ (through sudo: does this user have sudo rights?)}"
+}
+
+printf 'setup.sh: installing %s\n' "${missing[*]}" >&2
+apt_get update
+apt_get install -y --no-install-recommends "${missing[@]}"
