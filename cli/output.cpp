@@ -63,41 +63,43 @@ static const char *shortEscape(char16_t u)
     }
 }
 
+void appendJsonString(QByteArray &out, QStringView text)
+{
+    out += '"';
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t u = text[i].unicode();
+        if (u >= 0x20 && u < 0x80 && u != u'"' && u != u'\\') {
+            out += char(u);
+        } else if (const char *escape = shortEscape(u)) {
+            out += escape;
+        } else if (QChar::isHighSurrogate(u) && i + 1 < size && text[i + 1].isLowSurrogate()) {
+            const char32_t cp = QChar::surrogateToUcs4(u, text[++i].unicode());
+            const char bytes[4] = {char(0xF0 | cp >> 18), char(0x80 | (cp >> 12 & 0x3F)), char(0x80 | (cp >> 6 & 0x3F)),
+                                   char(0x80 | (cp & 0x3F))};
+            out.append(bytes, 4);
+        } else if (u < 0x20 || u == 0x2028 || u == 0x2029 || QChar::isSurrogate(u)) {
+            // Control characters must be escaped; the line separators are too, so the output also stays
+            // a JavaScript literal; a lone surrogate has no UTF-8 form, only this one.
+            static constexpr char hex[] = "0123456789abcdef";
+            const char escaped[6] = {'\\', 'u', hex[u >> 12], hex[u >> 8 & 0xF], hex[u >> 4 & 0xF], hex[u & 0xF]};
+            out.append(escaped, 6);
+        } else if (u < 0x800) {
+            const char bytes[2] = {char(0xC0 | u >> 6), char(0x80 | (u & 0x3F))};
+            out.append(bytes, 2);
+        } else {
+            const char bytes[3] = {char(0xE0 | u >> 12), char(0x80 | (u >> 6 & 0x3F)), char(0x80 | (u & 0x3F))};
+            out.append(bytes, 3);
+        }
+    }
+    out += '"';
+}
+
 QByteArray jsonString(const QString &text)
 {
     QByteArray out;
     out.reserve(text.size() + 2);
-    out += '"';
-    // Plain runs are converted whole: cheaper than per character, and surrogate pairs stay together.
-    qsizetype runStart = 0;
-    const auto flushRun = [&](qsizetype end) {
-        if (end > runStart) {
-            out += QStringView(text).mid(runStart, end - runStart).toUtf8();
-        }
-    };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t u = text.at(i).unicode();
-        if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            ++i;
-            continue;
-        }
-        const char *escape = shortEscape(u);
-        // Control characters must be escaped; the line separators are too, so the output also stays a
-        // JavaScript literal; a lone surrogate has no UTF-8 form, only this one.
-        const bool needsEscape = escape || u < 0x20 || u == 0x2028 || u == 0x2029 || QChar::isSurrogate(u);
-        if (!needsEscape) {
-            continue;
-        }
-        flushRun(i);
-        runStart = i + 1;
-        if (escape) {
-            out += escape;
-        } else {
-            out += "\\u" + QByteArray::number(u, 16).rightJustified(4, '0');
-        }
-    }
-    flushRun(text.size());
-    out += '"';
+    appendJsonString(out, text);
     return out;
 }
 
@@ -106,7 +108,13 @@ using NamedList = std::pair<QString, const QStringList *>;
 static QByteArray jsonOutput(const QString &audit, const AuditInputs &inputs, bool withAvailableRomsOnly,
                              const std::vector<NamedList> &lists)
 {
-    QByteArray out = "{\n";
+    qsizetype estimate = 256;
+    for (const auto &[key, names] : lists)
+        for (const QString &name : *names)
+            estimate += name.size() + 12;
+    QByteArray out;
+    out.reserve(estimate);
+    out += "{\n";
     out += "  \"audit\": " + jsonString(audit) + ",\n";
     out += "  \"zelvoraDir\": " + jsonString(inputs.zelvoraDir) + ",\n";
     out += "  \"romsList\": " + (inputs.romsListPath.isEmpty() ? QByteArray("null") : jsonString(inputs.romsListPath));
@@ -122,7 +130,7 @@ static QByteArray jsonOutput(const QString &audit, const AuditInputs &inputs, bo
         out += "    " + jsonString(key) + ": [";
         for (qsizetype i = 0; i < names->size(); ++i) {
             out += i == 0 ? "\n      " : ",\n      ";
-            out += jsonString(names->at(i));
+            appendJsonString(out, names->at(i));
         }
         out += names->isEmpty() ? "]" : "\n    ]";
     }

@@ -4,6 +4,7 @@
 #include "audit/merge.h"
 
 #include <QByteArray>
+#include <QStringView>
 
 namespace zelvora::cli {
 
@@ -19,5 +20,6 @@ QByteArray videoJsonOutput(const AuditInputs &inputs, const VideoResults &result
 
 // A JSON string literal, quotes included; non-ASCII stays as UTF-8.
 QByteArray jsonString(const QString &text);
+void appendJsonString(QByteArray &out, QStringView text);
 
 } // namespace zelvora::cli
