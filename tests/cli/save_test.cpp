@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -15,10 +16,11 @@ class Save : public ::testing::Test
 protected:
     void SetUp() override { makeSampleZelvora(tree, u"z"_s); }
 
-    CliResult audit(const QString &audit, const QString &saveDir, QStringList extra = {})
+    CliResult audit(const QString &audit, const QString &saveDir, QStringList extra = {},
+                    const std::function<void()> &childSetup = {})
     {
         return runCli(QStringList{u"-d"_s, tree.filePath(u"z"_s), u"-s"_s, saveDir} + extra + QStringList{audit},
-                      config.path());
+                      config.path(), childSetup);
     }
 
     TempTree config;
@@ -102,13 +104,22 @@ TEST_F(Save, OneFailedFileIsNamedAndTheOthersAreWritten)
 
 TEST_F(Save, ReadOnlyDirectoryGivesStatus4)
 {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "permission bits do not stop root";
-    }
+    // Permission bits do not stop root: as root, the command runs as nobody, who may read the tree
+    // (its files are 0644) but not write into the locked folder.
+    const auto dropRoot = [] {
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+                                 ::setresuid(65534, 65534, 65534) != 0))
+            ::_exit(99);
+    };
+    ASSERT_TRUE(QFile::setPermissions(tree.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                       QFile::ReadOther | QFile::ExeOther));
+    ASSERT_TRUE(QFile::setPermissions(config.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                         QFile::ReadOther | QFile::ExeOther));
     tree.dir(u"locked"_s);
-    ASSERT_TRUE(QFile::setPermissions(tree.filePath(u"locked"_s), QFile::ReadOwner | QFile::ExeOwner));
-    const CliResult result = audit(u"videos"_s, tree.filePath(u"locked/sub"_s));
-    const CliResult direct = audit(u"videos"_s, tree.filePath(u"locked"_s));
+    ASSERT_TRUE(QFile::setPermissions(tree.filePath(u"locked"_s),
+                                      QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    const CliResult result = audit(u"videos"_s, tree.filePath(u"locked/sub"_s), {}, dropRoot);
+    const CliResult direct = audit(u"videos"_s, tree.filePath(u"locked"_s), {}, dropRoot);
     QFile::setPermissions(tree.filePath(u"locked"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     for (const CliResult &r : {result, direct}) {
         EXPECT_EQ(r.exitCode, 4);
