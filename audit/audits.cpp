@@ -11,8 +11,8 @@ namespace zelvora {
 
 namespace {
 
-// The supported names as archive or video names. Sorted again: a new extension can move a name past
-// its neighbours ("game 2" sorts after "game", "game 2.zip" before "game.zip").
+// The names as archive or video names, sorted only now: a new extension can move a name past its
+// neighbours ("game 2" sorts after "game", "game 2.zip" before "game.zip").
 void renameAndSort(QStringList &names, QStringView extension)
 {
     setExtensionOfFilenames(extension.toString(), names);
@@ -34,7 +34,7 @@ template <typename Work> auto inBackground(Work work) -> std::future<decltype(wo
 std::future<std::optional<QStringList>> readSupportedNames(const QString &path, QStringView extension)
 {
     return inBackground([path, extension] {
-        std::optional<QStringList> names = cacheRomsListFile(path);
+        std::optional<QStringList> names = readRomsListEntries(path);
         if (names)
             renameAndSort(*names, extension);
         return names;
@@ -64,7 +64,9 @@ std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &pro
     std::future<QStringList> availableNames;
     if (inputs.availableRomsOnly) {
         availableNames = inBackground([dir = inputs.zelvoraDir] {
-            QStringList names = cacheZelvoraRomDirs(dir);
+            QStringList names;
+            walkFilesWithExtension(dir, romDirectoryNames(), kRomExtension.toString(),
+                                   [&](const QString &, const QString &name) { names.append(name); });
             renameAndSort(names, kVideoExtension);
             return names;
         });

@@ -156,15 +156,20 @@ QStringList splitRomsListLines(QStringView text)
     qsizetype start = 0;
     for (qsizetype i = 0; i <= text.size(); ++i) {
         if (i == text.size() || isLineEnd(text[i].unicode())) {
-            if (i > start)
-                lines.append(text.sliced(start, i - start).toString());
+            if (i > start) {
+                // Room for the extension the audits give every name, so that needs no second allocation.
+                QString line;
+                line.reserve(i - start + 4);
+                line.append(text.sliced(start, i - start));
+                lines.append(std::move(line));
+            }
             start = i + 1;
         }
     }
     return lines;
 }
 
-std::optional<QStringList> cacheRomsListFile(const QString &path)
+std::optional<QStringList> readRomsListEntries(const QString &path)
 {
     if (path.isEmpty())
         return std::nullopt;
@@ -205,8 +210,14 @@ std::optional<QStringList> cacheRomsListFile(const QString &path)
     const std::optional<QString> text = decodeRomsListText(bytes);
     if (!text)
         return std::nullopt;
-    QStringList names = splitRomsListLines(*text);
-    sortNames(names);
+    return splitRomsListLines(*text);
+}
+
+std::optional<QStringList> cacheRomsListFile(const QString &path)
+{
+    std::optional<QStringList> names = readRomsListEntries(path);
+    if (names)
+        sortNames(*names);
     return names;
 }
 

@@ -19,6 +19,11 @@ std::optional<QString> decodeRomsListText(QByteArrayView bytes);
 // U+2028 and U+2029 ends a line.
 QStringList splitRomsListLines(QStringView text);
 
+// The entries of the supported roms list at `path`, in file order. Empty when the path names nothing, a
+// directory, a symbolic link or another non-regular file, a file over kRomsListMaxBytes, or text
+// that cannot be decoded.
+std::optional<QStringList> readRomsListEntries(const QString &path);
+
 // The entries of the supported roms list at `path`, sorted. Empty when the path names nothing, a
 // directory, a symbolic link or another non-regular file, a file over kRomsListMaxBytes, or text
 // that cannot be decoded.
