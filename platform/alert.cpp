@@ -1,0 +1,24 @@
+#include "platform/alert.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace zelvora {
+
+QtAlert::QtAlert(QWidget *parent) : m_parent(parent) {}
+
+void QtAlert::runModal(const AlertMessage &message)
+{
+    QMessageBox box(m_parent);
+    box.setIcon(message.style == AlertMessage::Style::Critical ? QMessageBox::Critical : QMessageBox::Warning);
+    box.setText(message.messageText);
+    box.setInformativeText(message.informativeText);
+    // Plain text: file names and reasons are shown as they are, never interpreted as markup.
+    box.setTextFormat(Qt::PlainText);
+    QPushButton *button = box.addButton(message.defaultButton, QMessageBox::AcceptRole);
+    box.setDefaultButton(button);
+    box.setEscapeButton(button);
+    box.exec();
+}
+
+} // namespace zelvora

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+namespace zelvora {
+
+struct AlertMessage
+{
+    enum class Style { Critical, Warning };
+
+    QString messageText;
+    QString informativeText;
+    QString defaultButton;
+    Style style = Style::Critical;
+};
+
+// A modal message box with one button. The user's answer is not reported: there is only one.
+class Alert
+{
+public:
+    virtual ~Alert() = default;
+    virtual void runModal(const AlertMessage &message) = 0;
+};
+
+class QtAlert final : public Alert
+{
+public:
+    explicit QtAlert(QWidget *parent = nullptr);
+    void setParent(QWidget *parent) { m_parent = parent; }
+
+    void runModal(const AlertMessage &message) override;
+
+private:
+    QPointer<QWidget> m_parent;
+};
+
+} // namespace zelvora

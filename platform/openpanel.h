@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <optional>
+
+namespace zelvora {
+
+struct OpenPanelOptions
+{
+    bool canChooseDirectories = false;
+    bool canChooseFiles = true;
+    bool allowsMultipleSelection = false;
+    QString title;
+    QString prompt; // the confirming button's text
+};
+
+// A modal panel that lets the user pick one existing file or directory.
+class OpenPanel
+{
+public:
+    virtual ~OpenPanel() = default;
+    // The picked item's plain local path; empty when the user cancelled.
+    virtual std::optional<QString> runModal(const OpenPanelOptions &options) = 0;
+};
+
+class QtOpenPanel final : public OpenPanel
+{
+public:
+    explicit QtOpenPanel(QWidget *parent = nullptr);
+    void setParent(QWidget *parent) { m_parent = parent; }
+
+    std::optional<QString> runModal(const OpenPanelOptions &options) override;
+
+private:
+    QPointer<QWidget> m_parent;
+};
+
+} // namespace zelvora

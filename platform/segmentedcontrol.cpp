@@ -1,0 +1,131 @@
+#include "platform/segmentedcontrol.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QHBoxLayout>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora {
+
+namespace {
+
+// Joined segments with rounded outer ends; the selected one in the highlight colour.
+const QString kStyleSheet = uR"(
+QToolButton {
+    border: 1px solid palette(dark);
+    border-left-width: 0px;
+    background: palette(button);
+    padding: 3px 14px;
+}
+QToolButton[segmentPosition="first"], QToolButton[segmentPosition="only"] {
+    border-left-width: 1px;
+    border-top-left-radius: 5px;
+    border-bottom-left-radius: 5px;
+}
+QToolButton[segmentPosition="last"], QToolButton[segmentPosition="only"] {
+    border-top-right-radius: 5px;
+    border-bottom-right-radius: 5px;
+}
+QToolButton:hover { background: palette(light); }
+QToolButton:pressed { background: palette(midlight); }
+QToolButton:checked {
+    background: palette(highlight);
+    color: palette(highlighted-text);
+}
+QToolButton:disabled { color: palette(mid); }
+QToolButton:checked:disabled { background: palette(midlight); color: palette(dark); }
+)"_s;
+
+QString positionOf(int segment, int count)
+{
+    if (count == 1)
+        return u"only"_s;
+    if (segment == 0)
+        return u"first"_s;
+    return segment == count - 1 ? u"last"_s : u"middle"_s;
+}
+
+} // namespace
+
+SegmentedControl::SegmentedControl(QWidget *parent)
+    : QWidget(parent), m_layout(new QHBoxLayout(this)), m_group(new QButtonGroup(this))
+{
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    m_group->setExclusive(true);
+    connect(m_group, &QButtonGroup::idClicked, this, &SegmentedControl::activated);
+    setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+    setStyleSheet(kStyleSheet);
+}
+
+QStringList SegmentedControl::segmentLabels() const
+{
+    QStringList labels;
+    for (int i = 0; i < segmentCount(); ++i)
+        labels.append(segmentButton(i)->text());
+    return labels;
+}
+
+void SegmentedControl::setSegmentLabels(const QStringList &labels)
+{
+    const QList<QAbstractButton *> old = m_group->buttons();
+    for (QAbstractButton *button : old) {
+        m_group->removeButton(button);
+        delete button;
+    }
+    for (int i = 0; i < labels.size(); ++i) {
+        auto *button = new QToolButton(this);
+        button->setText(labels.at(i));
+        button->setCheckable(true);
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        button->setMinimumWidth(72);
+        button->setProperty("segmentPosition", positionOf(i, int(labels.size())));
+        m_group->addButton(button, i);
+        m_layout->addWidget(button);
+    }
+}
+
+int SegmentedControl::segmentCount() const
+{
+    return int(m_group->buttons().size());
+}
+
+int SegmentedControl::selectedSegment() const
+{
+    return m_group->checkedId();
+}
+
+void SegmentedControl::setSelectedSegment(int segment)
+{
+    if (QAbstractButton *button = m_group->button(segment)) {
+        button->setChecked(true);
+        return;
+    }
+    // An exclusive group never unchecks its last button by itself.
+    m_group->setExclusive(false);
+    if (QAbstractButton *checked = m_group->checkedButton())
+        checked->setChecked(false);
+    m_group->setExclusive(true);
+}
+
+void SegmentedControl::setEnabledForSegment(bool enabled, int segment)
+{
+    if (QAbstractButton *button = m_group->button(segment))
+        button->setEnabled(enabled);
+}
+
+bool SegmentedControl::isEnabledForSegment(int segment) const
+{
+    const QAbstractButton *button = m_group->button(segment);
+    return button && button->isEnabledTo(this);
+}
+
+QToolButton *SegmentedControl::segmentButton(int segment) const
+{
+    return static_cast<QToolButton *>(m_group->button(segment));
+}
+
+} // namespace zelvora
