@@ -1,0 +1,71 @@
+// What the two audits share: the inputs taken at the start, the busy look, the phase text and the
+// worker threads.
+#include "app/phasereporter.h"
+#include "app/qkappdelegate.h"
+#include "platform/busyindicator.h"
+#include "platform/mainthread.h"
+#include "platform/resultview.h"
+
+#include <QCheckBox>
+#include <QColor>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+
+namespace zelvora {
+
+namespace {
+
+void setContainerBackground(ResultView *view, const QColor &color)
+{
+    QWidget *container = view->parentWidget();
+    QPalette palette = container->palette();
+    palette.setColor(QPalette::Window, color);
+    container->setPalette(palette);
+    container->setAutoFillBackground(true);
+}
+
+} // namespace
+
+void PhaseReporter::phase(const QString &text)
+{
+    QKAppDelegate *controller = m_controller;
+    postToMainThread(controller, [controller, text] { controller->showPhase(text); });
+}
+
+AuditInputs QKAppDelegate::snapshotInputs() const
+{
+    return AuditInputs{zelvoraDirPathTextField()->text(), romsListPathTextField()->text(),
+                       checkAvailableRomVideosOnly()->isChecked()};
+}
+
+void QKAppDelegate::beginBusyLook(ResultView *view)
+{
+    view->setHidden(true);
+    setContainerBackground(view, QColor::fromRgbF(0.9f, 0.9f, 0.9f, 1.0f));
+    if (m_runningAudits++ == 0)
+        progressIndicator()->startAnimation();
+    progressLabel()->setHidden(false);
+}
+
+void QKAppDelegate::endBusyLook(ResultView *view)
+{
+    // The other audit may still be working; it keeps the phase text and the indicator.
+    if (--m_runningAudits == 0) {
+        progressLabel()->setHidden(true);
+        progressIndicator()->stopAnimation();
+    }
+    setContainerBackground(view, Qt::white);
+}
+
+void QKAppDelegate::showPhase(const QString &text)
+{
+    progressLabel()->setText(text);
+}
+
+void QKAppDelegate::startInBackground(std::function<void()> work)
+{
+    m_workers.start(std::move(work));
+}
+
+} // namespace zelvora

@@ -1,0 +1,115 @@
+#include "app/qkappdelegate.h"
+#include "platform/busyindicator.h"
+#include "platform/resultview.h"
+#include "platform/segmentedcontrol.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <algorithm>
+
+namespace zelvora {
+
+QKAppDelegate::QKAppDelegate(const PlatformServices &services, QObject *parent)
+    : QObject(parent), m_settings(services.settings), m_openPanel(services.openPanel), m_alert(services.alert),
+      m_urlOpener(services.urlOpener)
+{
+    // Two audits and any number of list-file searches may run at once; none should wait for another.
+    m_workers.setMaxThreadCount(std::max(8, QThread::idealThreadCount()));
+}
+
+QKAppDelegate::~QKAppDelegate()
+{
+    // A worker posts its results to this object; it must be done before the object goes.
+    m_workers.waitForDone();
+
+    setZelvoraDirPathTextField(nullptr);
+    setRomsListPathTextField(nullptr);
+    setRomsResultView(nullptr);
+    setRomsResultControl(nullptr);
+    setProgressIndicator(nullptr);
+    setProgressLabel(nullptr);
+    setCheckAvailableRomVideosOnly(nullptr);
+    setVideosResultControl(nullptr);
+    setVideosResultView(nullptr);
+    setTabView(nullptr);
+}
+
+void QKAppDelegate::applicationDidFinishLaunching(QObject *)
+{
+    m_missingRoms.clear();
+    m_validRoms.clear();
+    m_unknownRoms.clear();
+    m_missingVideos.clear();
+    m_validVideos.clear();
+    m_unknownVideos.clear();
+    m_extraVideos.clear();
+
+    QFont font = QApplication::font();
+    font.setBold(true);
+    font.setPointSizeF(13.0);
+    romsResultView()->setFont(font);
+    videosResultView()->setFont(font);
+
+    loadUserDefaults();
+}
+
+void QKAppDelegate::applicationWillTerminate(QObject *)
+{
+    saveUserDefaults();
+}
+
+void QKAppDelegate::setZelvoraDirPathTextField(QLineEdit *field)
+{
+    m_zelvoraDirPathTextField = field;
+}
+
+void QKAppDelegate::setRomsListPathTextField(QLineEdit *field)
+{
+    m_romsListPathTextField = field;
+}
+
+void QKAppDelegate::setRomsResultView(ResultView *view)
+{
+    m_romsResultView = view;
+}
+
+void QKAppDelegate::setRomsResultControl(SegmentedControl *control)
+{
+    m_romsResultControl = control;
+}
+
+void QKAppDelegate::setVideosResultView(ResultView *view)
+{
+    m_videosResultView = view;
+}
+
+void QKAppDelegate::setVideosResultControl(SegmentedControl *control)
+{
+    m_videosResultControl = control;
+}
+
+void QKAppDelegate::setCheckAvailableRomVideosOnly(QCheckBox *checkBox)
+{
+    m_checkAvailableRomVideosOnly = checkBox;
+}
+
+void QKAppDelegate::setProgressLabel(QLabel *label)
+{
+    m_progressLabel = label;
+}
+
+void QKAppDelegate::setProgressIndicator(BusyIndicator *indicator)
+{
+    m_progressIndicator = indicator;
+}
+
+void QKAppDelegate::setTabView(QTabWidget *tabView)
+{
+    m_tabView = tabView;
+}
+
+} // namespace zelvora

@@ -1,0 +1,98 @@
+#include "app/mainwindow.h"
+
+#include "app/qkappdelegate.h"
+#include "audit/resulttext.h"
+#include "ui_mainwindow.h"
+
+#include <QAction>
+#include <QIcon>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+// The icons live in this static library; a linker keeps its resources only when asked for them.
+static void initResources()
+{
+    Q_INIT_RESOURCE(zelvora_auditor);
+}
+
+namespace zelvora {
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::MainWindow>())
+{
+    initResources();
+    m_ui->setupUi(this);
+    QIcon icon;
+    for (int size : {16, 32, 48, 128, 256})
+        icon.addFile(u":/icons/zelvora-auditor-%1.png"_s.arg(size), QSize(size, size));
+    setWindowIcon(icon);
+    m_ui->actionQuit->setShortcuts(QKeySequence::Quit);
+
+    // Initial states the .ui cannot express. The phase text keeps its place while hidden, so the
+    // window does not jump when an audit starts.
+    QSizePolicy labelPolicy = m_ui->progressLabel->sizePolicy();
+    labelPolicy.setRetainSizeWhenHidden(true);
+    m_ui->progressLabel->setSizePolicy(labelPolicy);
+    m_ui->progressLabel->hide();
+    // The check box starts off, so the segment of videos for missing roms starts disabled.
+    m_ui->videosResultControl->setEnabledForSegment(m_ui->checkAvailableRomVideosOnly->isChecked(),
+                                                    int(VideoList::Extra));
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::connectController(QKAppDelegate &controller)
+{
+    Ui::MainWindow &w = *m_ui;
+    controller.setZelvoraDirPathTextField(w.zelvoraDirPathTextField);
+    controller.setRomsListPathTextField(w.romsListPathTextField);
+    controller.setRomsResultView(w.romsResultView);
+    controller.setRomsResultControl(w.romsResultControl);
+    controller.setVideosResultView(w.videosResultView);
+    controller.setVideosResultControl(w.videosResultControl);
+    controller.setCheckAvailableRomVideosOnly(w.checkAvailableRomVideosOnly);
+    controller.setProgressLabel(w.progressLabel);
+    controller.setProgressIndicator(w.progressIndicator);
+    controller.setTabView(w.tabView);
+
+    QKAppDelegate *c = &controller;
+    // Actions take their sender, as a user's click would give it.
+    const auto onClick = [c](QAbstractButton *button, void (QKAppDelegate::*action)(QObject *)) {
+        connect(button, &QAbstractButton::clicked, c, [c, button, action] { (c->*action)(button); });
+    };
+    const auto onTrigger = [c](QAction *item, void (QKAppDelegate::*action)(QObject *)) {
+        connect(item, &QAction::triggered, c, [c, item, action] { (c->*action)(item); });
+    };
+
+    onClick(w.chooseZelvoraDirButton, &QKAppDelegate::selectZelvoraDirectory);
+    onClick(w.chooseRomsListButton, &QKAppDelegate::selectRomsListFile);
+    onClick(w.auditRomsButton, &QKAppDelegate::auditRoms);
+    onClick(w.auditVideosButton, &QKAppDelegate::auditVideos);
+    onClick(w.saveRomsButton, &QKAppDelegate::saveRomsResult);
+    onClick(w.saveVideosButton, &QKAppDelegate::saveVideosResult);
+    onClick(w.checkAvailableRomVideosOnly, &QKAppDelegate::didClickCheckAvailableRomVideosOnly);
+    onTrigger(w.actionChooseZelvoraDirectory, &QKAppDelegate::selectZelvoraDirectory);
+    onTrigger(w.actionChooseRomsList, &QKAppDelegate::selectRomsListFile);
+    onTrigger(w.actionOpenHomepage, &QKAppDelegate::openHomepage);
+    connect(w.actionQuit, &QAction::triggered, this, &QWidget::close);
+
+    SegmentedControl *roms = w.romsResultControl;
+    SegmentedControl *videos = w.videosResultControl;
+    connect(roms, &SegmentedControl::activated, c, [c, roms] { c->didClickRomsResultControl(roms); });
+    connect(videos, &SegmentedControl::activated, c, [c, videos] { c->didClickVideosResultControl(videos); });
+
+    // A disabled button loses its focus to the next control in the chain, a path field, which would
+    // then select its whole text; the tabs are a calmer place for it.
+    const auto setRunning = [&w](QPushButton *audit, QPushButton *save, bool running) {
+        if (running && (audit->hasFocus() || save->hasFocus()))
+            w.tabView->setFocus(Qt::OtherFocusReason);
+        audit->setDisabled(running);
+        save->setDisabled(running);
+    };
+    connect(c, &QKAppDelegate::romsAuditRunningChanged, this,
+            [&w, setRunning](bool running) { setRunning(w.auditRomsButton, w.saveRomsButton, running); });
+    connect(c, &QKAppDelegate::videosAuditRunningChanged, this,
+            [&w, setRunning](bool running) { setRunning(w.auditVideosButton, w.saveVideosButton, running); });
+}
+
+} // namespace zelvora

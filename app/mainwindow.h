@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+namespace Ui {
+class MainWindow;
+}
+
+namespace zelvora {
+
+class QKAppDelegate;
+
+// The main window, built from its .ui description.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    Ui::MainWindow &ui() { return *m_ui; }
+
+    // Connects the controller's outlets through its writers and the window's controls to its actions.
+    void connectController(QKAppDelegate &controller);
+
+private:
+    std::unique_ptr<Ui::MainWindow> m_ui;
+};
+
+} // namespace zelvora

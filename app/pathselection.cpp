@@ -1,0 +1,62 @@
+#include "app/qkappdelegate.h"
+#include "audit/romslist.h"
+#include "audit/scan.h"
+#include "platform/mainthread.h"
+#include "platform/openpanel.h"
+#include "platform/urlopener.h"
+
+#include <QLineEdit>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora {
+
+void QKAppDelegate::selectZelvoraDirectory(QObject *)
+{
+    const std::optional<QString> directory = m_openPanel.runModal(OpenPanelOptions{.canChooseDirectories = true,
+                                                                                   .canChooseFiles = false,
+                                                                                   .allowsMultipleSelection = false,
+                                                                                   .title = u"Zelvora directory"_s,
+                                                                                   .prompt = u"Select"_s});
+    if (!directory)
+        return;
+    zelvoraDirPathTextField()->setText(*directory);
+
+    const quint64 search = ++m_romListSearch;
+    startInBackground([this, directory = *directory, search] { findRomListFile(directory, search); });
+}
+
+void QKAppDelegate::selectRomsListFile(QObject *)
+{
+    const std::optional<QString> file = m_openPanel.runModal(OpenPanelOptions{.canChooseDirectories = false,
+                                                                              .canChooseFiles = true,
+                                                                              .allowsMultipleSelection = false,
+                                                                              .title = u"Supported roms list"_s,
+                                                                              .prompt = u"Select"_s});
+    if (!file)
+        return;
+    // The user's own choice must not be overwritten by a search that is still running.
+    ++m_romListSearch;
+    romsListPathTextField()->setText(*file);
+}
+
+void QKAppDelegate::findRomListFile(const QString &directory, quint64 search)
+{
+    std::optional<QString> found = findFileBelow(directory, kRomsListFileName.toString());
+    postToMainThread(this, [this, found = std::move(found), search] { didFindRomListFile(found, search); });
+}
+
+void QKAppDelegate::didFindRomListFile(const std::optional<QString> &path, quint64 search)
+{
+    if (path && search == m_romListSearch)
+        romsListPathTextField()->setText(*path);
+    Q_EMIT romListSearchFinished();
+}
+
+void QKAppDelegate::openHomepage(QObject *)
+{
+    m_urlOpener.openUrl(QUrl(QStringLiteral(ZELVORA_HOMEPAGE)));
+}
+
+} // namespace zelvora

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "platform/alert.h"
+#include "platform/openpanel.h"
+#include "platform/settingsstore.h"
+#include "platform/urlopener.h"
+
+#include <QList>
+#include <QMap>
+#include <QStringList>
+#include <deque>
+#include <gtest/gtest.h>
+
+namespace zelvora::test {
+
+// Holds its values in memory and records each write, in order.
+class SettingsStoreDouble final : public SettingsStore
+{
+public:
+    std::optional<QString> stringForKey(const QString &key) const override
+    {
+        const auto it = values.constFind(key);
+        return it == values.cend() ? std::nullopt : std::optional<QString>(*it);
+    }
+    void setString(const QString &key, const QString &value) override
+    {
+        values.insert(key, value);
+        writes.append(key);
+    }
+    void synchronize() override { writes.append(QStringLiteral("<synchronize>")); }
+
+    QMap<QString, QString> values;
+    QStringList writes;
+};
+
+// Told its answers in advance; a panel opened without an answer is a test fault, never a wait.
+class OpenPanelDouble final : public OpenPanel
+{
+public:
+    void willChoose(const QString &path) { answers.push_back(path); }
+    void willCancel() { answers.push_back(std::nullopt); }
+
+    std::optional<QString> runModal(const OpenPanelOptions &options) override
+    {
+        requests.append(options);
+        if (answers.empty()) {
+            ADD_FAILURE() << "an open panel was shown without a prepared answer";
+            return std::nullopt;
+        }
+        std::optional<QString> answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    std::deque<std::optional<QString>> answers;
+    QList<OpenPanelOptions> requests;
+};
+
+class AlertDouble final : public Alert
+{
+public:
+    void runModal(const AlertMessage &message) override { shown.append(message); }
+
+    QList<AlertMessage> shown;
+};
+
+class UrlOpenerDouble final : public UrlOpener
+{
+public:
+    bool openUrl(const QUrl &url) override
+    {
+        opened.append(url);
+        return true;
+    }
+
+    QList<QUrl> opened;
+};
+
+} // namespace zelvora::test

@@ -1,0 +1,136 @@
+#include "apptestfixture.h"
+
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora::test {
+namespace {
+
+const QString kListName = u"- Supported Games Lookup For Naming.txt"_s;
+
+class PathSelectionTest : public AppTest
+{
+protected:
+    void SetUp() override { launchWith(u"/earlier/dir"_s, u"/earlier/list.txt"_s); }
+
+    void chooseZelvoraDirectory(const QString &path)
+    {
+        panel.willChoose(path);
+        QTest::mouseClick(ui().chooseZelvoraDirButton, Qt::LeftButton);
+    }
+};
+
+TEST_F(PathSelectionTest, FindsTheListBelowTheChosenDirectory)
+{
+    const struct
+    {
+        const char *name;
+        QStringList files;
+        QString expected; // relative to the tree; empty: the list field keeps its text
+    } cases[] = {
+        {"at depth", {u"a/b/c/"_s + kListName, u"roms/x.zip"_s}, u"a/b/c/"_s + kListName},
+        {"at the top", {kListName}, kListName},
+        {"letter case differs", {u"- supported games lookup for naming.txt"_s}, {}},
+        {"a further extension", {kListName + u".bak"_s}, {}},
+        {"a folder of that name is searched, not taken",
+         {kListName + u"/inner/"_s + kListName},
+         kListName + u"/inner/"_s + kListName},
+        {"first in path order", {u"b/"_s + kListName, u"a/"_s + kListName}, u"a/"_s + kListName},
+        {"nothing at all", {}, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempTree tree;
+        for (const QString &file : c.files)
+            tree.file(file);
+        ui().romsListPathTextField->setText(u"/earlier/list.txt"_s);
+
+        chooseZelvoraDirectory(tree.path());
+        EXPECT_EQ(ui().zelvoraDirPathTextField->text(), tree.path()) << "the path as the panel gives it";
+        waitForRomListSearches(1);
+
+        EXPECT_EQ(ui().romsListPathTextField->text(),
+                  c.expected.isEmpty() ? u"/earlier/list.txt"_s : tree.filePath(c.expected));
+    }
+}
+
+TEST_F(PathSelectionTest, PanelsAskForTheRightKindOfItem)
+{
+    panel.willCancel();
+    panel.willCancel();
+    QTest::mouseClick(ui().chooseZelvoraDirButton, Qt::LeftButton);
+    QTest::mouseClick(ui().chooseRomsListButton, Qt::LeftButton);
+
+    ASSERT_EQ(panel.requests.size(), 2);
+    const OpenPanelOptions &directory = panel.requests.at(0);
+    EXPECT_EQ(directory.title, u"Zelvora directory"_s);
+    EXPECT_EQ(directory.prompt, u"Select"_s);
+    EXPECT_TRUE(directory.canChooseDirectories);
+    EXPECT_FALSE(directory.canChooseFiles);
+    EXPECT_FALSE(directory.allowsMultipleSelection);
+    const OpenPanelOptions &list = panel.requests.at(1);
+    EXPECT_EQ(list.title, u"Supported roms list"_s);
+    EXPECT_EQ(list.prompt, u"Select"_s);
+    EXPECT_FALSE(list.canChooseDirectories);
+    EXPECT_TRUE(list.canChooseFiles);
+    EXPECT_FALSE(list.allowsMultipleSelection);
+
+    // Cancelled: nothing changes and no search starts.
+    EXPECT_EQ(ui().zelvoraDirPathTextField->text(), u"/earlier/dir"_s);
+    EXPECT_EQ(ui().romsListPathTextField->text(), u"/earlier/list.txt"_s);
+    QSignalSpy searches(&controller, &QKAppDelegate::romListSearchFinished);
+    EXPECT_FALSE(searches.wait(200));
+}
+
+TEST_F(PathSelectionTest, ChoosingTheListFileTouchesNothingElse)
+{
+    panel.willChoose(u"/home/ana/Listas de jogos/ñandú, 1.txt"_s);
+    QTest::mouseClick(ui().chooseRomsListButton, Qt::LeftButton);
+
+    EXPECT_EQ(ui().romsListPathTextField->text(), u"/home/ana/Listas de jogos/ñandú, 1.txt"_s);
+    EXPECT_EQ(ui().zelvoraDirPathTextField->text(), u"/earlier/dir"_s);
+    QSignalSpy searches(&controller, &QKAppDelegate::romListSearchFinished);
+    EXPECT_FALSE(searches.wait(200));
+}
+
+TEST_F(PathSelectionTest, AnEarlierSearchNeverOverwritesALaterChoice)
+{
+    TempTree first;
+    first.file(u"deep/"_s + kListName);
+    TempTree second;
+    second.file(u"other/"_s + kListName);
+    TempTree empty;
+
+    // Both choices are made before either search can report back.
+    chooseZelvoraDirectory(first.path());
+    chooseZelvoraDirectory(second.path());
+    waitForRomListSearches(2);
+    EXPECT_EQ(ui().romsListPathTextField->text(), second.filePath(u"other/"_s + kListName));
+
+    ui().romsListPathTextField->setText(u"/earlier/list.txt"_s);
+    chooseZelvoraDirectory(first.path());
+    chooseZelvoraDirectory(empty.path());
+    waitForRomListSearches(2);
+    EXPECT_EQ(ui().romsListPathTextField->text(), u"/earlier/list.txt"_s) << "the later directory has no list";
+
+    chooseZelvoraDirectory(first.path());
+    panel.willChoose(u"/chosen/by/hand.txt"_s);
+    QTest::mouseClick(ui().chooseRomsListButton, Qt::LeftButton);
+    waitForRomListSearches(1);
+    EXPECT_EQ(ui().romsListPathTextField->text(), u"/chosen/by/hand.txt"_s);
+}
+
+TEST_F(PathSelectionTest, OpensTheHomepageInTheBrowser)
+{
+    ui().actionOpenHomepage->trigger();
+    ASSERT_EQ(urlOpener.opened.size(), 1);
+    const QUrl &url = urlOpener.opened.at(0);
+    EXPECT_TRUE(url.isValid());
+    EXPECT_TRUE(url.scheme() == u"https"_s || url.scheme() == u"http"_s) << url.toString().toStdString();
+}
+
+} // namespace
+} // namespace zelvora::test

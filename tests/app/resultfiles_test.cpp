@@ -1,0 +1,138 @@
+#include "apptestfixture.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora::test {
+namespace {
+
+class ResultFilesTest : public AppTest
+{
+protected:
+    void SetUp() override
+    {
+        zelvora.writeList("Bravo\nRaceOne\nzzz\nabd\nabe\n");
+        zelvora.tree.file(u"roms/raceone.zip"_s);
+        zelvora.tree.file(u"roms/Bravo.zip"_s);
+        zelvora.tree.file(u"roms/abe.zip"_s);
+        zelvora.tree.file(u"roms/abf.zip"_s);
+        zelvora.tree.file(u"roms/Éclair.zip"_s);
+        zelvora.tree.file(u"videos/abd.xmv"_s);
+        zelvora.tree.file(u"videos/abc.xmv"_s);
+        launchWith(zelvora.tree.path(), zelvora.listPath());
+    }
+
+    QStringList filesIn(const TempTree &dir) const
+    {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    }
+
+    ZelvoraTree zelvora;
+    TempTree target;
+};
+
+TEST_F(ResultFilesTest, SavesTheRomReportSet)
+{
+    clickAuditRoms();
+    panel.willChoose(target.path());
+    QTest::mouseClick(ui().saveRomsButton, Qt::LeftButton);
+
+    ASSERT_EQ(panel.requests.size(), 1);
+    const OpenPanelOptions &options = panel.requests.at(0);
+    EXPECT_EQ(options.title, u"Save results"_s);
+    EXPECT_EQ(options.prompt, u"Select"_s);
+    EXPECT_TRUE(options.canChooseDirectories);
+    EXPECT_FALSE(options.canChooseFiles);
+    EXPECT_FALSE(options.allowsMultipleSelection);
+
+    EXPECT_EQ(filesIn(target), (QStringList{u"missing_roms.txt"_s, u"unknown_roms.txt"_s, u"valid_roms.txt"_s}));
+    EXPECT_EQ(target.read(u"valid_roms.txt"_s),
+              "Found 3 roms with valid filename:\r\n\r\nabe.zip\r\nBravo.zip\r\nRaceOne.zip");
+    EXPECT_EQ(target.read(u"missing_roms.txt"_s), "Found 2 missing roms:\r\n\r\nabd.zip\r\nzzz.zip");
+    EXPECT_EQ(target.read(u"unknown_roms.txt"_s),
+              "Found 2 roms with unknown filename:\r\n(warning, these could be necessary archives too, like "
+              "neogeo.zip)\r\n\r\nabf.zip\r\n\xc3\x89"
+              "clair.zip");
+    EXPECT_TRUE(alert.shown.isEmpty()) << "a save that worked says nothing";
+}
+
+TEST_F(ResultFilesTest, SavesTheVideoReportSetIncludingAnEarlierExtraList)
+{
+    ui().checkAvailableRomVideosOnly->setChecked(true);
+    clickAuditVideos();
+    ui().checkAvailableRomVideosOnly->setChecked(false);
+    controller.didClickCheckAvailableRomVideosOnly(ui().checkAvailableRomVideosOnly);
+
+    panel.willChoose(target.path());
+    QTest::mouseClick(ui().saveVideosButton, Qt::LeftButton);
+
+    EXPECT_EQ(filesIn(target), (QStringList{u"extra_videos.txt"_s, u"missing_videos.txt"_s, u"unknown_videos.txt"_s,
+                                            u"valid_videos.txt"_s}));
+    EXPECT_EQ(target.read(u"extra_videos.txt"_s), "Found 1 videos for missing roms:\r\n\r\nabd.xmv");
+    EXPECT_EQ(target.read(u"missing_videos.txt"_s),
+              "Found 3 missing videos:\r\n\r\nabe.xmv\r\nBravo.xmv\r\nraceone.xmv");
+    EXPECT_EQ(target.read(u"unknown_videos.txt"_s), "Found 1 videos with unknown filename:\r\n\r\nabc.xmv");
+    EXPECT_EQ(target.read(u"valid_videos.txt"_s), "Found 0 videos with valid filename:\r\n\r\n");
+}
+
+TEST_F(ResultFilesTest, CancellingWritesNothing)
+{
+    clickAuditRoms();
+    panel.willCancel();
+    panel.willCancel();
+    controller.saveRomsResult(ui().saveRomsButton);
+    controller.saveVideosResult(ui().saveVideosButton);
+    EXPECT_EQ(panel.requests.size(), 2);
+    EXPECT_TRUE(filesIn(target).isEmpty());
+    EXPECT_TRUE(alert.shown.isEmpty());
+}
+
+TEST_F(ResultFilesTest, SavingAgainReplacesEachFileWhole)
+{
+    target.file(u"valid_roms.txt"_s, QByteArray(4096, 'x'));
+    target.file(u"other.txt"_s, "keep");
+    panel.willChoose(target.path());
+    controller.saveRomsResult(ui().saveRomsButton);
+    clickAuditRoms();
+    panel.willChoose(target.path());
+    controller.saveRomsResult(ui().saveRomsButton);
+
+    EXPECT_EQ(target.read(u"valid_roms.txt"_s),
+              "Found 3 roms with valid filename:\r\n\r\nabe.zip\r\nBravo.zip\r\nRaceOne.zip");
+    EXPECT_EQ(target.read(u"other.txt"_s), "keep");
+}
+
+TEST_F(ResultFilesTest, FailedWriteIsReportedAndTheOthersAreWritten)
+{
+    clickAuditRoms();
+    target.dir(u"missing_roms.txt"_s); // nothing can replace a folder with a file
+    panel.willChoose(target.path());
+    controller.saveRomsResult(ui().saveRomsButton);
+
+    EXPECT_FALSE(target.read(u"valid_roms.txt"_s).isEmpty());
+    EXPECT_FALSE(target.read(u"unknown_roms.txt"_s).isEmpty());
+    ASSERT_EQ(alert.shown.size(), 1);
+    const AlertMessage &warning = alert.shown.at(0);
+    EXPECT_EQ(warning.style, AlertMessage::Style::Warning);
+    EXPECT_TRUE(warning.informativeText.contains(u"missing_roms.txt: "_s)) << warning.informativeText.toStdString();
+    EXPECT_FALSE(warning.informativeText.contains(u"valid_roms.txt"_s));
+    EXPECT_TRUE(warning.informativeText.contains(target.path()));
+}
+
+TEST_F(ResultFilesTest, NoFileCanBeWrittenInAMissingFolder)
+{
+    panel.willChoose(target.filePath(u"gone"_s));
+    controller.saveVideosResult(ui().saveVideosButton);
+
+    ASSERT_EQ(alert.shown.size(), 1);
+    for (const QString &name :
+         {u"valid_videos.txt"_s, u"missing_videos.txt"_s, u"extra_videos.txt"_s, u"unknown_videos.txt"_s})
+        EXPECT_TRUE(alert.shown.at(0).informativeText.contains(name)) << name.toStdString();
+    EXPECT_TRUE(filesIn(target).isEmpty());
+}
+
+} // namespace
+} // namespace zelvora::test

@@ -1,0 +1,139 @@
+#include "apptestfixture.h"
+#include "platform/resultview.h"
+#include "platform/segmentedcontrol.h"
+
+#include <QCheckBox>
+#include <QTextBlock>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora::test {
+namespace {
+
+class ResultViewsTest : public AppTest
+{
+protected:
+    void SetUp() override
+    {
+        zelvora.writeList("abd\nabe\n");
+        zelvora.tree.file(u"videos/abd.xmv"_s);
+        zelvora.tree.file(u"videos/abc.xmv"_s);
+        zelvora.tree.file(u"roms/abe.zip"_s);
+        launchWith(zelvora.tree.path(), zelvora.listPath());
+    }
+
+    ZelvoraTree zelvora;
+};
+
+TEST_F(ResultViewsTest, ControlsShowTheirListsBeforeAnyAudit)
+{
+    const struct
+    {
+        int segment;
+        QString text;
+    } roms[] = {
+        {0, u"Found 0 roms with valid filename:\r\n\r\n"_s},
+        {1, u"Found 0 missing roms:\r\n\r\n"_s},
+        {2, u"Found 0 unknown archives:\r\n(warning, these could be necessary ones too, like neogeo.zip)\r\n\r\n"_s},
+    };
+    for (const auto &c : roms) {
+        clickSegment(ui().romsResultControl, c.segment);
+        EXPECT_EQ(romsText(), c.text);
+    }
+    clickCheckBox(); // segment 2 is clickable only with the check box on
+    const struct
+    {
+        int segment;
+        QString text;
+    } videos[] = {
+        {0, u"Found 0 videos with valid filename:\r\n\r\n"_s},
+        {1, u"Found 0 missing videos:\r\n\r\n"_s},
+        {2, u"Found 0 videos for missing roms:\r\n\r\n"_s},
+        {3, u"Found 0 videos with unknown filename:\r\n\r\n"_s},
+    };
+    for (const auto &c : videos) {
+        clickSegment(ui().videosResultControl, c.segment);
+        EXPECT_EQ(videosText(), c.text);
+    }
+}
+
+TEST_F(ResultViewsTest, NoSelectionLeavesTheViewAlone)
+{
+    clickSegment(ui().romsResultControl, 1);
+    clickSegment(ui().videosResultControl, 1);
+    const QString romsBefore = romsText();
+    const QString videosBefore = videosText();
+
+    ui().romsResultControl->setSelectedSegment(-1);
+    ui().videosResultControl->setSelectedSegment(-1);
+    controller.didClickRomsResultControl(ui().romsResultControl);
+    controller.didClickVideosResultControl(ui().videosResultControl);
+
+    EXPECT_EQ(romsText(), romsBefore);
+    EXPECT_EQ(videosText(), videosBefore);
+}
+
+TEST_F(ResultViewsTest, CheckBoxEnablesTheSegmentForMissingRomsOnly)
+{
+    clickCheckBox(); // on
+    clickAuditVideos();
+    const QString validText = u"Found 0 videos with valid filename:\r\n\r\n"_s;
+
+    const struct
+    {
+        const char *name;
+        int selectedBefore;
+        bool checkBoxAfter;
+        int selectedAfter;
+        bool textChanges;
+    } cases[] = {
+        {"off while the missing videos are shown", 1, false, 1, false},
+        {"off while the videos for missing roms are shown", 2, false, 0, true},
+        {"on again", 1, true, 1, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ui().checkAvailableRomVideosOnly->setChecked(!c.checkBoxAfter);
+        controller.didClickCheckAvailableRomVideosOnly(ui().checkAvailableRomVideosOnly);
+        clickSegment(ui().videosResultControl, c.selectedBefore);
+        const QString before = videosText();
+
+        clickCheckBox();
+
+        EXPECT_EQ(ui().checkAvailableRomVideosOnly->isChecked(), c.checkBoxAfter);
+        EXPECT_EQ(ui().videosResultControl->isEnabledForSegment(2), c.checkBoxAfter);
+        EXPECT_EQ(ui().videosResultControl->selectedSegment(), c.selectedAfter);
+        EXPECT_EQ(videosText(), c.textChanges ? validText : before);
+    }
+    EXPECT_EQ(ui().videosResultControl->selectedSegment(), 1) << "turning it on does not bring segment 2 back";
+}
+
+TEST_F(ResultViewsTest, TheCheckBoxChangesNoList)
+{
+    clickCheckBox(); // on
+    clickAuditVideos();
+    clickSegment(ui().videosResultControl, 2);
+    const QString extra = videosText();
+    ASSERT_EQ(extra, u"Found 1 videos for missing roms:\r\n\r\nabd.xmv"_s);
+
+    clickCheckBox(); // off: shows segment 0
+    clickCheckBox(); // on
+    clickSegment(ui().videosResultControl, 2);
+    EXPECT_EQ(videosText(), extra);
+}
+
+TEST_F(ResultViewsTest, ViewShowsEachNameOnALineOfItsOwn)
+{
+    clickAuditVideos();
+    clickSegment(ui().videosResultControl, 3);
+    ASSERT_EQ(videosText(), u"Found 1 videos with unknown filename:\r\n\r\nabc.xmv"_s);
+
+    // The text keeps CR LF; the display must not show a CR as a glyph or as an extra line.
+    QStringList lines;
+    for (QTextBlock block = ui().videosResultView->document()->begin(); block.isValid(); block = block.next())
+        lines.append(block.text());
+    EXPECT_EQ(lines, (QStringList{u"Found 1 videos with unknown filename:"_s, QString(), u"abc.xmv"_s}));
+}
+
+} // namespace
+} // namespace zelvora::test

@@ -1,0 +1,169 @@
+#include "apptestfixture.h"
+#include "platform/busyindicator.h"
+#include "platform/resultview.h"
+#include "platform/segmentedcontrol.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora::test {
+namespace {
+
+class RomAuditTest : public AppTest
+{
+protected:
+    // Supported: Bravo, RaceOne, zzz.7z. Archives: bravo.zip, raceone.ZIP (deep), Extra.zip.
+    void SetUp() override
+    {
+        zelvora.writeList("RaceOne\r\nzzz.7z\r\n\r\nBravo\r\n");
+        zelvora.tree.file(u"roms/a/b/raceone.ZIP"_s);
+        zelvora.tree.file(u"roms/bravo.zip"_s);
+        zelvora.tree.file(u"romsConsoles/Extra.zip"_s);
+        zelvora.tree.file(u"roms/notes.txt"_s);
+        launchWith(zelvora.tree.path(), zelvora.listPath());
+    }
+
+    QString romsTextOf(int segment)
+    {
+        ui().romsResultControl->setSelectedSegment(segment);
+        controller.didClickRomsResultControl(ui().romsResultControl);
+        return romsText();
+    }
+
+    ZelvoraTree zelvora;
+};
+
+const QString kValid = u"Found 2 roms with valid filename:\r\n\r\nBravo.zip\r\nRaceOne.zip"_s;
+const QString kMissing = u"Found 1 missing roms:\r\n\r\nzzz.zip"_s;
+const QString kUnknown =
+    u"Found 1 unknown archives:\r\n(warning, these could be necessary ones too, like neogeo.zip)\r\n\r\nExtra.zip"_s;
+
+TEST_F(RomAuditTest, ShowsEachListOfTheAuditInTheView)
+{
+    clickAuditRoms();
+
+    EXPECT_EQ(romsText(), kValid) << "the finish step renders the selected segment";
+    const struct
+    {
+        int segment;
+        QString text;
+    } cases[] = {{1, kMissing}, {2, kUnknown}, {0, kValid}};
+    for (const auto &c : cases) {
+        clickSegment(ui().romsResultControl, c.segment);
+        EXPECT_EQ(romsText(), c.text) << "segment " << c.segment;
+    }
+    EXPECT_TRUE(alert.shown.isEmpty());
+}
+
+TEST_F(RomAuditTest, BusyWhileRunningAndIdleAfterwards)
+{
+    QSignalSpy running(&controller, &QKAppDelegate::romsAuditRunningChanged);
+    QTest::mouseClick(ui().auditRomsButton, Qt::LeftButton);
+
+    // Nothing of the worker reaches the window before the event loop runs again.
+    EXPECT_TRUE(ui().romsResultView->isHidden());
+    EXPECT_EQ(ui().romsResultContainer->palette().color(QPalette::Window), QColor::fromRgbF(0.9f, 0.9f, 0.9f));
+    EXPECT_FALSE(ui().progressLabel->isHidden());
+    EXPECT_TRUE(ui().progressIndicator->isAnimating());
+    EXPECT_FALSE(ui().auditRomsButton->isEnabled());
+    EXPECT_FALSE(ui().saveRomsButton->isEnabled());
+    EXPECT_FALSE(ui().romsResultControl->isEnabled());
+    EXPECT_TRUE(ui().auditVideosButton->isEnabled()) << "the other audit stays available";
+
+    waitForRomsAudit();
+    EXPECT_FALSE(ui().romsResultView->isHidden());
+    EXPECT_EQ(ui().romsResultContainer->palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_TRUE(ui().progressLabel->isHidden());
+    EXPECT_EQ(ui().progressLabel->text(), u"Auditing roms..."_s) << "the last phase text stays";
+    EXPECT_FALSE(ui().progressIndicator->isAnimating());
+    EXPECT_TRUE(ui().auditRomsButton->isEnabled());
+    EXPECT_TRUE(ui().saveRomsButton->isEnabled());
+    EXPECT_TRUE(ui().romsResultControl->isEnabled());
+}
+
+TEST_F(RomAuditTest, ShowsTheSegmentSelectedWhenTheAuditEnds)
+{
+    clickSegment(ui().romsResultControl, 2);
+    clickAuditRoms();
+    EXPECT_EQ(ui().romsResultControl->selectedSegment(), 2);
+    EXPECT_EQ(romsText(), kUnknown);
+}
+
+TEST_F(RomAuditTest, UnusableListShowsTheAlertAndKeepsEarlierResults)
+{
+    clickAuditRoms();
+    clickSegment(ui().romsResultControl, 1);
+
+    const QString tooBig = zelvora.tree.filePath(u"big.txt"_s);
+    zelvora.tree.file(u"big.txt"_s, QByteArray(2'097'153, 'a'));
+    const QString unusable[] = {zelvora.tree.filePath(u"no such list.txt"_s), zelvora.tree.filePath(u"roms"_s), tooBig};
+    for (const QString &path : unusable) {
+        alert.shown.clear();
+        ui().romsListPathTextField->setText(path);
+        clickAuditRoms();
+
+        ASSERT_EQ(alert.shown.size(), 1) << path.toStdString();
+        EXPECT_EQ(alert.shown.at(0).messageText, u"Error"_s);
+        EXPECT_EQ(alert.shown.at(0).informativeText, u"Can't find supported roms list or it is too big."_s);
+        EXPECT_EQ(alert.shown.at(0).defaultButton, u"OK"_s);
+        EXPECT_EQ(ui().progressLabel->text(), u"Caching supported rom list..."_s);
+        EXPECT_FALSE(ui().romsResultView->isHidden());
+        EXPECT_TRUE(ui().romsResultControl->isEnabled());
+        const QString earlier[] = {kValid, kMissing, kUnknown};
+        for (int segment = 0; segment < 3; ++segment)
+            EXPECT_EQ(romsTextOf(segment), earlier[segment]) << "segment " << segment;
+    }
+}
+
+TEST_F(RomAuditTest, AuditsThePathsAsTheyWereWhenItStarted)
+{
+    QSignalSpy running(&controller, &QKAppDelegate::romsAuditRunningChanged);
+    QTest::mouseClick(ui().auditRomsButton, Qt::LeftButton);
+    ui().romsListPathTextField->setText(u"/nowhere/list.txt"_s);
+    ui().zelvoraDirPathTextField->setText(u"/nowhere"_s);
+    waitForRomsAudit();
+
+    EXPECT_TRUE(alert.shown.isEmpty());
+    EXPECT_EQ(romsText(), kValid);
+}
+
+TEST_F(RomAuditTest, IndicatorStaysBusyUntilTheLastAuditEnds)
+{
+    struct Moment
+    {
+        bool animating;
+        bool labelShown;
+    };
+    QList<Moment> atFinish;
+    const auto record = [&](bool running) {
+        if (!running)
+            atFinish.append({ui().progressIndicator->isAnimating(), !ui().progressLabel->isHidden()});
+    };
+    QObject::connect(&controller, &QKAppDelegate::romsAuditRunningChanged, &controller, record);
+    QObject::connect(&controller, &QKAppDelegate::videosAuditRunningChanged, &controller, record);
+
+    controller.auditRoms(ui().auditRomsButton);
+    controller.auditVideos(ui().auditVideosButton);
+    waitForRomsAudit();
+    waitForVideosAudit();
+
+    ASSERT_EQ(atFinish.size(), 2);
+    EXPECT_TRUE(atFinish.at(0).animating && atFinish.at(0).labelShown) << "the other audit is still running";
+    EXPECT_FALSE(atFinish.at(1).animating || atFinish.at(1).labelShown);
+}
+
+TEST_F(RomAuditTest, EmptyListIsNoFailure)
+{
+    zelvora.writeList("\n\r\n");
+    clickAuditRoms();
+    EXPECT_TRUE(alert.shown.isEmpty());
+    EXPECT_EQ(romsText(), u"Found 0 roms with valid filename:\r\n\r\n"_s);
+    EXPECT_EQ(romsTextOf(2), u"Found 3 unknown archives:\r\n(warning, these could be necessary ones too, like "
+                             u"neogeo.zip)\r\n\r\nbravo.zip\r\nExtra.zip\r\nraceone.ZIP"_s);
+}
+
+} // namespace
+} // namespace zelvora::test
