@@ -27,6 +27,18 @@ heading "Video audit of $sample"
 heading "Video audit of $sample, available roms only"
 "$cli" --zelvora-dir "$sample" --available-roms-only "$@" videos
 
-# ----- Desktop application: not built yet -----
-# Once the app target exists: build it above as well and, when a display is available
-# ($DISPLAY or $WAYLAND_DISPLAY set), open its window here on the sample directory.
+# ----- Desktop application -----
+# With a display, build the window and open it; without one, the audits above are the demo.
+if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
+    cmake --build --preset "$preset" --target zelvora-auditor
+    heading "Desktop application"
+    printf 'Opening the Zelvora Auditor window. To audit the sample, click "Choose..." beside\n'
+    printf '"Zelvora directory" and pick:\n    %s\n' "$sample"
+    printf 'The supported roms list is then found by itself; click "Audit roms" or, on the Videos\n'
+    printf 'tab, "Audit videos". Close the window to end the demo.\n'
+    "$root/build/$preset/app/zelvora-auditor"
+else
+    heading "Desktop application"
+    printf 'No display ($DISPLAY and $WAYLAND_DISPLAY are unset), so the window was not opened:\n'
+    printf 'the command-line audits of the sample directory above are the demo on this machine.\n'
+fi
