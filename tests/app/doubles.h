@@ -37,8 +37,14 @@ public:
 class OpenPanelDouble final : public OpenPanel
 {
 public:
-    void willChoose(const QString &path) { answers.push_back(path); }
-    void willCancel() { answers.push_back(std::nullopt); }
+    struct Answer
+    {
+        bool confirmed;
+        QString path;
+    };
+
+    void willChoose(const QString &path) { answers.push_back({true, path}); }
+    void willCancel() { answers.push_back({false, {}}); }
 
     std::optional<QString> runModal(const OpenPanelOptions &options) override
     {
@@ -47,12 +53,14 @@ public:
             ADD_FAILURE() << "an open panel was shown without a prepared answer";
             return std::nullopt;
         }
-        std::optional<QString> answer = answers.front();
+        const Answer answer = answers.front();
         answers.pop_front();
-        return answer;
+        if (!answer.confirmed)
+            return std::nullopt;
+        return answer.path;
     }
 
-    std::deque<std::optional<QString>> answers;
+    std::deque<Answer> answers;
     QList<OpenPanelOptions> requests;
 };
 
