@@ -150,7 +150,10 @@ int run(const QStringList &arguments)
         if (!roms) {
             return romsListError(inputs);
         }
-        result = {json ? romJsonOutput(inputs, *roms) : romTextOutput(*roms), romReportFiles(*roms)};
+        result.output = json ? romJsonOutput(inputs, *roms) : romTextOutput(*roms);
+        if (options.saveDir) {
+            result.reports = romReportFiles(*roms);
+        }
     } else {
         const std::optional<VideoAudit> videos = runVideoAudit(inputs, progress);
         endProgress();
@@ -161,8 +164,10 @@ int run(const QStringList &arguments)
             printTo(stderr, u"Warning: Can't find supported roms list or it is too big; without it no video counts "
                             "as a video for a missing rom, every unexpected video is unknown.\n"_s);
         }
-        result = {json ? videoJsonOutput(inputs, videos->lists) : videoTextOutput(videos->lists),
-                  videoReportFiles(videos->lists)};
+        result.output = json ? videoJsonOutput(inputs, videos->lists) : videoTextOutput(videos->lists);
+        if (options.saveDir) {
+            result.reports = videoReportFiles(videos->lists);
+        }
     }
 
     QList<WriteFailure> failures;
