@@ -11,12 +11,20 @@ namespace zelvora {
 
 namespace {
 
+// A sorted name list and whether a name of it holds a path separator (list lines may; file names never).
+struct SortedNames
+{
+    QStringList names;
+    bool separators = false;
+};
+
 // The names as archive or video names, sorted only now: a new extension can move a name past its
 // neighbours ("game 2" sorts after "game", "game 2.zip" before "game.zip").
-void renameAndSort(QStringList &names, QStringView extension)
+SortedNames renameAndSort(QStringList names, QStringView extension)
 {
     setExtensionOfFilenames(extension.toString(), names);
-    sortNames(names);
+    const bool separators = sortNames(names);
+    return {std::move(names), separators};
 }
 
 // Starts `work` on a thread of its own, or runs it on the spot when no thread can be had.
@@ -31,14 +39,25 @@ template <typename Work> auto inBackground(Work work) -> std::future<decltype(wo
 
 // The supported names with the given extension; read beside the directory walk, which mostly waits
 // on the file system.
-std::future<std::optional<QStringList>> readSupportedNames(const QString &path, QStringView extension)
+std::future<std::optional<SortedNames>> readSupportedNames(const QString &path, QStringView extension)
 {
-    return inBackground([path, extension] {
+    return inBackground([path, extension]() -> std::optional<SortedNames> {
         std::optional<QStringList> names = readRomsListEntries(path);
-        if (names)
-            renameAndSort(*names, extension);
-        return names;
+        if (!names)
+            return std::nullopt;
+        return renameAndSort(std::move(*names), extension);
     });
+}
+
+// The names of the files found, unsorted.
+QStringList findNames(const QString &zelvoraDir, const QStringList &directories, QStringView extension,
+                      Progress *progress)
+{
+    QStringList names;
+    walkFilesWithExtension(
+        zelvoraDir, directories, extension.toString(),
+        [&](const QString &, const QString &name) { names.append(name); }, progress);
+    return names;
 }
 
 } // namespace
@@ -50,36 +69,32 @@ std::optional<RomResults> runRomAudit(const AuditInputs &inputs, Progress &progr
     const QStringList found = cacheZelvoraRomDirs(inputs.zelvoraDir, &progress);
 
     progress.phase(kPhaseCachingRomsList.toString());
-    const std::optional<QStringList> supported = supportedNames.get();
+    const std::optional<SortedNames> supported = supportedNames.get();
     if (!supported)
         return std::nullopt;
 
     progress.phase(kPhaseAuditingRoms.toString());
-    return mergeRoms(found, *supported);
+    return mergeRoms(found, supported->names, NameComparison(supported->separators));
 }
 
 std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress)
 {
     auto supportedNames = readSupportedNames(inputs.romsListPath, kVideoExtension);
-    std::future<QStringList> availableNames;
+    std::future<SortedNames> availableNames;
     if (inputs.availableRomsOnly) {
         availableNames = inBackground([dir = inputs.zelvoraDir] {
-            QStringList names;
-            walkFilesWithExtension(dir, romDirectoryNames(), kRomExtension.toString(),
-                                   [&](const QString &, const QString &name) { names.append(name); });
-            renameAndSort(names, kVideoExtension);
-            return names;
+            return renameAndSort(findNames(dir, romDirectoryNames(), kRomExtension, nullptr), kVideoExtension);
         });
     }
     progress.phase(kPhaseCachingVideoDirs.toString());
     const QStringList videos = cacheZelvoraVideoDirs(inputs.zelvoraDir, &progress);
 
     progress.phase(kPhaseCachingRomsList.toString());
-    std::optional<QStringList> supported = supportedNames.get();
+    const std::optional<SortedNames> supported = supportedNames.get();
 
     VideoAudit audit;
-    QStringList expected;
-    const QStringList *lookup = nullptr;
+    SortedNames expected;
+    const SortedNames *lookup = nullptr;
     if (inputs.availableRomsOnly) {
         progress.phase(kPhaseCachingAvailableRoms.toString());
         expected = availableNames.get();
@@ -88,11 +103,12 @@ std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &pro
     } else {
         if (!supported)
             return std::nullopt;
-        expected = std::move(*supported);
+        expected = *supported;
     }
 
     progress.phase(kPhaseAuditingVideos.toString());
-    audit.lists = mergeVideos(videos, expected, lookup);
+    const bool separators = expected.separators || (lookup && lookup->separators);
+    audit.lists = mergeVideos(videos, expected.names, lookup ? &lookup->names : nullptr, NameComparison(separators));
     return audit;
 }
 

@@ -8,8 +8,12 @@ namespace zelvora {
 
 RomResults mergeRoms(const QStringList &found, const QStringList &supported)
 {
+    return mergeRoms(found, supported, NameComparison{&found, &supported});
+}
+
+RomResults mergeRoms(const QStringList &found, const QStringList &supported, const NameComparison &compare)
+{
     RomResults results;
-    const NameComparison compare{&found, &supported};
     qsizetype f = 0;
     qsizetype s = 0;
     while (f < found.size() || s < supported.size()) {
@@ -61,8 +65,13 @@ private:
 
 VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup)
 {
+    return mergeVideos(videos, expected, lookup, NameComparison{&videos, &expected, lookup});
+}
+
+VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup,
+                         const NameComparison &compare)
+{
     VideoResults results;
-    const NameComparison compare{&videos, &expected, lookup};
     std::optional<LookupWalk> walk;
     if (lookup)
         walk.emplace(*lookup, compare);

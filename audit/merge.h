@@ -1,5 +1,7 @@
 #pragma once
 
+#include "audit/names.h"
+
 #include <QStringList>
 
 namespace zelvora {
@@ -19,13 +21,18 @@ struct VideoResults
     QStringList unknown;
 };
 
+// The merges compare with `compare` when given, else with compareSringsCaseInsensitive.
+
 // One forward pass over the found archive names and the supported names (extension already
 // "zip"); both sorted by compareSringsCaseInsensitive.
 RomResults mergeRoms(const QStringList &found, const QStringList &supported);
+RomResults mergeRoms(const QStringList &found, const QStringList &supported, const NameComparison &compare);
 
 // One forward pass over the found videos and the expected names, with an optional forward walk over
 // the look-up names (check box on: the supported names, extension "xmv"). All sorted by
 // compareSringsCaseInsensitive. Without look-up names every unmatched name is missing or unknown.
 VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup);
+VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup,
+                         const NameComparison &compare);
 
 } // namespace zelvora

@@ -1,6 +1,8 @@
 #include "audit/names.h"
 
+#include <QtEndian>
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -77,9 +79,13 @@ int compareSringsCaseInsensitive(QStringView a, QStringView b)
 
 bool anyHasSeparator(const QStringList &names)
 {
-    for (const QString &name : names)
-        if (name.contains(u'/'))
-            return true;
+    // Names are short: a plain loop beats a call into the vectorised search for each of them.
+    for (const QString &name : names) {
+        for (const QChar c : name) {
+            if (c == u'/')
+                return true;
+        }
+    }
     return false;
 }
 
@@ -95,79 +101,112 @@ int NameComparison::operator()(QStringView a, QStringView b) const
 
 namespace {
 
-// A name's last component, case-folded once, so that sorting compares plain code units; its first
-// four units packed into one number decide most comparisons without touching the text. Names with a
-// surrogate pair (rare) are compared the slow way.
+// A name's last component, case-folded once and stored as big-endian code units, so that keys order
+// like their units; the first eight units, packed into two numbers, decide most comparisons without
+// leaving the key array. Names with a surrogate pair (rare) are compared the slow way.
 struct SortKey
 {
-    quint64 prefix;
-    qsizetype index;
-    qsizetype offset; // into the folded units, or -1 for the slow way
-    qsizetype length;
+    quint64 head[2];
+    qint32 index;
+    qint32 offset; // into the folded bytes, or -1 for the slow way
+    qint32 length; // in bytes
 };
+
+inline quint64 bigEndianWord(const unsigned char *bytes)
+{
+    quint64 word;
+    std::memcpy(&word, bytes, sizeof word);
+    return qFromBigEndian(word);
+}
 
 class KeyOrder
 {
 public:
-    KeyOrder(const QStringList &names, const char16_t *units) : m_names(names), m_units(units) {}
+    KeyOrder(const QStringList &names, const unsigned char *bytes) : m_names(names), m_bytes(bytes) {}
 
     bool operator()(const SortKey &a, const SortKey &b) const
     {
-        if (a.offset >= 0 && b.offset >= 0) {
-            if (a.prefix != b.prefix)
-                return a.prefix < b.prefix;
-            const qsizetype common = std::min(a.length, b.length);
-            for (qsizetype i = 4; i < common; ++i) {
-                const char16_t p = m_units[a.offset + i];
-                const char16_t q = m_units[b.offset + i];
-                if (p != q)
-                    return p < q;
-            }
-            return a.length < b.length;
+        if (a.offset < 0 || b.offset < 0)
+            return compareSringsCaseInsensitive(m_names[a.index], m_names[b.index]) < 0;
+        if (a.head[0] != b.head[0])
+            return a.head[0] < b.head[0];
+        if (a.head[1] != b.head[1])
+            return a.head[1] < b.head[1];
+        // Names are short: eight bytes at a time, inline, beat a call to memcmp.
+        const qint32 common = std::min(a.length, b.length);
+        const unsigned char *x = m_bytes + a.offset;
+        const unsigned char *y = m_bytes + b.offset;
+        qint32 i = 16;
+        for (; i + 8 <= common; i += 8) {
+            const quint64 p = bigEndianWord(x + i);
+            const quint64 q = bigEndianWord(y + i);
+            if (p != q)
+                return p < q;
         }
-        return compareSringsCaseInsensitive(m_names[a.index], m_names[b.index]) < 0;
+        for (; i < common; ++i) {
+            if (x[i] != y[i])
+                return x[i] < y[i];
+        }
+        return a.length < b.length;
     }
 
 private:
     const QStringList &m_names;
-    const char16_t *m_units;
+    const unsigned char *m_bytes;
 };
 
 constexpr qsizetype kParallelSortThreshold = 50'000;
 
 } // namespace
 
-void sortNames(QStringList &names)
+bool sortNames(QStringList &names)
 {
+    bool separators = false;
     const qsizetype count = names.size();
-    std::vector<SortKey> keys;
-    keys.reserve(std::size_t(count));
-    std::vector<char16_t> folded;
-    folded.reserve(std::size_t(count) * 24);
+    std::vector<SortKey> keys(static_cast<std::size_t>(count));
+    qsizetype total = 0;
+    for (const QString &name : std::as_const(names))
+        total += name.size();
+    // Sized once for every key; written through a pointer, since growing it byte by byte costs more
+    // than the folding.
+    std::vector<unsigned char> folded(std::size_t(2 * total) + 16);
+    unsigned char *out = folded.data();
 
     for (qsizetype i = 0; i < count; ++i) {
         const QStringView component = lastPathComponent(names[i]);
-        const qsizetype offset = qsizetype(folded.size());
+        separators = separators || component.size() != names[i].size();
+        unsigned char *start = out;
+        const char16_t *units = component.utf16();
+        const qsizetype size = component.size();
         bool simple = true;
-        for (const QChar c : component) {
-            const char16_t u = c.unicode();
+        for (qsizetype k = 0; k < size; ++k) {
+            char16_t u = units[k];
             if (u < 0x80) {
-                folded.push_back(foldAscii(u));
+                u = foldAscii(u);
             } else if (QChar::isSurrogate(u)) {
                 simple = false;
                 break;
             } else {
-                folded.push_back(char16_t(QChar::toCaseFolded(char32_t(u))));
+                u = char16_t(QChar::toCaseFolded(char32_t(u)));
             }
+            *out++ = static_cast<unsigned char>(u >> 8);
+            *out++ = static_cast<unsigned char>(u & 0xFF);
         }
-        quint64 prefix = 0;
-        if (simple) {
-            for (qsizetype k = 0; k < 4; ++k)
-                prefix = prefix << 16 | (k < component.size() ? folded[std::size_t(offset + k)] : 0);
-        } else {
-            folded.resize(std::size_t(offset));
+        SortKey &key = keys[std::size_t(i)];
+        key.index = qint32(i);
+        if (!simple) {
+            out = start;
+            key = {{0, 0}, qint32(i), -1, 0};
+            continue;
         }
-        keys.push_back({prefix, i, simple ? offset : -1, component.size()});
+        const qint32 length = qint32(out - start);
+        // The head words read past a short key; zero those bytes so that "ab" still sorts before "ab\0".
+        unsigned char head[16] = {};
+        std::memcpy(head, start, std::size_t(std::min(length, 16)));
+        key.head[0] = bigEndianWord(head);
+        key.head[1] = bigEndianWord(head + 8);
+        key.offset = qint32(start - folded.data());
+        key.length = length;
     }
 
     const KeyOrder order(names, folded.data());
@@ -193,14 +232,21 @@ void sortNames(QStringList &names)
     for (const SortKey &key : keys)
         sorted.append(std::move(names[key.index]));
     names = std::move(sorted);
+    return separators;
 }
 
 // The extension's dot, or -1 when the last component has none or its only dot comes first.
 static qsizetype extensionDot(QStringView name)
 {
-    const qsizetype componentStart = name.lastIndexOf(u'/') + 1;
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return dot > componentStart ? dot : -1;
+    // One backward pass: the last dot counts only if it lies in the last component, after its start.
+    const char16_t *begin = name.utf16();
+    for (const char16_t *p = begin + name.size(); p != begin; --p) {
+        if (p[-1] == u'/')
+            return -1;
+        if (p[-1] == u'.')
+            return (p - 1 == begin || p[-2] == u'/') ? -1 : p - 1 - begin;
+    }
+    return -1;
 }
 
 QStringView pathExtension(QStringView name)

@@ -23,14 +23,17 @@ class NameComparison
 {
 public:
     explicit NameComparison(std::initializer_list<const QStringList *> lists);
+    // For names known to hold no separator (or known to hold some).
+    explicit NameComparison(bool namesHoldSeparators) : m_plain(!namesHoldSeparators) {}
     int operator()(QStringView a, QStringView b) const;
 
 private:
     bool m_plain;
 };
 
-// Sorts ascending by compareSringsCaseInsensitive.
-void sortNames(QStringList &names);
+// Sorts ascending by compareSringsCaseInsensitive. Returns whether a name holds a path separator,
+// found on the way, so that later comparisons of these names need not look again.
+bool sortNames(QStringList &names);
 
 // The text after the last dot of the last path component; empty when there is none or when that
 // dot is the component's first character.
