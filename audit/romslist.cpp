@@ -5,6 +5,7 @@
 #include <QFile>
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <initializer_list>
 #include <sys/stat.h>
@@ -19,6 +20,16 @@ bool isValidUtf8(QByteArrayView bytes)
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const auto *end = p + bytes.size();
     while (p < end) {
+        // Lists are mostly ASCII: skip it eight bytes at a time.
+        while (end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, sizeof word);
+            if (word & 0x8080808080808080ull)
+                break;
+            p += 8;
+        }
+        if (p == end)
+            break;
         const unsigned char lead = *p;
         if (lead < 0x80) {
             ++p;
@@ -123,6 +134,8 @@ bool startsWith(QByteArrayView bytes, std::initializer_list<unsigned char> mark)
 
 bool isLineEnd(char16_t c)
 {
+    if (c > 0x000D && c < 0x0085)
+        return false; // nearly every character: one test
     return (c >= 0x000A && c <= 0x000D) || c == 0x0085 || c == 0x2028 || c == 0x2029;
 }
 

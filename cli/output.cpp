@@ -3,6 +3,8 @@
 #include "audit/resulttext.h"
 
 #include <QStringList>
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -64,14 +66,11 @@ static const char *shortEscape(char16_t u)
     }
 }
 
-void appendJsonString(QByteArray &out, QStringView text)
+// Writes `text` as a JSON string literal at `p`, which has room for 6 * size + 2 bytes (the worst
+// case); returns the end.
+static char *writeJsonString(char *p, QStringView text)
 {
-    // Encoded into a reused buffer with room for the worst case (six bytes a unit), then appended
-    // whole: appending byte by byte costs more than the encoding.
-    static thread_local std::string buffer;
     const qsizetype size = text.size();
-    buffer.resize(std::size_t(6 * size + 2));
-    char *p = buffer.data();
     *p++ = '"';
     for (qsizetype i = 0; i < size; ++i) {
         const char16_t u = text[i].unicode();
@@ -106,7 +105,52 @@ void appendJsonString(QByteArray &out, QStringView text)
         }
     }
     *p++ = '"';
-    out.append(buffer.data(), p - buffer.data());
+    return p;
+}
+
+namespace {
+
+// An output buffer written through a pointer: appending name by name through QByteArray costs more
+// than encoding the names.
+class OutputBuffer
+{
+public:
+    void append(const char *text) { append(QByteArrayView(text)); }
+    void append(QByteArrayView bytes)
+    {
+        char *p = room(bytes.size());
+        std::memcpy(p, bytes.data(), std::size_t(bytes.size()));
+        m_used += bytes.size();
+    }
+    void appendJsonString(QStringView text)
+    {
+        m_used = writeJsonString(room(6 * text.size() + 2), text) - m_bytes.data();
+    }
+    QByteArray take()
+    {
+        m_bytes.truncate(m_used);
+        return std::move(m_bytes);
+    }
+
+private:
+    char *room(qsizetype needed)
+    {
+        if (m_used + needed > m_bytes.size())
+            m_bytes.resize(std::max(2 * m_bytes.size(), m_used + needed + 4096));
+        return m_bytes.data() + m_used;
+    }
+
+    QByteArray m_bytes;
+    qsizetype m_used = 0;
+};
+
+} // namespace
+
+void appendJsonString(QByteArray &out, QStringView text)
+{
+    OutputBuffer buffer;
+    buffer.appendJsonString(text);
+    out += buffer.take();
 }
 
 QByteArray jsonString(const QString &text)
@@ -122,34 +166,35 @@ using NamedList = std::pair<QString, const QStringList *>;
 static QByteArray jsonOutput(const QString &audit, const AuditInputs &inputs, bool withAvailableRomsOnly,
                              const std::vector<NamedList> &lists)
 {
-    qsizetype estimate = 256;
-    for (const auto &[key, names] : lists)
-        for (const QString &name : *names)
-            estimate += name.size() + 12;
-    QByteArray out;
-    out.reserve(estimate);
-    out += "{\n";
-    out += "  \"audit\": " + jsonString(audit) + ",\n";
-    out += "  \"zelvoraDir\": " + jsonString(inputs.zelvoraDir) + ",\n";
-    out += "  \"romsList\": " + (inputs.romsListPath.isEmpty() ? QByteArray("null") : jsonString(inputs.romsListPath));
+    OutputBuffer out;
+    out.append("{\n  \"audit\": ");
+    out.appendJsonString(audit);
+    out.append(",\n  \"zelvoraDir\": ");
+    out.appendJsonString(inputs.zelvoraDir);
+    out.append(",\n  \"romsList\": ");
+    if (inputs.romsListPath.isEmpty())
+        out.append("null");
+    else
+        out.appendJsonString(inputs.romsListPath);
     if (withAvailableRomsOnly) {
-        out += ",\n  \"availableRomsOnly\": ";
-        out += inputs.availableRomsOnly ? "true" : "false";
+        out.append(",\n  \"availableRomsOnly\": ");
+        out.append(inputs.availableRomsOnly ? "true" : "false");
     }
-    out += ",\n  \"lists\": {";
+    out.append(",\n  \"lists\": {");
     bool firstList = true;
     for (const auto &[key, names] : lists) {
-        out += firstList ? "\n" : ",\n";
+        out.append(firstList ? "\n    " : ",\n    ");
         firstList = false;
-        out += "    " + jsonString(key) + ": [";
+        out.appendJsonString(key);
+        out.append(": [");
         for (qsizetype i = 0; i < names->size(); ++i) {
-            out += i == 0 ? "\n      " : ",\n      ";
-            appendJsonString(out, names->at(i));
+            out.append(i == 0 ? "\n      " : ",\n      ");
+            out.appendJsonString(names->at(i));
         }
-        out += names->isEmpty() ? "]" : "\n    ]";
+        out.append(names->isEmpty() ? "]" : "\n    ]");
     }
-    out += "\n  }\n}\n";
-    return out;
+    out.append("\n  }\n}\n");
+    return out.take();
 }
 
 QByteArray romJsonOutput(const AuditInputs &inputs, const RomResults &results)
