@@ -2,20 +2,84 @@
 
 #include "audit/names.h"
 
+#include <algorithm>
 #include <optional>
+#include <span>
+#include <system_error>
+#include <thread>
 
 namespace zelvora {
 
-RomResults mergeRoms(const QStringList &found, const QStringList &supported)
+namespace {
+
+using Names = std::span<const QString>;
+
+std::span<const QString> all(const QStringList &names)
 {
-    return mergeRoms(found, supported, NameComparison{&found, &supported});
+    return {names.constData(), std::size_t(names.size())};
 }
 
-RomResults mergeRoms(const QStringList &found, const QStringList &supported, const NameComparison &compare)
+// Below this many names a second thread costs more than it saves.
+constexpr std::size_t kParallelMergeThreshold = 40'000;
+
+// Where the walk over `names` should start for the half of a merge whose names are >= `pivot`.
+std::size_t lowerBound(Names names, const QString &pivot, const NameComparison &compare)
+{
+    return std::size_t(std::lower_bound(names.begin(), names.end(), pivot,
+                                        [&](const QString &a, const QString &b) { return compare(a, b) < 0; }) -
+                       names.begin());
+}
+
+// A split of `names` near its middle that no run of equal names straddles; 0 when there is none.
+std::size_t splitPoint(Names names, const NameComparison &compare)
+{
+    std::size_t middle = names.size() / 2;
+    while (middle > 0 && middle < names.size() && compare(names[middle - 1], names[middle]) == 0)
+        ++middle;
+    return middle < names.size() ? middle : 0;
+}
+
+// The lists of `first` followed by those of `second`.
+RomResults joined(RomResults first, const RomResults &second)
+{
+    first.valid.append(second.valid);
+    first.missing.append(second.missing);
+    first.unknown.append(second.unknown);
+    return first;
+}
+
+VideoResults joined(VideoResults first, const VideoResults &second)
+{
+    first.valid.append(second.valid);
+    first.missing.append(second.missing);
+    first.extra.append(second.extra);
+    first.unknown.append(second.unknown);
+    return first;
+}
+
+// Runs the two halves of a merge, the first on a thread of its own when one can be had. Every name
+// below the split point sorts before every name above it, and a single pass emits names in order,
+// so the two halves' lists, joined, are exactly the single pass's lists.
+template <typename Results, typename Merge> Results inTwoHalves(Merge mergeHalf)
+{
+    Results first;
+    std::thread other;
+    try {
+        other = std::thread([&] { first = mergeHalf(0); });
+    } catch (const std::system_error &) {
+        first = mergeHalf(0);
+    }
+    Results second = mergeHalf(1);
+    if (other.joinable())
+        other.join();
+    return joined(std::move(first), second);
+}
+
+RomResults mergeRomRange(Names found, Names supported, const NameComparison &compare)
 {
     RomResults results;
-    qsizetype f = 0;
-    qsizetype s = 0;
+    std::size_t f = 0;
+    std::size_t s = 0;
     while (f < found.size() || s < supported.size()) {
         if (f == found.size()) {
             results.missing.append(supported[s++]);
@@ -36,13 +100,11 @@ RomResults mergeRoms(const QStringList &found, const QStringList &supported, con
     return results;
 }
 
-namespace {
-
 // A forward-only walk over the look-up names: the names asked about arrive in ascending order.
 class LookupWalk
 {
 public:
-    LookupWalk(const QStringList &names, const NameComparison &compare) : m_names(names), m_compare(compare) {}
+    LookupWalk(Names names, const NameComparison &compare) : m_names(names), m_compare(compare) {}
 
     bool take(const QString &name)
     {
@@ -56,20 +118,12 @@ public:
     }
 
 private:
-    const QStringList &m_names;
+    Names m_names;
     const NameComparison &m_compare;
-    qsizetype m_next = 0;
+    std::size_t m_next = 0;
 };
 
-} // namespace
-
-VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup)
-{
-    return mergeVideos(videos, expected, lookup, NameComparison{&videos, &expected, lookup});
-}
-
-VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup,
-                         const NameComparison &compare)
+VideoResults mergeVideoRange(Names videos, Names expected, std::optional<Names> lookup, const NameComparison &compare)
 {
     VideoResults results;
     std::optional<LookupWalk> walk;
@@ -87,8 +141,8 @@ VideoResults mergeVideos(const QStringList &videos, const QStringList &expected,
             results.unknown.append(name);
     };
 
-    qsizetype v = 0;
-    qsizetype e = 0;
+    std::size_t v = 0;
+    std::size_t e = 0;
     while (v < videos.size() || e < expected.size()) {
         if (v == videos.size()) {
             placeExpected(expected[e++]);
@@ -107,6 +161,53 @@ VideoResults mergeVideos(const QStringList &videos, const QStringList &expected,
         }
     }
     return results;
+}
+
+} // namespace
+
+RomResults mergeRoms(const QStringList &found, const QStringList &supported)
+{
+    return mergeRoms(found, supported, NameComparison{&found, &supported});
+}
+
+RomResults mergeRoms(const QStringList &found, const QStringList &supported, const NameComparison &compare)
+{
+    const Names f = all(found);
+    const Names s = all(supported);
+    const std::size_t split = f.size() + s.size() >= kParallelMergeThreshold ? splitPoint(f, compare) : 0;
+    if (split == 0)
+        return mergeRomRange(f, s, compare);
+    const std::size_t supportedSplit = lowerBound(s, f[split], compare);
+    return inTwoHalves<RomResults>([&](int half) {
+        return half == 0 ? mergeRomRange(f.first(split), s.first(supportedSplit), compare)
+                         : mergeRomRange(f.subspan(split), s.subspan(supportedSplit), compare);
+    });
+}
+
+VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup)
+{
+    return mergeVideos(videos, expected, lookup, NameComparison{&videos, &expected, lookup});
+}
+
+VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup,
+                         const NameComparison &compare)
+{
+    const Names v = all(videos);
+    const Names e = all(expected);
+    const std::optional<Names> l = lookup ? std::optional<Names>(all(*lookup)) : std::nullopt;
+    const std::size_t split = v.size() + e.size() >= kParallelMergeThreshold ? splitPoint(v, compare) : 0;
+    if (split == 0)
+        return mergeVideoRange(v, e, l, compare);
+    const QString &pivot = v[split];
+    const std::size_t expectedSplit = lowerBound(e, pivot, compare);
+    const std::size_t lookupSplit = l ? lowerBound(*l, pivot, compare) : 0;
+    return inTwoHalves<VideoResults>([&](int half) {
+        if (half == 0)
+            return mergeVideoRange(v.first(split), e.first(expectedSplit),
+                                   l ? std::optional<Names>(l->first(lookupSplit)) : std::nullopt, compare);
+        return mergeVideoRange(v.subspan(split), e.subspan(expectedSplit),
+                               l ? std::optional<Names>(l->subspan(lookupSplit)) : std::nullopt, compare);
+    });
 }
 
 } // namespace zelvora

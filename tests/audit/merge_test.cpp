@@ -227,5 +227,94 @@ TEST(Merge, LargeRandomisedInputsPartitionCompletely)
         EXPECT_FALSE(missingLower.contains(u)) << u.toStdString() << " is both unknown and missing";
 }
 
+// The single pass as the rules state it, for comparing with the merges on inputs large enough to be
+// merged in two halves.
+RomResults referenceRoms(const QStringList &found, const QStringList &supported)
+{
+    RomResults r;
+    qsizetype f = 0, s = 0;
+    while (f < found.size() || s < supported.size()) {
+        const int order = f == found.size()       ? 1
+                          : s == supported.size() ? -1
+                                                  : compareSringsCaseInsensitive(found[f], supported[s]);
+        if (order == 0) {
+            r.valid.append(supported[s++]);
+            ++f;
+        } else if (order > 0) {
+            r.missing.append(supported[s++]);
+        } else {
+            r.unknown.append(found[f++]);
+        }
+    }
+    return r;
+}
+
+VideoResults referenceVideos(const QStringList &videos, const QStringList &expected, const QStringList &lookup)
+{
+    VideoResults r;
+    qsizetype v = 0, e = 0, l = 0;
+    const auto lookUp = [&](const QString &x) {
+        while (l < lookup.size() && compareSringsCaseInsensitive(x, lookup[l]) > 0)
+            ++l;
+        if (l < lookup.size() && compareSringsCaseInsensitive(x, lookup[l]) == 0) {
+            ++l;
+            return true;
+        }
+        return false;
+    };
+    while (v < videos.size() || e < expected.size()) {
+        const int order = v == videos.size()     ? 1
+                          : e == expected.size() ? -1
+                                                 : compareSringsCaseInsensitive(videos[v], expected[e]);
+        if (order == 0) {
+            r.valid.append(expected[e++]);
+            ++v;
+        } else if (order > 0) {
+            if (lookUp(expected[e]))
+                r.missing.append(expected[e]);
+            ++e;
+        } else {
+            (lookUp(videos[v]) ? r.extra : r.unknown).append(videos[v]);
+            ++v;
+        }
+    }
+    return r;
+}
+
+// Many equal names that differ in case, so that which copy lands in which list shows.
+QStringList randomNames(quint32 seed, int count)
+{
+    QStringList names;
+    for (int i = 0; i < count; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        QString name = QString::number(seed % 30000);
+        if (seed & 0x10000)
+            name += u"A"_s;
+        else
+            name += u"a"_s;
+        names.append(name + u".zip"_s);
+    }
+    return sorted(names);
+}
+
+TEST(Merge, LargeMergesMatchTheSinglePass)
+{
+    const QStringList found = randomNames(1, 60000);
+    const QStringList supported = randomNames(2, 50000);
+    const QStringList lookup = randomNames(3, 40000);
+    const RomResults roms = mergeRoms(found, supported);
+    const RomResults expectedRoms = referenceRoms(found, supported);
+    EXPECT_EQ(roms.valid, expectedRoms.valid);
+    EXPECT_EQ(roms.missing, expectedRoms.missing);
+    EXPECT_EQ(roms.unknown, expectedRoms.unknown);
+
+    const VideoResults videos = mergeVideos(found, supported, &lookup);
+    const VideoResults expectedVideos = referenceVideos(found, supported, lookup);
+    EXPECT_EQ(videos.valid, expectedVideos.valid);
+    EXPECT_EQ(videos.missing, expectedVideos.missing);
+    EXPECT_EQ(videos.extra, expectedVideos.extra);
+    EXPECT_EQ(videos.unknown, expectedVideos.unknown);
+}
+
 } // namespace
 } // namespace zelvora
