@@ -110,7 +110,26 @@ struct SortKey
     qint32 index;
     qint32 offset; // into the folded bytes, or -1 for the slow way
     qint32 length; // in bytes
+    qint32 bucket; // from the first two units, see bucketDigit
 };
+
+// Keys are first spread into buckets by their first two folded units, then each bucket is sorted on
+// its own: most names are ASCII, so most of the sorting is done without a comparison. A digit is 0 for
+// a missing unit (a shorter name sorts first), 1..128 for an ASCII unit, and 129 for any other unit,
+// whose bucket the comparison then orders.
+constexpr int kBucketDigits = 130;
+constexpr int kBucketCount = kBucketDigits * kBucketDigits;
+
+inline int bucketDigit(const char16_t *units, qsizetype size, qsizetype at)
+{
+    if (at >= size)
+        return 0;
+    char16_t unit = units[at];
+    // Folded first: a few letters outside ASCII fold into it (the Kelvin sign into "k").
+    if (unit >= 0x80 && !QChar::isSurrogate(unit))
+        unit = char16_t(QChar::toCaseFolded(char32_t(unit)));
+    return unit < 0x80 ? foldAscii(unit) + 1 : kBucketDigits - 1;
+}
 
 inline quint64 bigEndianWord(const unsigned char *bytes)
 {
@@ -194,9 +213,14 @@ bool sortNames(QStringList &names)
         }
         SortKey &key = keys[std::size_t(i)];
         key.index = qint32(i);
+        // Past a unit outside ASCII the comparison decides, so the second digit must not split its bucket.
+        const int firstDigit = bucketDigit(units, size, 0);
+        key.bucket = firstDigit * kBucketDigits + (firstDigit == kBucketDigits - 1 ? 0 : bucketDigit(units, size, 1));
         if (!simple) {
             out = start;
-            key = {{0, 0}, qint32(i), -1, 0};
+            key.head[0] = key.head[1] = 0;
+            key.offset = -1;
+            key.length = 0;
             continue;
         }
         const qint32 length = qint32(out - start);
@@ -209,27 +233,49 @@ bool sortNames(QStringList &names)
         key.length = length;
     }
 
+    // Counting sort into the buckets, in order.
+    std::vector<qint32> bucketStart(kBucketCount + 1, 0);
+    for (const SortKey &key : keys)
+        ++bucketStart[std::size_t(key.bucket) + 1];
+    for (int b = 0; b < kBucketCount; ++b)
+        bucketStart[std::size_t(b) + 1] += bucketStart[std::size_t(b)];
+    std::vector<SortKey> spread(keys.size());
+    {
+        std::vector<qint32> next(bucketStart.begin(), bucketStart.end() - 1);
+        for (const SortKey &key : keys)
+            spread[std::size_t(next[std::size_t(key.bucket)]++)] = key;
+    }
+    keys = {};
+
     const KeyOrder order(names, folded.data());
+    const auto sortBuckets = [&](int first, int last) {
+        for (int b = first; b < last; ++b) {
+            const auto begin = spread.begin() + bucketStart[std::size_t(b)];
+            const auto end = spread.begin() + bucketStart[std::size_t(b) + 1];
+            if (end - begin > 1)
+                std::sort(begin, end, order);
+        }
+    };
     if (count >= kParallelSortThreshold) {
-        // Two halves on two cores, then one merge.
-        const auto middle = keys.begin() + count / 2;
+        // The buckets split into two runs of about equal size, sorted on two cores.
+        const auto middle = std::lower_bound(bucketStart.begin(), bucketStart.end(), qint32(count / 2));
+        const int split = int(middle - bucketStart.begin());
         std::thread other;
         try {
-            other = std::thread([&] { std::sort(keys.begin(), middle, order); });
+            other = std::thread(sortBuckets, 0, split);
         } catch (const std::system_error &) {
-            std::sort(keys.begin(), middle, order);
+            sortBuckets(0, split);
         }
-        std::sort(middle, keys.end(), order);
+        sortBuckets(split, kBucketCount);
         if (other.joinable())
             other.join();
-        std::inplace_merge(keys.begin(), middle, keys.end(), order);
     } else {
-        std::sort(keys.begin(), keys.end(), order);
+        sortBuckets(0, kBucketCount);
     }
 
     QStringList sorted;
     sorted.reserve(count);
-    for (const SortKey &key : keys)
+    for (const SortKey &key : spread)
         sorted.append(std::move(names[key.index]));
     names = std::move(sorted);
     return separators;
