@@ -66,15 +66,15 @@ std::optional<RomResults> runRomAudit(const AuditInputs &inputs, Progress &progr
 {
     auto supportedNames = readSupportedNames(inputs.romsListPath, kRomExtension);
     progress.phase(kPhaseCachingRomDirs.toString());
-    const QStringList found = cacheZelvoraRomDirs(inputs.zelvoraDir, &progress);
+    QStringList found = cacheZelvoraRomDirs(inputs.zelvoraDir, &progress);
 
     progress.phase(kPhaseCachingRomsList.toString());
-    const std::optional<SortedNames> supported = supportedNames.get();
+    std::optional<SortedNames> supported = supportedNames.get();
     if (!supported)
         return std::nullopt;
 
     progress.phase(kPhaseAuditingRoms.toString());
-    return mergeRoms(found, supported->names, NameComparison(supported->separators));
+    return mergeRoms(std::move(found), std::move(supported->names), NameComparison(supported->separators));
 }
 
 std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress)
@@ -87,10 +87,10 @@ std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &pro
         });
     }
     progress.phase(kPhaseCachingVideoDirs.toString());
-    const QStringList videos = cacheZelvoraVideoDirs(inputs.zelvoraDir, &progress);
+    QStringList videos = cacheZelvoraVideoDirs(inputs.zelvoraDir, &progress);
 
     progress.phase(kPhaseCachingRomsList.toString());
-    const std::optional<SortedNames> supported = supportedNames.get();
+    std::optional<SortedNames> supported = supportedNames.get();
 
     VideoAudit audit;
     SortedNames expected;
@@ -103,12 +103,13 @@ std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &pro
     } else {
         if (!supported)
             return std::nullopt;
-        expected = *supported;
+        expected = std::move(*supported);
     }
 
     progress.phase(kPhaseAuditingVideos.toString());
     const bool separators = expected.separators || (lookup && lookup->separators);
-    audit.lists = mergeVideos(videos, expected.names, lookup ? &lookup->names : nullptr, NameComparison(separators));
+    audit.lists = mergeVideos(std::move(videos), std::move(expected.names), lookup ? &lookup->names : nullptr,
+                              NameComparison(separators));
     return audit;
 }
 

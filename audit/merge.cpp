@@ -19,6 +19,23 @@ std::span<const QString> all(const QStringList &names)
     return {names.constData(), std::size_t(names.size())};
 }
 
+std::span<QString> all(QStringList &names)
+{
+    return {names.data(), std::size_t(names.size())};
+}
+
+// A name goes into a result list by copy, or, when the merge owns the input lists, by move: no
+// reference count to touch and nothing left to free.
+inline const QString &pass(const QString &name)
+{
+    return name;
+}
+
+inline QString &&pass(QString &name)
+{
+    return std::move(name);
+}
+
 // Below this many names a second thread costs more than it saves.
 constexpr std::size_t kParallelMergeThreshold = 40'000;
 
@@ -40,20 +57,20 @@ std::size_t splitPoint(Names names, const NameComparison &compare)
 }
 
 // The lists of `first` followed by those of `second`.
-RomResults joined(RomResults first, const RomResults &second)
+RomResults joined(RomResults first, RomResults second)
 {
-    first.valid.append(second.valid);
-    first.missing.append(second.missing);
-    first.unknown.append(second.unknown);
+    first.valid.append(std::move(second.valid));
+    first.missing.append(std::move(second.missing));
+    first.unknown.append(std::move(second.unknown));
     return first;
 }
 
-VideoResults joined(VideoResults first, const VideoResults &second)
+VideoResults joined(VideoResults first, VideoResults second)
 {
-    first.valid.append(second.valid);
-    first.missing.append(second.missing);
-    first.extra.append(second.extra);
-    first.unknown.append(second.unknown);
+    first.valid.append(std::move(second.valid));
+    first.missing.append(std::move(second.missing));
+    first.extra.append(std::move(second.extra));
+    first.unknown.append(std::move(second.unknown));
     return first;
 }
 
@@ -72,28 +89,29 @@ template <typename Results, typename Merge> Results inTwoHalves(Merge mergeHalf)
     Results second = mergeHalf(1);
     if (other.joinable())
         other.join();
-    return joined(std::move(first), second);
+    return joined(std::move(first), std::move(second));
 }
 
-RomResults mergeRomRange(Names found, Names supported, const NameComparison &compare)
+template <typename Name>
+RomResults mergeRomRange(std::span<Name> found, std::span<Name> supported, const NameComparison &compare)
 {
     RomResults results;
     std::size_t f = 0;
     std::size_t s = 0;
     while (f < found.size() || s < supported.size()) {
         if (f == found.size()) {
-            results.missing.append(supported[s++]);
+            results.missing.append(pass(supported[s++]));
         } else if (s == supported.size()) {
-            results.unknown.append(found[f++]);
+            results.unknown.append(pass(found[f++]));
         } else {
             const int order = compare(found[f], supported[s]);
             if (order == 0) {
-                results.valid.append(supported[s++]);
+                results.valid.append(pass(supported[s++]));
                 ++f;
             } else if (order > 0) {
-                results.missing.append(supported[s++]);
+                results.missing.append(pass(supported[s++]));
             } else {
-                results.unknown.append(found[f++]);
+                results.unknown.append(pass(found[f++]));
             }
         }
     }
@@ -123,22 +141,24 @@ private:
     std::size_t m_next = 0;
 };
 
-VideoResults mergeVideoRange(Names videos, Names expected, std::optional<Names> lookup, const NameComparison &compare)
+template <typename Name>
+VideoResults mergeVideoRange(std::span<Name> videos, std::span<Name> expected, std::optional<Names> lookup,
+                             const NameComparison &compare)
 {
     VideoResults results;
     std::optional<LookupWalk> walk;
     if (lookup)
         walk.emplace(*lookup, compare);
 
-    const auto placeExpected = [&](const QString &name) {
+    const auto placeExpected = [&](Name &name) {
         if (!walk || walk->take(name))
-            results.missing.append(name);
+            results.missing.append(pass(name));
     };
-    const auto placeVideo = [&](const QString &name) {
+    const auto placeVideo = [&](Name &name) {
         if (walk && walk->take(name))
-            results.extra.append(name);
+            results.extra.append(pass(name));
         else
-            results.unknown.append(name);
+            results.unknown.append(pass(name));
     };
 
     std::size_t v = 0;
@@ -151,7 +171,7 @@ VideoResults mergeVideoRange(Names videos, Names expected, std::optional<Names> 
         } else {
             const int order = compare(videos[v], expected[e]);
             if (order == 0) {
-                results.valid.append(expected[e++]);
+                results.valid.append(pass(expected[e++]));
                 ++v;
             } else if (order > 0) {
                 placeExpected(expected[e++]);
@@ -163,17 +183,8 @@ VideoResults mergeVideoRange(Names videos, Names expected, std::optional<Names> 
     return results;
 }
 
-} // namespace
-
-RomResults mergeRoms(const QStringList &found, const QStringList &supported)
+template <typename Name> RomResults mergeRomSpans(std::span<Name> f, std::span<Name> s, const NameComparison &compare)
 {
-    return mergeRoms(found, supported, NameComparison{&found, &supported});
-}
-
-RomResults mergeRoms(const QStringList &found, const QStringList &supported, const NameComparison &compare)
-{
-    const Names f = all(found);
-    const Names s = all(supported);
     const std::size_t split = f.size() + s.size() >= kParallelMergeThreshold ? splitPoint(f, compare) : 0;
     if (split == 0)
         return mergeRomRange(f, s, compare);
@@ -184,17 +195,10 @@ RomResults mergeRoms(const QStringList &found, const QStringList &supported, con
     });
 }
 
-VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup)
+template <typename Name>
+VideoResults mergeVideoSpans(std::span<Name> v, std::span<Name> e, std::optional<Names> l,
+                             const NameComparison &compare)
 {
-    return mergeVideos(videos, expected, lookup, NameComparison{&videos, &expected, lookup});
-}
-
-VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup,
-                         const NameComparison &compare)
-{
-    const Names v = all(videos);
-    const Names e = all(expected);
-    const std::optional<Names> l = lookup ? std::optional<Names>(all(*lookup)) : std::nullopt;
     const std::size_t split = v.size() + e.size() >= kParallelMergeThreshold ? splitPoint(v, compare) : 0;
     if (split == 0)
         return mergeVideoRange(v, e, l, compare);
@@ -208,6 +212,42 @@ VideoResults mergeVideos(const QStringList &videos, const QStringList &expected,
         return mergeVideoRange(v.subspan(split), e.subspan(expectedSplit),
                                l ? std::optional<Names>(l->subspan(lookupSplit)) : std::nullopt, compare);
     });
+}
+
+} // namespace
+
+RomResults mergeRoms(const QStringList &found, const QStringList &supported)
+{
+    return mergeRoms(found, supported, NameComparison{&found, &supported});
+}
+
+RomResults mergeRoms(const QStringList &found, const QStringList &supported, const NameComparison &compare)
+{
+    return mergeRomSpans(all(found), all(supported), compare);
+}
+
+RomResults mergeRoms(QStringList &&found, QStringList &&supported, const NameComparison &compare)
+{
+    return mergeRomSpans(all(found), all(supported), compare);
+}
+
+VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup)
+{
+    return mergeVideos(videos, expected, lookup, NameComparison{&videos, &expected, lookup});
+}
+
+VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup,
+                         const NameComparison &compare)
+{
+    return mergeVideoSpans(all(videos), all(expected), lookup ? std::optional<Names>(all(*lookup)) : std::nullopt,
+                           compare);
+}
+
+VideoResults mergeVideos(QStringList &&videos, QStringList &&expected, const QStringList *lookup,
+                         const NameComparison &compare)
+{
+    return mergeVideoSpans(all(videos), all(expected), lookup ? std::optional<Names>(all(*lookup)) : std::nullopt,
+                           compare);
 }
 
 } // namespace zelvora

@@ -308,12 +308,22 @@ TEST(Merge, LargeMergesMatchTheSinglePass)
     EXPECT_EQ(roms.missing, expectedRoms.missing);
     EXPECT_EQ(roms.unknown, expectedRoms.unknown);
 
-    const VideoResults videos = mergeVideos(found, supported, &lookup);
+    // Taking the lists rather than copying them must give the same lists.
+    const RomResults moved = mergeRoms(QStringList(found), QStringList(supported), NameComparison(false));
+    EXPECT_EQ(moved.valid, expectedRoms.valid);
+    EXPECT_EQ(moved.missing, expectedRoms.missing);
+    EXPECT_EQ(moved.unknown, expectedRoms.unknown);
+
     const VideoResults expectedVideos = referenceVideos(found, supported, lookup);
-    EXPECT_EQ(videos.valid, expectedVideos.valid);
-    EXPECT_EQ(videos.missing, expectedVideos.missing);
-    EXPECT_EQ(videos.extra, expectedVideos.extra);
-    EXPECT_EQ(videos.unknown, expectedVideos.unknown);
+    for (const bool take : {false, true}) {
+        const VideoResults videos =
+            take ? mergeVideos(QStringList(found), QStringList(supported), &lookup, NameComparison(false))
+                 : mergeVideos(found, supported, &lookup);
+        EXPECT_EQ(videos.valid, expectedVideos.valid);
+        EXPECT_EQ(videos.missing, expectedVideos.missing);
+        EXPECT_EQ(videos.extra, expectedVideos.extra);
+        EXPECT_EQ(videos.unknown, expectedVideos.unknown);
+    }
 }
 
 } // namespace
