@@ -22,6 +22,16 @@ QStringList lowered(const QStringList &names)
     return out;
 }
 
+// A parameterised test's name from its case's label.
+template <typename Case> std::string labelName(const ::testing::TestParamInfo<Case> &info)
+{
+    std::string name = info.param.label;
+    for (char &c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
+}
+
 struct RomCase
 {
     const char *label;
@@ -85,13 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {},
                 {}},
         RomCase{"both empty", {}, {}, {}, {}, {}}),
-    [](const auto &info) {
-        std::string s = info.param.label;
-        for (char &c : s)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return s;
-    });
+    labelName<RomCase>);
 
 TEST(Merge, TwoArchivesDifferingInCaseMatchOneEntry)
 {
@@ -197,13 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {},
                   {u"a.xmv"_s}},
         VideoCase{"no videos", {}, {u"a.xmv"_s, u"b.xmv"_s}, QStringList{u"b.xmv"_s}, {}, {u"b.xmv"_s}, {}, {}}),
-    [](const auto &info) {
-        std::string s = info.param.label;
-        for (char &c : s)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return s;
-    });
+    labelName<VideoCase>);
 
 TEST(Merge, LargeRandomisedInputsPartitionCompletely)
 {
