@@ -115,8 +115,13 @@ std::optional<QString> decodeUtf32(QByteArrayView bytes, bool bigEndian)
                                 : char32_t(p[i + 3]) << 24 | char32_t(p[i + 2]) << 16 | char32_t(p[i + 1]) << 8 | p[i];
         if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
             return std::nullopt;
-        const char32_t one[1] = {cp};
-        text.append(QString::fromUcs4(one, 1));
+        // Not QString::fromUcs4 per character: it takes a lone U+FEFF for a byte-order mark and drops it.
+        if (QChar::requiresSurrogates(cp)) {
+            text.append(QChar(QChar::highSurrogate(cp)));
+            text.append(QChar(QChar::lowSurrogate(cp)));
+        } else {
+            text.append(QChar(char16_t(cp)));
+        }
     }
     return text;
 }

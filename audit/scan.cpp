@@ -283,6 +283,14 @@ bool hasExtension(const char *name, std::size_t length, const QByteArray &wanted
     return true;
 }
 
+// Callers get the path as text; below a folder whose name is not valid UTF-8 the text would name
+// nothing, so such a match is passed over and the search goes on.
+bool survivesText(const QByteArray &folder, const QByteArray &name)
+{
+    const QByteArray relative = folder.isEmpty() ? name : folder + '/' + name;
+    return QFile::encodeName(QFile::decodeName(relative)) == relative;
+}
+
 } // namespace
 
 void walkFilesWithExtension(const QString &zelvoraDir, const QStringList &directories, const QString &extension,
@@ -356,7 +364,7 @@ std::optional<QString> findFileBelow(const QString &directory, const QString &fi
                 const QByteArray name(entry.name, qsizetype(entry.length));
                 if (entry.type == DT_DIR)
                     frame.pending.push_back(Pending{name});
-                else if (entry.type == DT_REG && name == wanted)
+                else if (entry.type == DT_REG && name == wanted && survivesText(frame.relativePath, name))
                     frame.pending.push_back(Pending{name, true});
             });
             // Visited from the back: descending byte order, so the smallest path comes first.

@@ -1,6 +1,7 @@
 #include "audit/names.h"
 #include "audit/scan.h"
 #include "support/temptree.h"
+#include "support/unprivileged.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,12 +9,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <functional>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -120,41 +118,6 @@ TEST(Scan, NamesThatAreNotUtf8AreListedNotDropped)
     EXPECT_TRUE(names.contains(u"line\nbreak.zip"_s));
 }
 
-// Runs `work` in a child process that has given up root, so permission bits apply even when the
-// tests run as root. Returns what the child printed.
-QByteArray runUnprivileged(const std::function<QByteArray()> &work)
-{
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0)
-        return "pipe failed";
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(pipeFds[0]);
-        if (::geteuid() == 0) {
-            const gid_t nobodyGroup = 65534;
-            const uid_t nobody = 65534;
-            if (::setgroups(0, nullptr) != 0 || ::setresgid(nobodyGroup, nobodyGroup, nobodyGroup) != 0 ||
-                ::setresuid(nobody, nobody, nobody) != 0)
-                ::_exit(2);
-        }
-        const QByteArray out = work();
-        if (::write(pipeFds[1], out.constData(), std::size_t(out.size())) != out.size())
-            ::_exit(3);
-        ::_exit(0);
-    }
-    ::close(pipeFds[1]);
-    QByteArray out;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        out.append(buffer, n);
-    ::close(pipeFds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return "child failed";
-    return out;
-}
-
 TEST(Scan, UnreadableFolderDoesNotStopTheWalk)
 {
     test::TempTree tree;
@@ -165,7 +128,7 @@ TEST(Scan, UnreadableFolderDoesNotStopTheWalk)
     ASSERT_EQ(::chmod(QFile::encodeName(tree.path()).constData(), 0755), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(tree.filePath(u"roms/a/locked"_s)).constData(), 0), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(tree.filePath(u"roms/a/unlistable"_s)).constData(), 0311), 0);
-    const QByteArray seen = runUnprivileged([&] { return cacheZelvoraRomDirs(tree.path()).join(u'|').toUtf8(); });
+    const QByteArray seen = test::runUnprivileged([&] { return cacheZelvoraRomDirs(tree.path()).join(u'|').toUtf8(); });
     ::chmod(QFile::encodeName(tree.filePath(u"roms/a/locked"_s)).constData(), 0755);
     ::chmod(QFile::encodeName(tree.filePath(u"roms/a/unlistable"_s)).constData(), 0755);
     EXPECT_EQ(seen, "c.zip|open.zip");

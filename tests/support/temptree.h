@@ -13,6 +13,9 @@ class TempTree
 {
 public:
     TempTree();
+    ~TempTree();
+    TempTree(const TempTree &) = delete;
+    TempTree &operator=(const TempTree &) = delete;
 
     QString path() const { return m_dir.path(); }
     QString filePath(const QString &relative) const;
