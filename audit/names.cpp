@@ -175,6 +175,7 @@ private:
 };
 
 constexpr qsizetype kParallelSortThreshold = 50'000;
+constexpr qsizetype kBucketThreshold = 4096;
 
 } // namespace
 
@@ -233,44 +234,51 @@ bool sortNames(QStringList &names)
         key.length = length;
     }
 
-    // Counting sort into the buckets, in order.
-    std::vector<qint32> bucketStart(kBucketCount + 1, 0);
-    for (const SortKey &key : keys)
-        ++bucketStart[std::size_t(key.bucket) + 1];
-    for (int b = 0; b < kBucketCount; ++b)
-        bucketStart[std::size_t(b) + 1] += bucketStart[std::size_t(b)];
-    std::vector<SortKey> spread(keys.size());
-    {
-        std::vector<qint32> next(bucketStart.begin(), bucketStart.end() - 1);
-        for (const SortKey &key : keys)
-            spread[std::size_t(next[std::size_t(key.bucket)]++)] = key;
-    }
-    keys = {};
-
     const KeyOrder order(names, folded.data());
-    const auto sortBuckets = [&](int first, int last) {
-        for (int b = first; b < last; ++b) {
-            const auto begin = spread.begin() + bucketStart[std::size_t(b)];
-            const auto end = spread.begin() + bucketStart[std::size_t(b) + 1];
-            if (end - begin > 1)
-                std::sort(begin, end, order);
-        }
-    };
-    if (count >= kParallelSortThreshold) {
-        // The buckets split into two runs of about equal size, sorted on two cores.
-        const auto middle = std::lower_bound(bucketStart.begin(), bucketStart.end(), qint32(count / 2));
-        const int split = int(middle - bucketStart.begin());
-        std::thread other;
-        try {
-            other = std::thread(sortBuckets, 0, split);
-        } catch (const std::system_error &) {
-            sortBuckets(0, split);
-        }
-        sortBuckets(split, kBucketCount);
-        if (other.joinable())
-            other.join();
+    std::vector<SortKey> spread;
+    if (count < kBucketThreshold) {
+        // Too few names to pay for the buckets.
+        std::sort(keys.begin(), keys.end(), order);
+        spread = std::move(keys);
     } else {
-        sortBuckets(0, kBucketCount);
+        // Counting sort into the buckets, in order.
+        std::vector<qint32> bucketStart(kBucketCount + 1, 0);
+        for (const SortKey &key : keys)
+            ++bucketStart[std::size_t(key.bucket) + 1];
+        for (int b = 0; b < kBucketCount; ++b)
+            bucketStart[std::size_t(b) + 1] += bucketStart[std::size_t(b)];
+        spread.resize(keys.size());
+        {
+            std::vector<qint32> next(bucketStart.begin(), bucketStart.end() - 1);
+            for (const SortKey &key : keys)
+                spread[std::size_t(next[std::size_t(key.bucket)]++)] = key;
+        }
+        keys = {};
+
+        const auto sortBuckets = [&](int first, int last) {
+            for (int b = first; b < last; ++b) {
+                const auto begin = spread.begin() + bucketStart[std::size_t(b)];
+                const auto end = spread.begin() + bucketStart[std::size_t(b) + 1];
+                if (end - begin > 1)
+                    std::sort(begin, end, order);
+            }
+        };
+        if (count >= kParallelSortThreshold) {
+            // The buckets split into two runs of about equal size, sorted on two cores.
+            const auto middle = std::lower_bound(bucketStart.begin(), bucketStart.end(), qint32(count / 2));
+            const int split = int(middle - bucketStart.begin());
+            std::thread other;
+            try {
+                other = std::thread(sortBuckets, 0, split);
+            } catch (const std::system_error &) {
+                sortBuckets(0, split);
+            }
+            sortBuckets(split, kBucketCount);
+            if (other.joinable())
+                other.join();
+        } else {
+            sortBuckets(0, kBucketCount);
+        }
     }
 
     QStringList sorted;

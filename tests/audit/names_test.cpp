@@ -63,7 +63,9 @@ TEST(Names, SortAgreesWithTheComparisonAcrossUnicode)
     for (quint32 seed : {7u, 8u, 9u, 10u}) {
         const auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
         QStringList names;
-        for (int i = 0; i < 6000; ++i) {
+        // Small lists are sorted directly, large ones through buckets first: both ways are covered.
+        const int count = seed % 2 ? 500 : 6000;
+        for (int i = 0; i < count; ++i) {
             std::u32string name;
             const int length = int(next() % 6);
             for (int k = 0; k < length; ++k)
