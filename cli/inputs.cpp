@@ -3,8 +3,11 @@
 #include "audit/romslist.h"
 #include "audit/scan.h"
 
+#include <QFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QVariant>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -21,7 +24,14 @@ static std::optional<QString> textValue(const QSettings &settings, const QString
 
 SavedPaths readSavedPaths()
 {
-    // The desktop application's store; only read here, never written.
+    // The desktop application's store; only read here, never written. Anything but a regular file in its
+    // place (a FIFO would block the read forever, a device would never end) counts as no settings.
+    const QString path =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u"/zelvora/zelvora-auditor.conf"_s;
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        return {};
+    }
     const QSettings settings(u"zelvora"_s, u"zelvora-auditor"_s);
     return {textValue(settings, u"ZelvoraDirPath"_s), textValue(settings, u"ZelvoraRomsListPath"_s)};
 }

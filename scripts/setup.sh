@@ -7,6 +7,8 @@ packages=(
     qt6-base-dev libgtest-dev cmake g++ ninja-build pkg-config
     # For the desktop app and its tests under a virtual display.
     libgl-dev xvfb xauth
+    # For the fuzz targets (libFuzzer comes with clang's runtime).
+    clang libclang-rt-14-dev
 )
 
 fail() {
