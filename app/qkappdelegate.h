@@ -3,6 +3,7 @@
 #include "audit/audits.h"
 #include "audit/merge.h"
 #include "audit/reports.h"
+#include "audit/resulttext.h"
 #include "platform/busyindicator.h"
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
@@ -16,6 +17,7 @@
 #include <QStringList>
 #include <QTabWidget>
 #include <QThreadPool>
+#include <array>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -27,6 +29,10 @@ class OpenPanel;
 class Progress;
 class SettingsStore;
 class UrlOpener;
+
+// The view texts of an audit's lists, by segment. A null text is made when first shown.
+using RomTexts = std::array<QString, kRomListCount>;
+using VideoTexts = std::array<QString, kVideoListCount>;
 
 // The desktop services the controller uses; they outlive it.
 struct PlatformServices
@@ -88,14 +94,15 @@ public:
     void auditRoms(QObject *sender = nullptr);
     void auditRomsInBackground(const AuditInputs &inputs); // worker thread
     // Empty results: the supported roms list could not be used and the lists stay as they were.
-    void didFinishAuditRoms(std::optional<RomResults> results);
+    // `texts` are the results' view texts when the worker made them.
+    void didFinishAuditRoms(std::optional<RomResults> results, RomTexts texts = {});
     void showInvalidRomsListAlert();
     bool isAuditingRoms() const { return m_auditingRoms; }
 
     // Video audit (videoaudit.cpp)
     void auditVideos(QObject *sender = nullptr);
     void auditVideosInBackground(const AuditInputs &inputs); // worker thread
-    void didFinishAuditVideos(std::optional<VideoResults> results);
+    void didFinishAuditVideos(std::optional<VideoResults> results, VideoTexts texts = {});
     bool isAuditingVideos() const { return m_auditingVideos; }
 
     // Result views (resultviews.cpp)
@@ -153,6 +160,9 @@ private:
     QStringList m_validVideos;
     QStringList m_extraVideos;
     QStringList m_unknownVideos;
+    // The texts of the lists above, joined once: 100,000 names take longer to join than a frame lasts.
+    RomTexts m_romsTexts;
+    VideoTexts m_videosTexts;
 
     QPointer<QLineEdit> m_zelvoraDirPathTextField;
     QPointer<QLineEdit> m_romsListPathTextField;

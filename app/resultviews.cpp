@@ -41,7 +41,10 @@ void QKAppDelegate::didClickRomsResultControl(QObject *)
     const int segment = romsResultControl()->selectedSegment();
     if (segment < 0 || segment >= kRomListCount)
         return;
-    romsResultView()->setString(formatResultText(romViewFormat(RomList(segment)), romsList(segment)));
+    QString &text = m_romsTexts[std::size_t(segment)];
+    if (text.isNull())
+        text = formatResultText(romViewFormat(RomList(segment)), romsList(segment));
+    romsResultView()->setString(text);
 }
 
 void QKAppDelegate::didClickVideosResultControl(QObject *)
@@ -49,7 +52,10 @@ void QKAppDelegate::didClickVideosResultControl(QObject *)
     const int segment = videosResultControl()->selectedSegment();
     if (segment < 0 || segment >= kVideoListCount)
         return;
-    videosResultView()->setString(formatResultText(videoViewFormat(VideoList(segment)), videosList(segment)));
+    QString &text = m_videosTexts[std::size_t(segment)];
+    if (text.isNull())
+        text = formatResultText(videoViewFormat(VideoList(segment)), videosList(segment));
+    videosResultView()->setString(text);
 }
 
 void QKAppDelegate::didClickCheckAvailableRomVideosOnly(QObject *)

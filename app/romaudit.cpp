@@ -6,6 +6,7 @@
 #include "platform/segmentedcontrol.h"
 
 #include <QString>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -31,17 +32,27 @@ void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs)
 {
     PhaseReporter progress(this);
     std::optional<RomResults> results = runRomAudit(inputs, progress);
-    if (!results)
+    RomTexts texts;
+    if (results) {
+        for (int list = 0; list < kRomListCount; ++list)
+            texts[std::size_t(list)] = romViewText(*results, RomList(list));
+    } else {
         postToMainThread(this, [this] { showInvalidRomsListAlert(); });
-    postToMainThread(this, [this, results = std::move(results)]() mutable { didFinishAuditRoms(std::move(results)); });
+    }
+    postToMainThread(this, [this, results = std::move(results), texts = std::move(texts)]() mutable {
+        didFinishAuditRoms(std::move(results), std::move(texts));
+    });
 }
 
-void QKAppDelegate::didFinishAuditRoms(std::optional<RomResults> results)
+void QKAppDelegate::didFinishAuditRoms(std::optional<RomResults> results, RomTexts texts)
 {
     if (results) {
-        m_validRoms = std::move(results->valid);
-        m_unknownRoms = std::move(results->unknown);
-        m_missingRoms = std::move(results->missing);
+        RomResults earlier{std::exchange(m_validRoms, std::move(results->valid)),
+                           std::exchange(m_missingRoms, std::move(results->missing)),
+                           std::exchange(m_unknownRoms, std::move(results->unknown))};
+        RomTexts earlierTexts = std::exchange(m_romsTexts, std::move(texts));
+        // Freeing 100,000 names takes the main thread longer than a frame; a worker has the time.
+        startInBackground([earlier = std::move(earlier), earlierTexts = std::move(earlierTexts)] {});
     }
 
     endBusyLook(romsResultView());

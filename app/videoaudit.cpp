@@ -4,6 +4,8 @@
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
 
+#include <utility>
+
 namespace zelvora {
 
 void QKAppDelegate::auditVideos(QObject *)
@@ -26,21 +28,29 @@ void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs)
     PhaseReporter progress(this);
     std::optional<VideoAudit> audit = runVideoAudit(inputs, progress);
     std::optional<VideoResults> results;
-    if (audit)
+    VideoTexts texts;
+    if (audit) {
         results = std::move(audit->lists);
-    else
+        for (int list = 0; list < kVideoListCount; ++list)
+            texts[std::size_t(list)] = videoViewText(*results, VideoList(list));
+    } else {
         postToMainThread(this, [this] { showInvalidRomsListAlert(); });
-    postToMainThread(this,
-                     [this, results = std::move(results)]() mutable { didFinishAuditVideos(std::move(results)); });
+    }
+    postToMainThread(this, [this, results = std::move(results), texts = std::move(texts)]() mutable {
+        didFinishAuditVideos(std::move(results), std::move(texts));
+    });
 }
 
-void QKAppDelegate::didFinishAuditVideos(std::optional<VideoResults> results)
+void QKAppDelegate::didFinishAuditVideos(std::optional<VideoResults> results, VideoTexts texts)
 {
     if (results) {
-        m_validVideos = std::move(results->valid);
-        m_unknownVideos = std::move(results->unknown);
-        m_missingVideos = std::move(results->missing);
-        m_extraVideos = std::move(results->extra);
+        VideoResults earlier{std::exchange(m_validVideos, std::move(results->valid)),
+                             std::exchange(m_missingVideos, std::move(results->missing)),
+                             std::exchange(m_extraVideos, std::move(results->extra)),
+                             std::exchange(m_unknownVideos, std::move(results->unknown))};
+        VideoTexts earlierTexts = std::exchange(m_videosTexts, std::move(texts));
+        // Freeing 100,000 names takes the main thread longer than a frame; a worker has the time.
+        startInBackground([earlier = std::move(earlier), earlierTexts = std::move(earlierTexts)] {});
     }
 
     endBusyLook(videosResultView());
