@@ -65,7 +65,7 @@ void QKAppDelegate::showPhase(const QString &text)
 
 void QKAppDelegate::startInBackground(std::function<void()> work)
 {
-    m_workers.start(std::move(work));
+    startOnPool(m_workers, std::move(work));
 }
 
 } // namespace zelvora

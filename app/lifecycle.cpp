@@ -1,5 +1,6 @@
 #include "app/qkappdelegate.h"
 #include "platform/busyindicator.h"
+#include "platform/mainthread.h"
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
 
@@ -25,6 +26,7 @@ QKAppDelegate::~QKAppDelegate()
 {
     // A worker posts its results to this object; it must be done before the object goes.
     m_workers.waitForDone();
+    handover::acquire(&handover::workersDone);
 
     setZelvoraDirPathTextField(nullptr);
     setRomsListPathTextField(nullptr);
@@ -47,6 +49,8 @@ void QKAppDelegate::applicationDidFinishLaunching(QObject *)
     m_validVideos.clear();
     m_unknownVideos.clear();
     m_extraVideos.clear();
+    m_romsTexts = {};
+    m_videosTexts = {};
 
     QFont font = QApplication::font();
     font.setBold(true);

@@ -2,6 +2,7 @@
 # Installs what is missing, builds and runs every test.
 #   scripts/test.sh          the dev preset, or the ci preset (warnings as errors) when CI is set
 #   scripts/test.sh --asan   the asan preset: the tests under AddressSanitizer + UndefinedBehaviorSanitizer
+#   scripts/test.sh --tsan   the tsan preset: the tests under ThreadSanitizer (options and suppressions in the preset)
 set -euo pipefail
 
 root=$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")/.." && pwd)
@@ -14,8 +15,9 @@ esac
 for arg in "$@"; do
     case "$arg" in
         --asan) preset=asan ;;
+        --tsan) preset=tsan ;;
         -h | --help)
-            sed -n '2,4s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"
+            sed -n '2,5s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"
             exit 0
             ;;
         *)
