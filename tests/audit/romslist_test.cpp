@@ -1,4 +1,5 @@
 #include "audit/romslist.h"
+#include "support/encodings.h"
 #include "support/temptree.h"
 
 #include <gtest/gtest.h>
@@ -11,26 +12,12 @@ namespace {
 
 QByteArray utf16(const QString &text, bool bigEndian)
 {
-    QByteArray out;
-    for (const QChar c : text) {
-        const char hi = char(c.unicode() >> 8);
-        const char lo = char(c.unicode() & 0xFF);
-        out.append(bigEndian ? hi : lo).append(bigEndian ? lo : hi);
-    }
-    return out;
+    return test::encodeUtf16(text, bigEndian);
 }
 
 QByteArray utf32(const QString &text, bool bigEndian)
 {
-    QByteArray out;
-    for (const char32_t cp : text.toUcs4()) {
-        const char b[4] = {char(cp >> 24), char(cp >> 16 & 0xFF), char(cp >> 8 & 0xFF), char(cp & 0xFF)};
-        if (bigEndian)
-            out.append(b, 4);
-        else
-            out.append(b[3]).append(b[2]).append(b[1]).append(b[0]);
-    }
-    return out;
+    return test::encodeUtf32(text, bigEndian);
 }
 
 struct DecodeCase

@@ -3,6 +3,7 @@
 #include "audit/names.h"
 #include "audit/romslist.h"
 #include "fuzzcheck.h"
+#include "support/encodings.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -19,6 +20,9 @@ using namespace Qt::StringLiterals;
 
 namespace zelvora {
 namespace {
+
+using test::encodeUtf16;
+using test::encodeUtf32;
 
 bool isLineEnd(char16_t c)
 {
@@ -39,17 +43,6 @@ std::optional<QString> utf8(QByteArrayView bytes)
     if (decoder.hasError())
         return std::nullopt;
     return text;
-}
-
-QByteArray encodeUtf16(const QString &text, bool bigEndian)
-{
-    QByteArray out;
-    for (const QChar c : text) {
-        const char hi = char(c.unicode() >> 8);
-        const char lo = char(c.unicode() & 0xFF);
-        out.append(bigEndian ? hi : lo).append(bigEndian ? lo : hi);
-    }
-    return out;
 }
 
 bool hasLoneSurrogate(QByteArrayView bytes, bool bigEndian)
@@ -82,17 +75,6 @@ bool isValidUtf32(QByteArrayView bytes, bool bigEndian)
             return false;
     }
     return true;
-}
-
-QByteArray encodeUtf32(const QString &text, bool bigEndian)
-{
-    QByteArray out;
-    for (const char32_t cp : text.toUcs4()) {
-        const char b[4] = {char(cp >> 24), char(cp >> 16 & 0xFF), char(cp >> 8 & 0xFF), char(cp & 0xFF)};
-        for (int k = 0; k < 4; ++k)
-            out.append(b[bigEndian ? k : 3 - k]);
-    }
-    return out;
 }
 
 // What the decoder must give, worked out without it: the text, or whether it must refuse.
