@@ -110,7 +110,6 @@ struct SortKey
     qint32 index;
     qint32 offset; // into the folded bytes, or -1 for the slow way
     qint32 length; // in bytes
-    qint32 bucket; // from the first two units, see bucketDigit
 };
 
 // Keys are first spread into buckets by their first two folded units, then each bucket is sorted on
@@ -179,113 +178,146 @@ constexpr qsizetype kBucketThreshold = 4096;
 
 } // namespace
 
+namespace {
+
+// The bucket of a name: its first two folded units as digits. Past a unit outside ASCII the comparison
+// decides, so the second digit must not split that bucket.
+int bucketOf(QStringView component)
+{
+    const int first = bucketDigit(component.utf16(), component.size(), 0);
+    return first * kBucketDigits +
+           (first == kBucketDigits - 1 ? 0 : bucketDigit(component.utf16(), component.size(), 1));
+}
+
+// Folds `component` into `out` and fills `key`; returns the end of the folded bytes.
+unsigned char *makeKey(QStringView component, qint32 index, unsigned char *base, unsigned char *out, SortKey &key)
+{
+    unsigned char *start = out;
+    const char16_t *units = component.utf16();
+    const qsizetype size = component.size();
+    key.index = index;
+    for (qsizetype k = 0; k < size; ++k) {
+        char16_t u = units[k];
+        if (u < 0x80) {
+            u = foldAscii(u);
+        } else if (QChar::isSurrogate(u)) {
+            key.head[0] = key.head[1] = 0;
+            key.offset = -1;
+            key.length = 0;
+            return start;
+        } else {
+            u = char16_t(QChar::toCaseFolded(char32_t(u)));
+        }
+        *out++ = static_cast<unsigned char>(u >> 8);
+        *out++ = static_cast<unsigned char>(u & 0xFF);
+    }
+    const qint32 length = qint32(out - start);
+    // The head words read past a short key; zero those bytes so that "ab" still sorts before "ab\0".
+    unsigned char head[16] = {};
+    std::memcpy(head, start, std::size_t(std::min(length, 16)));
+    key.head[0] = bigEndianWord(head);
+    key.head[1] = bigEndianWord(head + 8);
+    key.offset = qint32(start - base);
+    key.length = length;
+    return out;
+}
+
+// Puts the names in the order of `sources` (the position each name comes from), in place: a list of a
+// million names is not copied.
+void permute(QStringList &names, std::vector<qint32> &sources)
+{
+    QString *data = names.data();
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        if (sources[i] < 0 || std::size_t(sources[i]) == i)
+            continue;
+        QString held = std::move(data[i]);
+        std::size_t to = i;
+        for (;;) {
+            const std::size_t from = std::size_t(sources[to]);
+            sources[to] = -1;
+            if (from == i) {
+                data[to] = std::move(held);
+                break;
+            }
+            data[to] = std::move(data[from]);
+            to = from;
+        }
+    }
+}
+
+} // namespace
+
 bool sortNames(QStringList &names)
 {
     bool separators = false;
     const qsizetype count = names.size();
-    std::vector<SortKey> keys(static_cast<std::size_t>(count));
-    qsizetype total = 0;
-    for (const QString &name : std::as_const(names))
-        total += name.size();
-    // Sized once for every key; written through a pointer, since growing it byte by byte costs more
-    // than the folding.
-    std::vector<unsigned char> folded(std::size_t(2 * total) + 16);
-    unsigned char *out = folded.data();
+    const bool bucketed = count >= kBucketThreshold;
 
-    for (qsizetype i = 0; i < count; ++i) {
-        const QStringView component = lastPathComponent(names[i]);
-        separators = separators || component.size() != names[i].size();
-        unsigned char *start = out;
-        const char16_t *units = component.utf16();
-        const qsizetype size = component.size();
-        bool simple = true;
-        for (qsizetype k = 0; k < size; ++k) {
-            char16_t u = units[k];
-            if (u < 0x80) {
-                u = foldAscii(u);
-            } else if (QChar::isSurrogate(u)) {
-                simple = false;
-                break;
-            } else {
-                u = char16_t(QChar::toCaseFolded(char32_t(u)));
-            }
-            *out++ = static_cast<unsigned char>(u >> 8);
-            *out++ = static_cast<unsigned char>(u & 0xFF);
+    // First pass: the size of the folded keys and, for large lists, how many names fall in each bucket,
+    // so that the keys can be written straight into bucket order.
+    qsizetype total = 0;
+    std::vector<qint32> bucketStart(bucketed ? kBucketCount + 1 : 0, 0);
+    for (const QString &name : std::as_const(names)) {
+        const QStringView component = lastPathComponent(name);
+        separators = separators || component.size() != name.size();
+        total += component.size();
+        if (bucketed)
+            ++bucketStart[std::size_t(bucketOf(component)) + 1];
+    }
+    for (std::size_t b = 1; b < bucketStart.size(); ++b)
+        bucketStart[b] += bucketStart[b - 1];
+
+    // Written through a pointer into storage sized once: growing it byte by byte costs more than folding.
+    std::vector<unsigned char> folded(std::size_t(2 * total) + 16);
+    std::vector<SortKey> keys(static_cast<std::size_t>(count));
+    {
+        std::vector<qint32> next;
+        if (bucketed)
+            next.assign(bucketStart.begin(), bucketStart.end() - 1);
+        unsigned char *out = folded.data();
+        for (qsizetype i = 0; i < count; ++i) {
+            const QStringView component = lastPathComponent(names[i]);
+            const std::size_t slot = bucketed ? std::size_t(next[std::size_t(bucketOf(component))]++) : std::size_t(i);
+            out = makeKey(component, qint32(i), folded.data(), out, keys[slot]);
         }
-        SortKey &key = keys[std::size_t(i)];
-        key.index = qint32(i);
-        // Past a unit outside ASCII the comparison decides, so the second digit must not split its bucket.
-        const int firstDigit = bucketDigit(units, size, 0);
-        key.bucket = firstDigit * kBucketDigits + (firstDigit == kBucketDigits - 1 ? 0 : bucketDigit(units, size, 1));
-        if (!simple) {
-            out = start;
-            key.head[0] = key.head[1] = 0;
-            key.offset = -1;
-            key.length = 0;
-            continue;
-        }
-        const qint32 length = qint32(out - start);
-        // The head words read past a short key; zero those bytes so that "ab" still sorts before "ab\0".
-        unsigned char head[16] = {};
-        std::memcpy(head, start, std::size_t(std::min(length, 16)));
-        key.head[0] = bigEndianWord(head);
-        key.head[1] = bigEndianWord(head + 8);
-        key.offset = qint32(start - folded.data());
-        key.length = length;
     }
 
     const KeyOrder order(names, folded.data());
-    std::vector<SortKey> spread;
-    if (count < kBucketThreshold) {
+    const auto sortBuckets = [&](int first, int last) {
+        for (int b = first; b < last; ++b) {
+            const auto begin = keys.begin() + bucketStart[std::size_t(b)];
+            const auto end = keys.begin() + bucketStart[std::size_t(b) + 1];
+            if (end - begin > 1)
+                std::sort(begin, end, order);
+        }
+    };
+    if (!bucketed) {
         // Too few names to pay for the buckets.
         std::sort(keys.begin(), keys.end(), order);
-        spread = std::move(keys);
+    } else if (count >= kParallelSortThreshold) {
+        // The buckets split into two runs of about equal size, sorted on two cores.
+        const auto middle = std::lower_bound(bucketStart.begin(), bucketStart.end(), qint32(count / 2));
+        const int split = int(middle - bucketStart.begin());
+        std::thread other;
+        try {
+            other = std::thread(sortBuckets, 0, split);
+        } catch (const std::system_error &) {
+            sortBuckets(0, split);
+        }
+        sortBuckets(split, kBucketCount);
+        if (other.joinable())
+            other.join();
     } else {
-        // Counting sort into the buckets, in order.
-        std::vector<qint32> bucketStart(kBucketCount + 1, 0);
-        for (const SortKey &key : keys)
-            ++bucketStart[std::size_t(key.bucket) + 1];
-        for (int b = 0; b < kBucketCount; ++b)
-            bucketStart[std::size_t(b) + 1] += bucketStart[std::size_t(b)];
-        spread.resize(keys.size());
-        {
-            std::vector<qint32> next(bucketStart.begin(), bucketStart.end() - 1);
-            for (const SortKey &key : keys)
-                spread[std::size_t(next[std::size_t(key.bucket)]++)] = key;
-        }
-        keys = {};
-
-        const auto sortBuckets = [&](int first, int last) {
-            for (int b = first; b < last; ++b) {
-                const auto begin = spread.begin() + bucketStart[std::size_t(b)];
-                const auto end = spread.begin() + bucketStart[std::size_t(b) + 1];
-                if (end - begin > 1)
-                    std::sort(begin, end, order);
-            }
-        };
-        if (count >= kParallelSortThreshold) {
-            // The buckets split into two runs of about equal size, sorted on two cores.
-            const auto middle = std::lower_bound(bucketStart.begin(), bucketStart.end(), qint32(count / 2));
-            const int split = int(middle - bucketStart.begin());
-            std::thread other;
-            try {
-                other = std::thread(sortBuckets, 0, split);
-            } catch (const std::system_error &) {
-                sortBuckets(0, split);
-            }
-            sortBuckets(split, kBucketCount);
-            if (other.joinable())
-                other.join();
-        } else {
-            sortBuckets(0, kBucketCount);
-        }
+        sortBuckets(0, kBucketCount);
     }
 
-    QStringList sorted;
-    sorted.reserve(count);
-    for (const SortKey &key : spread)
-        sorted.append(std::move(names[key.index]));
-    names = std::move(sorted);
+    // Only the order is kept; the keys go before the names move.
+    std::vector<qint32> sources(keys.size());
+    for (std::size_t k = 0; k < keys.size(); ++k)
+        sources[k] = keys[k].index;
+    std::vector<SortKey>().swap(keys);
+    std::vector<unsigned char>().swap(folded);
+    permute(names, sources);
     return separators;
 }
 
