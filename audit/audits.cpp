@@ -49,15 +49,14 @@ std::future<std::optional<SortedNames>> readSupportedNames(const QString &path, 
     });
 }
 
-// The names of the files found, unsorted.
-QStringList findNames(const QString &zelvoraDir, const QStringList &directories, QStringView extension,
-                      Progress *progress)
+// The names of the files found, sorted; with `extension` they are first given that one.
+NameBlock findSortedNames(const QString &zelvoraDir, const QStringList &directories, QStringView extension,
+                          Progress *progress, std::string_view newExtension = {})
 {
-    QStringList names;
-    walkFilesWithExtension(
-        zelvoraDir, directories, extension.toString(),
-        [&](const QString &, const QString &name) { names.append(name); }, progress);
-    return names;
+    NameBlock names = gatherFilesWithExtension(zelvoraDir, directories, extension.toString(), progress);
+    if (!newExtension.empty())
+        names.setExtension(newExtension);
+    return sortNameBlock(names);
 }
 
 } // namespace
@@ -66,7 +65,7 @@ std::optional<RomResults> runRomAudit(const AuditInputs &inputs, Progress &progr
 {
     auto supportedNames = readSupportedNames(inputs.romsListPath, kRomExtension);
     progress.phase(kPhaseCachingRomDirs.toString());
-    QStringList found = cacheZelvoraRomDirs(inputs.zelvoraDir, &progress);
+    const NameBlock found = findSortedNames(inputs.zelvoraDir, romDirectoryNames(), kRomExtension, &progress);
 
     progress.phase(kPhaseCachingRomsList.toString());
     std::optional<SortedNames> supported = supportedNames.get();
@@ -74,42 +73,40 @@ std::optional<RomResults> runRomAudit(const AuditInputs &inputs, Progress &progr
         return std::nullopt;
 
     progress.phase(kPhaseAuditingRoms.toString());
-    return mergeRoms(std::move(found), std::move(supported->names), NameComparison(supported->separators));
+    return mergeRoms(found, std::move(supported->names), NameComparison(supported->separators));
 }
 
 std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress)
 {
     auto supportedNames = readSupportedNames(inputs.romsListPath, kVideoExtension);
-    std::future<SortedNames> availableNames;
+    std::future<NameBlock> availableNames;
     if (inputs.availableRomsOnly) {
         availableNames = inBackground([dir = inputs.zelvoraDir] {
-            return renameAndSort(findNames(dir, romDirectoryNames(), kRomExtension, nullptr), kVideoExtension);
+            const QByteArray extension = kVideoExtension.toUtf8();
+            return findSortedNames(dir, romDirectoryNames(), kRomExtension, nullptr,
+                                   std::string_view(extension.constData(), std::size_t(extension.size())));
         });
     }
     progress.phase(kPhaseCachingVideoDirs.toString());
-    QStringList videos = cacheZelvoraVideoDirs(inputs.zelvoraDir, &progress);
+    const NameBlock videos = findSortedNames(inputs.zelvoraDir, videoDirectoryNames(), kVideoExtension, &progress);
 
     progress.phase(kPhaseCachingRomsList.toString());
     std::optional<SortedNames> supported = supportedNames.get();
 
     VideoAudit audit;
-    SortedNames expected;
-    const SortedNames *lookup = nullptr;
     if (inputs.availableRomsOnly) {
         progress.phase(kPhaseCachingAvailableRoms.toString());
-        expected = availableNames.get();
-        lookup = supported ? &*supported : nullptr;
+        const NameBlock expected = availableNames.get();
         audit.usedRomsList = supported.has_value();
-    } else {
-        if (!supported)
-            return std::nullopt;
-        expected = std::move(*supported);
+        progress.phase(kPhaseAuditingVideos.toString());
+        audit.lists = mergeVideos(videos, expected, supported ? &supported->names : nullptr,
+                                  NameComparison(supported && supported->separators));
+        return audit;
     }
-
+    if (!supported)
+        return std::nullopt;
     progress.phase(kPhaseAuditingVideos.toString());
-    const bool separators = expected.separators || (lookup && lookup->separators);
-    audit.lists = mergeVideos(std::move(videos), std::move(expected.names), lookup ? &lookup->names : nullptr,
-                              NameComparison(separators));
+    audit.lists = mergeVideos(videos, std::move(supported->names), nullptr, NameComparison(supported->separators));
     return audit;
 }
 

@@ -1,134 +1,240 @@
 #include "audit/merge.h"
 
 #include "audit/names.h"
+#include "audit/parallel.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 
 namespace zelvora {
 
 namespace {
 
-using Names = std::span<const QString>;
-
-std::span<const QString> all(const QStringList &names)
+// One side of a merge: names in sorted order, read by position. A name goes into a result list by
+// copy, or, when the merge owns a list, by move: no reference count to touch and nothing left to free.
+template <bool Owned> class ListSide
 {
-    return {names.constData(), std::size_t(names.size())};
+public:
+    using Name = std::conditional_t<Owned, QString, const QString>;
+    explicit ListSide(std::span<Name> names) : m_names(names) {}
+    std::size_t size() const { return m_names.size(); }
+    QStringView at(std::size_t i) const { return m_names[i]; }
+    // A sorted list's texts lie wherever they were made: asking for the next ones early hides the misses.
+    void prefetch(std::size_t i) const
+    {
+        if (i < m_names.size())
+            __builtin_prefetch(m_names[i].constData());
+    }
+    QString take(std::size_t i) const
+    {
+        if constexpr (Owned)
+            return std::move(m_names[i]);
+        else
+            return m_names[i];
+    }
+    ListSide first(std::size_t n) const { return ListSide(m_names.first(n)); }
+    ListSide from(std::size_t n) const { return ListSide(m_names.subspan(n)); }
+
+private:
+    std::span<Name> m_names;
+};
+
+ListSide<false> sideOf(const QStringList &names)
+{
+    return ListSide<false>({names.constData(), std::size_t(names.size())});
 }
 
-std::span<QString> all(QStringList &names)
+ListSide<true> sideOf(QStringList &names)
 {
-    return {names.data(), std::size_t(names.size())};
+    return ListSide<true>({names.data(), std::size_t(names.size())});
 }
 
-// A name goes into a result list by copy, or, when the merge owns the input lists, by move: no
-// reference count to touch and nothing left to free.
-inline const QString &pass(const QString &name)
+// Names found on disk: their text is made only when they land in a result list.
+class BlockSide
 {
-    return name;
+public:
+    explicit BlockSide(const NameBlock &names) : BlockSide(names, 0, std::size_t(names.size())) {}
+    std::size_t size() const { return m_size; }
+    std::string_view at(std::size_t i) const { return m_names->at(qsizetype(m_first + i)); }
+    void prefetch(std::size_t) const {} // read in order
+    QString take(std::size_t i) const { return m_names->text(qsizetype(m_first + i)); }
+    BlockSide first(std::size_t n) const { return BlockSide(*m_names, m_first, n); }
+    BlockSide from(std::size_t n) const { return BlockSide(*m_names, m_first + n, m_size - n); }
+
+private:
+    BlockSide(const NameBlock &names, std::size_t first, std::size_t size)
+        : m_names(&names), m_first(first), m_size(size)
+    {}
+
+    const NameBlock *m_names;
+    std::size_t m_first;
+    std::size_t m_size;
+};
+
+inline char16_t foldAscii(char16_t c)
+{
+    return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
 }
 
-inline QString &&pass(QString &name)
+inline char16_t unitOf(char c)
 {
-    return std::move(name);
+    return static_cast<unsigned char>(c);
 }
+
+inline char16_t unitOf(char16_t c)
+{
+    return c;
+}
+
+// compareSringsCaseInsensitive for a file name as found on disk (UTF-8, no separator) and a name's
+// last component. While both are ASCII the units fold on their own; past that the name is decoded, and
+// 2 says so.
+template <typename Unit> int compareFound(std::string_view found, const Unit *other, qsizetype otherSize)
+{
+    const qsizetype common = std::min(qsizetype(found.size()), otherSize);
+    for (qsizetype i = 0; i < common; ++i) {
+        const char16_t p = unitOf(found[std::size_t(i)]);
+        const char16_t q = unitOf(other[i]);
+        if (p >= 0x80 || q >= 0x80)
+            return 2; // not decided here
+        const char16_t a = foldAscii(p);
+        const char16_t b = foldAscii(q);
+        if (a != b)
+            return a < b ? -1 : 1;
+    }
+    // Both ASCII so far: a name's length in bytes is then its length in units, or the longer is longer.
+    return (qsizetype(found.size()) > otherSize) - (qsizetype(found.size()) < otherSize);
+}
+
+// compareSringsCaseInsensitive across both kinds of side.
+class Comparison
+{
+public:
+    explicit Comparison(const NameComparison &names) : m_names(names) {}
+
+    int operator()(QStringView a, QStringView b) const { return m_names(a, b); }
+    int operator()(std::string_view a, QStringView b) const
+    {
+        const QStringView component = m_names.holdsSeparators() ? lastPathComponent(b) : b;
+        const int order = compareFound(a, component.utf16(), component.size());
+        return order != 2 ? order
+                          : compareSringsCaseInsensitive(QString::fromUtf8(a.data(), qsizetype(a.size())), component);
+    }
+    int operator()(QStringView a, std::string_view b) const { return -(*this)(b, a); }
+    int operator()(std::string_view a, std::string_view b) const
+    {
+        const int order = compareFound(a, b.data(), qsizetype(b.size()));
+        return order != 2 ? order
+                          : compareSringsCaseInsensitive(QString::fromUtf8(a.data(), qsizetype(a.size())),
+                                                         QString::fromUtf8(b.data(), qsizetype(b.size())));
+    }
+
+private:
+    const NameComparison &m_names;
+};
+
+constexpr std::size_t kPrefetchAhead = 8;
 
 // Below this many names a second thread costs more than it saves.
 constexpr std::size_t kParallelMergeThreshold = 40'000;
 
 // Where the walk over `names` should start for the half of a merge whose names are >= `pivot`.
-std::size_t lowerBound(Names names, const QString &pivot, const NameComparison &compare)
+template <typename Side, typename Pivot>
+std::size_t lowerBound(const Side &names, const Pivot &pivot, const Comparison &compare)
 {
-    return std::size_t(std::lower_bound(names.begin(), names.end(), pivot,
-                                        [&](const QString &a, const QString &b) { return compare(a, b) < 0; }) -
-                       names.begin());
+    std::size_t low = 0;
+    std::size_t high = names.size();
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (compare(names.at(middle), pivot) < 0)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
 }
 
 // A split of `names` near its middle that no run of equal names straddles; 0 when there is none.
-std::size_t splitPoint(Names names, const NameComparison &compare)
+template <typename Side> std::size_t splitPoint(const Side &names, const Comparison &compare)
 {
     std::size_t middle = names.size() / 2;
-    while (middle > 0 && middle < names.size() && compare(names[middle - 1], names[middle]) == 0)
+    while (middle > 0 && middle < names.size() && compare(names.at(middle - 1), names.at(middle)) == 0)
         ++middle;
     return middle < names.size() ? middle : 0;
 }
 
-// The lists of `first` followed by those of `second`.
-RomResults joined(RomResults first, RomResults second)
-{
-    first.valid.append(std::move(second.valid));
-    first.missing.append(std::move(second.missing));
-    first.unknown.append(std::move(second.unknown));
-    return first;
-}
+// The result lists, by number: valid, missing, unknown for roms; valid, missing, extra, unknown for videos.
+enum ListIndex { kValid, kMissing, kUnknown, kExtra, kListCount };
 
-VideoResults joined(VideoResults first, VideoResults second)
-{
-    first.valid.append(std::move(second.valid));
-    first.missing.append(std::move(second.missing));
-    first.extra.append(std::move(second.extra));
-    first.unknown.append(std::move(second.unknown));
-    return first;
-}
+using Counts = std::array<std::size_t, kListCount>;
 
-// Runs the two halves of a merge, the first on a thread of its own when one can be had. Every name
-// below the split point sorts before every name above it, and a single pass emits names in order,
-// so the two halves' lists, joined, are exactly the single pass's lists.
-template <typename Results, typename Merge> Results inTwoHalves(Merge mergeHalf)
+// Where a merge puts names: it counts them on a first pass, so that the lists are made at their final
+// size once, then places them, each half of a merge in its own part of every list.
+class Placement
 {
-    Results first;
-    std::thread other;
-    try {
-        other = std::thread([&] { first = mergeHalf(0); });
-    } catch (const std::system_error &) {
-        first = mergeHalf(0);
+public:
+    // Counting.
+    Placement() = default;
+    // Placing, from `at` on in each list.
+    Placement(std::array<QString *, kListCount> at) : m_at(at), m_placing(true) {}
+
+    template <typename Side> void put(ListIndex list, const Side &side, std::size_t i)
+    {
+        if (m_placing)
+            *m_at[list]++ = side.take(i);
+        else
+            ++m_counts[list];
     }
-    Results second = mergeHalf(1);
-    if (other.joinable())
-        other.join();
-    return joined(std::move(first), std::move(second));
-}
+    const Counts &counts() const { return m_counts; }
 
-template <typename Name>
-RomResults mergeRomRange(std::span<Name> found, std::span<Name> supported, const NameComparison &compare)
+private:
+    std::array<QString *, kListCount> m_at{};
+    Counts m_counts{};
+    bool m_placing = false;
+};
+
+template <typename Found, typename Supported>
+void mergeRomRange(const Found &found, const Supported &supported, const Comparison &compare, Placement &out)
 {
-    RomResults results;
     std::size_t f = 0;
     std::size_t s = 0;
     while (f < found.size() || s < supported.size()) {
+        supported.prefetch(s + kPrefetchAhead);
         if (f == found.size()) {
-            results.missing.append(pass(supported[s++]));
+            out.put(kMissing, supported, s++);
         } else if (s == supported.size()) {
-            results.unknown.append(pass(found[f++]));
+            out.put(kUnknown, found, f++);
         } else {
-            const int order = compare(found[f], supported[s]);
+            const int order = compare(found.at(f), supported.at(s));
             if (order == 0) {
-                results.valid.append(pass(supported[s++]));
+                out.put(kValid, supported, s++);
                 ++f;
             } else if (order > 0) {
-                results.missing.append(pass(supported[s++]));
+                out.put(kMissing, supported, s++);
             } else {
-                results.unknown.append(pass(found[f++]));
+                out.put(kUnknown, found, f++);
             }
         }
     }
-    return results;
 }
 
 // A forward-only walk over the look-up names: the names asked about arrive in ascending order.
 class LookupWalk
 {
 public:
-    LookupWalk(Names names, const NameComparison &compare) : m_names(names), m_compare(compare) {}
+    LookupWalk(ListSide<false> names, const Comparison &compare) : m_names(names), m_compare(compare) {}
 
-    bool take(const QString &name)
+    template <typename Name> bool take(const Name &name)
     {
-        while (m_next < m_names.size() && m_compare(name, m_names[m_next]) > 0)
+        while (m_next < m_names.size() && m_compare(name, m_names.at(m_next)) > 0)
             ++m_next;
-        if (m_next < m_names.size() && m_compare(name, m_names[m_next]) == 0) {
+        if (m_next < m_names.size() && m_compare(name, m_names.at(m_next)) == 0) {
             ++m_next;
             return true;
         }
@@ -136,82 +242,128 @@ public:
     }
 
 private:
-    Names m_names;
-    const NameComparison &m_compare;
+    ListSide<false> m_names;
+    const Comparison &m_compare;
     std::size_t m_next = 0;
 };
 
-template <typename Name>
-VideoResults mergeVideoRange(std::span<Name> videos, std::span<Name> expected, std::optional<Names> lookup,
-                             const NameComparison &compare)
+using Lookup = std::optional<ListSide<false>>;
+
+template <typename Videos, typename Expected>
+void mergeVideoRange(const Videos &videos, const Expected &expected, Lookup lookup, const Comparison &compare,
+                     Placement &out)
 {
-    VideoResults results;
     std::optional<LookupWalk> walk;
     if (lookup)
         walk.emplace(*lookup, compare);
 
-    const auto placeExpected = [&](Name &name) {
-        if (!walk || walk->take(name))
-            results.missing.append(pass(name));
+    const auto placeExpected = [&](std::size_t i) {
+        if (!walk || walk->take(expected.at(i)))
+            out.put(kMissing, expected, i);
     };
-    const auto placeVideo = [&](Name &name) {
-        if (walk && walk->take(name))
-            results.extra.append(pass(name));
-        else
-            results.unknown.append(pass(name));
+    const auto placeVideo = [&](std::size_t i) {
+        out.put(walk && walk->take(videos.at(i)) ? kExtra : kUnknown, videos, i);
     };
 
     std::size_t v = 0;
     std::size_t e = 0;
     while (v < videos.size() || e < expected.size()) {
+        expected.prefetch(e + kPrefetchAhead);
         if (v == videos.size()) {
-            placeExpected(expected[e++]);
+            placeExpected(e++);
         } else if (e == expected.size()) {
-            placeVideo(videos[v++]);
+            placeVideo(v++);
         } else {
-            const int order = compare(videos[v], expected[e]);
+            const int order = compare(videos.at(v), expected.at(e));
             if (order == 0) {
-                results.valid.append(pass(expected[e++]));
+                out.put(kValid, expected, e++);
                 ++v;
             } else if (order > 0) {
-                placeExpected(expected[e++]);
+                placeExpected(e++);
             } else {
-                placeVideo(videos[v++]);
+                placeVideo(v++);
             }
         }
     }
+}
+
+// Runs a merge given as `mergeHalf(half, placement)` over one or two halves and fills `lists`. Every
+// name below the split point sorts before every name above it, and a single pass emits names in order,
+// so the halves' lists, one after the other, are exactly the single pass's lists.
+template <typename Merge> void merged(bool twoHalves, std::array<QStringList *, kListCount> lists, Merge mergeHalf)
+{
+    const int halves = twoHalves ? 2 : 1;
+    std::array<Placement, 2> counting;
+    const auto count = [&](int half) { mergeHalf(half, counting[std::size_t(half)]); };
+    if (twoHalves)
+        onTwoCores(count);
+    else
+        count(0);
+
+    std::array<std::array<QString *, kListCount>, 2> at{};
+    for (std::size_t list = 0; list < kListCount; ++list) {
+        if (!lists[list])
+            continue;
+        lists[list]->resize(qsizetype(counting[0].counts()[list] + (twoHalves ? counting[1].counts()[list] : 0)));
+        at[0][list] = lists[list]->data();
+        at[1][list] = at[0][list] + counting[0].counts()[list];
+    }
+    std::array<Placement, 2> placing{Placement(at[0]), Placement(at[1])};
+    const auto place = [&](int half) { mergeHalf(half, placing[std::size_t(half)]); };
+    if (halves == 2)
+        onTwoCores(place);
+    else
+        place(0);
+}
+
+template <typename Found, typename Supported>
+RomResults mergeRomSides(const Found &f, const Supported &s, const NameComparison &names)
+{
+    const Comparison compare(names);
+    const std::size_t split = f.size() + s.size() >= kParallelMergeThreshold ? splitPoint(f, compare) : 0;
+    const std::size_t supportedSplit = split == 0 ? s.size() : lowerBound(s, f.at(split), compare);
+    RomResults results;
+    merged(split != 0, {&results.valid, &results.missing, &results.unknown, nullptr}, [&](int half, Placement &out) {
+        if (split == 0)
+            mergeRomRange(f, s, compare, out);
+        else if (half == 0)
+            mergeRomRange(f.first(split), s.first(supportedSplit), compare, out);
+        else
+            mergeRomRange(f.from(split), s.from(supportedSplit), compare, out);
+    });
     return results;
 }
 
-template <typename Name> RomResults mergeRomSpans(std::span<Name> f, std::span<Name> s, const NameComparison &compare)
+template <typename Videos, typename Expected>
+VideoResults mergeVideoSides(const Videos &v, const Expected &e, Lookup l, const NameComparison &names)
 {
-    const std::size_t split = f.size() + s.size() >= kParallelMergeThreshold ? splitPoint(f, compare) : 0;
-    if (split == 0)
-        return mergeRomRange(f, s, compare);
-    const std::size_t supportedSplit = lowerBound(s, f[split], compare);
-    return inTwoHalves<RomResults>([&](int half) {
-        return half == 0 ? mergeRomRange(f.first(split), s.first(supportedSplit), compare)
-                         : mergeRomRange(f.subspan(split), s.subspan(supportedSplit), compare);
-    });
+    const Comparison compare(names);
+    const std::size_t split = v.size() + e.size() >= kParallelMergeThreshold ? splitPoint(v, compare) : 0;
+    std::size_t expectedSplit = e.size();
+    std::size_t lookupSplit = l ? l->size() : 0;
+    if (split != 0) {
+        const auto pivot = v.at(split);
+        expectedSplit = lowerBound(e, pivot, compare);
+        lookupSplit = l ? lowerBound(*l, pivot, compare) : 0;
+    }
+    VideoResults results;
+    merged(split != 0, {&results.valid, &results.missing, &results.unknown, &results.extra},
+           [&](int half, Placement &out) {
+               if (split == 0)
+                   mergeVideoRange(v, e, l, compare, out);
+               else if (half == 0)
+                   mergeVideoRange(v.first(split), e.first(expectedSplit), l ? Lookup(l->first(lookupSplit)) : Lookup(),
+                                   compare, out);
+               else
+                   mergeVideoRange(v.from(split), e.from(expectedSplit), l ? Lookup(l->from(lookupSplit)) : Lookup(),
+                                   compare, out);
+           });
+    return results;
 }
 
-template <typename Name>
-VideoResults mergeVideoSpans(std::span<Name> v, std::span<Name> e, std::optional<Names> l,
-                             const NameComparison &compare)
+Lookup lookupOf(const QStringList *lookup)
 {
-    const std::size_t split = v.size() + e.size() >= kParallelMergeThreshold ? splitPoint(v, compare) : 0;
-    if (split == 0)
-        return mergeVideoRange(v, e, l, compare);
-    const QString &pivot = v[split];
-    const std::size_t expectedSplit = lowerBound(e, pivot, compare);
-    const std::size_t lookupSplit = l ? lowerBound(*l, pivot, compare) : 0;
-    return inTwoHalves<VideoResults>([&](int half) {
-        if (half == 0)
-            return mergeVideoRange(v.first(split), e.first(expectedSplit),
-                                   l ? std::optional<Names>(l->first(lookupSplit)) : std::nullopt, compare);
-        return mergeVideoRange(v.subspan(split), e.subspan(expectedSplit),
-                               l ? std::optional<Names>(l->subspan(lookupSplit)) : std::nullopt, compare);
-    });
+    return lookup ? Lookup(sideOf(*lookup)) : Lookup();
 }
 
 } // namespace
@@ -223,12 +375,17 @@ RomResults mergeRoms(const QStringList &found, const QStringList &supported)
 
 RomResults mergeRoms(const QStringList &found, const QStringList &supported, const NameComparison &compare)
 {
-    return mergeRomSpans(all(found), all(supported), compare);
+    return mergeRomSides(sideOf(found), sideOf(supported), compare);
 }
 
 RomResults mergeRoms(QStringList &&found, QStringList &&supported, const NameComparison &compare)
 {
-    return mergeRomSpans(all(found), all(supported), compare);
+    return mergeRomSides(sideOf(found), sideOf(supported), compare);
+}
+
+RomResults mergeRoms(const NameBlock &found, QStringList &&supported, const NameComparison &compare)
+{
+    return mergeRomSides(BlockSide(found), sideOf(supported), compare);
 }
 
 VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup)
@@ -239,15 +396,25 @@ VideoResults mergeVideos(const QStringList &videos, const QStringList &expected,
 VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup,
                          const NameComparison &compare)
 {
-    return mergeVideoSpans(all(videos), all(expected), lookup ? std::optional<Names>(all(*lookup)) : std::nullopt,
-                           compare);
+    return mergeVideoSides(sideOf(videos), sideOf(expected), lookupOf(lookup), compare);
 }
 
 VideoResults mergeVideos(QStringList &&videos, QStringList &&expected, const QStringList *lookup,
                          const NameComparison &compare)
 {
-    return mergeVideoSpans(all(videos), all(expected), lookup ? std::optional<Names>(all(*lookup)) : std::nullopt,
-                           compare);
+    return mergeVideoSides(sideOf(videos), sideOf(expected), lookupOf(lookup), compare);
+}
+
+VideoResults mergeVideos(const NameBlock &videos, QStringList &&expected, const QStringList *lookup,
+                         const NameComparison &compare)
+{
+    return mergeVideoSides(BlockSide(videos), sideOf(expected), lookupOf(lookup), compare);
+}
+
+VideoResults mergeVideos(const NameBlock &videos, const NameBlock &expected, const QStringList *lookup,
+                         const NameComparison &compare)
+{
+    return mergeVideoSides(BlockSide(videos), BlockSide(expected), lookupOf(lookup), compare);
 }
 
 } // namespace zelvora

@@ -39,4 +39,12 @@ VideoResults mergeVideos(const QStringList &videos, const QStringList &expected,
 VideoResults mergeVideos(QStringList &&videos, QStringList &&expected, const QStringList *lookup,
                          const NameComparison &compare);
 
+// The same for names found on disk (sorted by sortNameBlock), whose text is made only for the names a
+// result list takes.
+RomResults mergeRoms(const NameBlock &found, QStringList &&supported, const NameComparison &compare);
+VideoResults mergeVideos(const NameBlock &videos, QStringList &&expected, const QStringList *lookup,
+                         const NameComparison &compare);
+VideoResults mergeVideos(const NameBlock &videos, const NameBlock &expected, const QStringList *lookup,
+                         const NameComparison &compare);
+
 } // namespace zelvora

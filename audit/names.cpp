@@ -1,8 +1,11 @@
 #include "audit/names.h"
 
+#include "audit/parallel.h"
+
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -101,14 +104,14 @@ int NameComparison::operator()(QStringView a, QStringView b) const
 
 namespace {
 
-// A name's last component, case-folded once and stored as big-endian code units, so that keys order
-// like their units; the first eight units, packed into two numbers, decide most comparisons without
-// leaving the key array. Names with a surrogate pair (rare) are compared the slow way.
+// A name's last component, case-folded once into bytes that order like its units; the first sixteen
+// bytes, packed into two numbers, decide most comparisons without leaving the key array. Names with a
+// surrogate pair (rare) are compared the slow way.
 struct SortKey
 {
     quint64 head[2];
+    qint64 offset; // into the folded bytes, or -1 for the slow way
     qint32 index;
-    qint32 offset; // into the folded bytes, or -1 for the slow way
     qint32 length; // in bytes
 };
 
@@ -119,15 +122,24 @@ struct SortKey
 constexpr int kBucketDigits = 130;
 constexpr int kBucketCount = kBucketDigits * kBucketDigits;
 
-inline int bucketDigit(const char16_t *units, qsizetype size, qsizetype at)
+// Units are char16_t, or char for names known to be ASCII.
+template <typename Unit> inline int bucketDigit(const Unit *units, qsizetype size, qsizetype at)
 {
     if (at >= size)
         return 0;
-    char16_t unit = units[at];
+    char16_t unit = char16_t(units[at]);
     // Folded first: a few letters outside ASCII fold into it (the Kelvin sign into "k").
     if (unit >= 0x80 && !QChar::isSurrogate(unit))
         unit = char16_t(QChar::toCaseFolded(char32_t(unit)));
     return unit < 0x80 ? foldAscii(unit) + 1 : kBucketDigits - 1;
+}
+
+// The bucket of a name: its first two folded units as digits. Past a unit outside ASCII the comparison
+// decides, so the second digit must not split that bucket.
+template <typename Unit> int bucketOf(const Unit *units, qsizetype size)
+{
+    const int first = bucketDigit(units, size, 0);
+    return first * kBucketDigits + (first == kBucketDigits - 1 ? 0 : bucketDigit(units, size, 1));
 }
 
 inline quint64 bigEndianWord(const unsigned char *bytes)
@@ -137,15 +149,104 @@ inline quint64 bigEndianWord(const unsigned char *bytes)
     return qFromBigEndian(word);
 }
 
-class KeyOrder
+// Folds a name into `out` and fills `key`; returns the end of the folded bytes. A folded unit is written
+// as UTF-8 writes it, one byte for ASCII: bytes then order like units, and most names fit the head words.
+template <typename Unit>
+unsigned char *makeKey(const Unit *units, qsizetype size, qint32 index, unsigned char *base, unsigned char *out,
+                       SortKey &key)
+{
+    unsigned char *start = out;
+    key.index = index;
+    for (qsizetype k = 0; k < size; ++k) {
+        char16_t u = char16_t(units[k]);
+        if (u < 0x80) {
+            *out++ = static_cast<unsigned char>(foldAscii(u));
+            continue;
+        }
+        if (QChar::isSurrogate(u)) {
+            key.head[0] = key.head[1] = 0;
+            key.offset = -1;
+            key.length = 0;
+            return start;
+        }
+        // Folded first: a few letters outside ASCII fold into it (the Kelvin sign into "k").
+        u = char16_t(QChar::toCaseFolded(char32_t(u)));
+        if (u < 0x80) {
+            *out++ = static_cast<unsigned char>(u);
+        } else if (u < 0x800) {
+            *out++ = static_cast<unsigned char>(0xC0 | u >> 6);
+            *out++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
+        } else {
+            *out++ = static_cast<unsigned char>(0xE0 | u >> 12);
+            *out++ = static_cast<unsigned char>(0x80 | (u >> 6 & 0x3F));
+            *out++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
+        }
+    }
+    const auto length = qint32(out - start);
+    // The head words read past a short key; zero those bytes so that "ab" still sorts before "ab\0".
+    unsigned char head[16] = {};
+    std::memcpy(head, start, std::size_t(std::min(length, 16)));
+    key.head[0] = bigEndianWord(head);
+    key.head[1] = bigEndianWord(head + 8);
+    key.offset = start - base;
+    key.length = length;
+    return out;
+}
+
+// The names of a list, seen through their last components.
+class ListNames
 {
 public:
-    KeyOrder(const QStringList &names, const unsigned char *bytes) : m_names(names), m_bytes(bytes) {}
+    explicit ListNames(const QStringList &names) : m_names(names) {}
+    qsizetype size() const { return m_names.size(); }
+    // Calls `use(units, size)` with the name's last component.
+    template <typename Use> auto withName(qsizetype i, Use &&use) const
+    {
+        const QStringView component = lastPathComponent(m_names[i]);
+        return use(component.utf16(), component.size());
+    }
+    int compareSlowly(qint32 a, qint32 b) const { return compareSringsCaseInsensitive(m_names[a], m_names[b]); }
+    bool isExactlyBefore(qint32 a, qint32 b) const { return m_names[a] < m_names[b]; }
+
+private:
+    const QStringList &m_names;
+};
+
+// The names of a block: ASCII names are folded from their bytes, others from their text.
+class BlockNames
+{
+public:
+    explicit BlockNames(const NameBlock &names) : m_names(names) {}
+    qsizetype size() const { return m_names.size(); }
+    template <typename Use> auto withName(qsizetype i, Use &&use) const
+    {
+        const std::string_view name = m_names.at(i);
+        if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+            return use(name.data(), qsizetype(name.size()));
+        const QString text = m_names.text(i);
+        return use(text.utf16(), text.size());
+    }
+    int compareSlowly(qint32 a, qint32 b) const
+    {
+        return compareSringsCaseInsensitive(m_names.text(a), m_names.text(b));
+    }
+    bool isExactlyBefore(qint32 a, qint32 b) const { return m_names.at(a) < m_names.at(b); }
+
+private:
+    const NameBlock &m_names;
+};
+
+template <typename Names> class KeyOrder
+{
+public:
+    KeyOrder(const Names &names, const unsigned char *bytes) : m_names(names), m_bytes(bytes) {}
 
     bool operator()(const SortKey &a, const SortKey &b) const
     {
-        if (a.offset < 0 || b.offset < 0)
-            return compareSringsCaseInsensitive(m_names[a.index], m_names[b.index]) < 0;
+        if (a.offset < 0 || b.offset < 0) {
+            const int order = m_names.compareSlowly(a.index, b.index);
+            return order != 0 ? order < 0 : m_names.isExactlyBefore(a.index, b.index);
+        }
         if (a.head[0] != b.head[0])
             return a.head[0] < b.head[0];
         if (a.head[1] != b.head[1])
@@ -165,61 +266,174 @@ public:
             if (x[i] != y[i])
                 return x[i] < y[i];
         }
-        return a.length < b.length;
+        if (a.length != b.length)
+            return a.length < b.length;
+        // Names that differ only in case keep one order whatever order the walk found them in.
+        return m_names.isExactlyBefore(a.index, b.index);
     }
 
 private:
-    const QStringList &m_names;
+    const Names &m_names;
     const unsigned char *m_bytes;
 };
 
 constexpr qsizetype kParallelSortThreshold = 50'000;
 constexpr qsizetype kBucketThreshold = 4096;
 
-} // namespace
+// Below this many keys a bucket is left to the comparison sort.
+constexpr std::ptrdiff_t kRadixThreshold = 48;
 
-namespace {
-
-// The bucket of a name: its first two folded units as digits. Past a unit outside ASCII the comparison
-// decides, so the second digit must not split that bucket.
-int bucketOf(QStringView component)
+inline unsigned keyByte(const SortKey &key, int depth)
 {
-    const int first = bucketDigit(component.utf16(), component.size(), 0);
-    return first * kBucketDigits +
-           (first == kBucketDigits - 1 ? 0 : bucketDigit(component.utf16(), component.size(), 1));
+    return unsigned(key.head[depth / 8] >> (56 - 8 * (depth % 8))) & 0xFF;
 }
 
-// Folds `component` into `out` and fills `key`; returns the end of the folded bytes.
-unsigned char *makeKey(QStringView component, qint32 index, unsigned char *base, unsigned char *out, SortKey &key)
+// Sorts keys that agree on their first `depth` bytes, one byte at a time while the head words last (a
+// most-significant-digit radix sort), then by comparison. None of them is a slow one.
+template <typename Order>
+void radixSort(SortKey *begin, SortKey *end, int depth, const Order &order, std::vector<SortKey> &scratch)
 {
-    unsigned char *start = out;
-    const char16_t *units = component.utf16();
-    const qsizetype size = component.size();
-    key.index = index;
-    for (qsizetype k = 0; k < size; ++k) {
-        char16_t u = units[k];
-        if (u < 0x80) {
-            u = foldAscii(u);
-        } else if (QChar::isSurrogate(u)) {
-            key.head[0] = key.head[1] = 0;
-            key.offset = -1;
-            key.length = 0;
-            return start;
-        } else {
-            u = char16_t(QChar::toCaseFolded(char32_t(u)));
+    for (;;) {
+        const std::ptrdiff_t n = end - begin;
+        if (n < kRadixThreshold || depth >= 16) {
+            std::sort(begin, end, order);
+            return;
         }
-        *out++ = static_cast<unsigned char>(u >> 8);
-        *out++ = static_cast<unsigned char>(u & 0xFF);
+        std::size_t count[256] = {};
+        for (const SortKey *key = begin; key != end; ++key)
+            ++count[keyByte(*key, depth)];
+        const unsigned firstByte = keyByte(*begin, depth);
+        if (count[firstByte] == std::size_t(n)) {
+            if (firstByte == 0)
+                break; // all ended here (or hold U+0000): the comparison knows
+            ++depth;
+            continue;
+        }
+        std::size_t next[256];
+        std::size_t at = 0;
+        for (int b = 0; b < 256; ++b) {
+            next[b] = at;
+            at += count[b];
+        }
+        scratch.resize(std::max(scratch.size(), std::size_t(n)));
+        for (const SortKey *key = begin; key != end; ++key)
+            scratch[next[keyByte(*key, depth)]++] = *key;
+        std::copy(scratch.begin(), scratch.begin() + n, begin);
+        SortKey *run = begin;
+        for (int b = 0; b < 256; ++b) {
+            SortKey *runEnd = run + count[b];
+            if (runEnd - run > 1) {
+                if (b == 0)
+                    std::sort(run, runEnd, order);
+                else
+                    radixSort(run, runEnd, depth + 1, order, scratch);
+            }
+            run = runEnd;
+        }
+        return;
     }
-    const qint32 length = qint32(out - start);
-    // The head words read past a short key; zero those bytes so that "ab" still sorts before "ab\0".
-    unsigned char head[16] = {};
-    std::memcpy(head, start, std::size_t(std::min(length, 16)));
-    key.head[0] = bigEndianWord(head);
-    key.head[1] = bigEndianWord(head + 8);
-    key.offset = qint32(start - base);
-    key.length = length;
-    return out;
+    std::sort(begin, end, order);
+}
+
+// The positions of the names in sorted order. `separators` tells whether a list name holds one.
+template <typename Names> std::vector<qint32> sortedPositions(const Names &names, bool &separators)
+{
+    separators = false;
+    const qsizetype count = names.size();
+    const bool bucketed = count >= kBucketThreshold;
+    const bool parallel = count >= kParallelSortThreshold;
+    // The names split into two halves, each folded on a core of its own.
+    const qsizetype halfEnd[2] = {parallel ? count / 2 : count, count};
+    const auto halfBegin = [&](int half) { return half == 0 ? qsizetype(0) : halfEnd[0]; };
+    const auto eachHalf = [&](auto work) {
+        if (parallel)
+            onTwoCores(work);
+        else
+            work(0);
+    };
+
+    // First pass: the size of each half's folded keys and, for large lists, how many names of it fall in
+    // each bucket, so that the keys can be written straight into bucket order.
+    qsizetype units[2] = {0, 0};
+    std::vector<qint32> bucketCount[2];
+    std::vector<quint16> buckets(bucketed ? std::size_t(count) : 0);
+    eachHalf([&](int half) {
+        if (bucketed)
+            bucketCount[half].assign(kBucketCount, 0);
+        for (qsizetype i = halfBegin(half); i < halfEnd[half]; ++i) {
+            names.withName(i, [&](const auto *text, qsizetype size) {
+                units[half] += size;
+                if (bucketed) {
+                    const int bucket = bucketOf(text, size);
+                    buckets[std::size_t(i)] = quint16(bucket);
+                    ++bucketCount[half][std::size_t(bucket)];
+                }
+            });
+        }
+    });
+    std::vector<qint32> bucketStart(bucketed ? kBucketCount + 1 : 0, 0);
+    std::vector<qint32> next[2];
+    if (bucketed) {
+        next[0].resize(kBucketCount);
+        next[1].resize(kBucketCount);
+        for (std::size_t b = 0; b < kBucketCount; ++b) {
+            next[0][b] = bucketStart[b];
+            next[1][b] = bucketStart[b] + bucketCount[0][b];
+            bucketStart[b + 1] = next[1][b] + (parallel ? bucketCount[1][b] : 0);
+        }
+    }
+
+    // Written through a pointer into storage sized once: growing it byte by byte costs more than folding.
+    // Room for the worst case, three bytes a unit; left uninitialised, the pages never written cost nothing.
+    const std::size_t room[2] = {std::size_t(3 * units[0]), std::size_t(3 * units[1])};
+    const std::unique_ptr<unsigned char[]> folded(new unsigned char[room[0] + room[1] + 16]);
+    std::vector<SortKey> keys(static_cast<std::size_t>(count));
+    eachHalf([&](int half) {
+        unsigned char *out = folded.get() + (half == 0 ? 0 : room[0]);
+        for (qsizetype i = halfBegin(half); i < halfEnd[half]; ++i) {
+            const std::size_t slot = bucketed ? std::size_t(next[half][buckets[std::size_t(i)]]++) : std::size_t(i);
+            out = names.withName(i, [&](const auto *text, qsizetype size) {
+                return makeKey(text, size, qint32(i), folded.get(), out, keys[slot]);
+            });
+        }
+    });
+    std::vector<quint16>().swap(buckets);
+
+    const KeyOrder<Names> order(names, folded.get());
+    const auto sortBuckets = [&](int first, int last) {
+        std::vector<SortKey> scratch;
+        for (int b = first; b < last; ++b) {
+            SortKey *begin = keys.data() + bucketStart[std::size_t(b)];
+            SortKey *end = keys.data() + bucketStart[std::size_t(b) + 1];
+            if (end - begin < 2)
+                continue;
+            // Bytes already equal: one per leading ASCII digit of the bucket. A slow key needs the comparison.
+            const int firstDigit = b / kBucketDigits;
+            const int depth = firstDigit == 0 || firstDigit == kBucketDigits - 1                   ? 0
+                              : (b % kBucketDigits == 0 || b % kBucketDigits == kBucketDigits - 1) ? 1
+                                                                                                   : 2;
+            if (std::any_of(begin, end, [](const SortKey &key) { return key.offset < 0; }))
+                std::sort(begin, end, order);
+            else
+                radixSort(begin, end, depth, order, scratch);
+        }
+    };
+    if (!bucketed) {
+        // Too few names to pay for the buckets.
+        std::sort(keys.begin(), keys.end(), order);
+    } else if (parallel) {
+        // The buckets split into two runs of about equal size, sorted on two cores.
+        const auto middle = std::lower_bound(bucketStart.begin(), bucketStart.end(), qint32(count / 2));
+        const int split = int(middle - bucketStart.begin());
+        onTwoCores([&](int half) { half == 0 ? sortBuckets(0, split) : sortBuckets(split, kBucketCount); });
+    } else {
+        sortBuckets(0, kBucketCount);
+    }
+
+    std::vector<qint32> positions(keys.size());
+    for (std::size_t k = 0; k < keys.size(); ++k)
+        positions[k] = keys[k].index;
+    return positions;
 }
 
 // Puts the names in the order of `sources` (the position each name comes from), in place: a list of a
@@ -250,75 +464,20 @@ void permute(QStringList &names, std::vector<qint32> &sources)
 bool sortNames(QStringList &names)
 {
     bool separators = false;
-    const qsizetype count = names.size();
-    const bool bucketed = count >= kBucketThreshold;
-
-    // First pass: the size of the folded keys and, for large lists, how many names fall in each bucket,
-    // so that the keys can be written straight into bucket order.
-    qsizetype total = 0;
-    std::vector<qint32> bucketStart(bucketed ? kBucketCount + 1 : 0, 0);
+    std::vector<qint32> sources = sortedPositions(ListNames(names), separators);
     for (const QString &name : std::as_const(names)) {
-        const QStringView component = lastPathComponent(name);
-        separators = separators || component.size() != name.size();
-        total += component.size();
-        if (bucketed)
-            ++bucketStart[std::size_t(bucketOf(component)) + 1];
+        if (separators)
+            break;
+        separators = lastPathComponent(name).size() != name.size();
     }
-    for (std::size_t b = 1; b < bucketStart.size(); ++b)
-        bucketStart[b] += bucketStart[b - 1];
-
-    // Written through a pointer into storage sized once: growing it byte by byte costs more than folding.
-    std::vector<unsigned char> folded(std::size_t(2 * total) + 16);
-    std::vector<SortKey> keys(static_cast<std::size_t>(count));
-    {
-        std::vector<qint32> next;
-        if (bucketed)
-            next.assign(bucketStart.begin(), bucketStart.end() - 1);
-        unsigned char *out = folded.data();
-        for (qsizetype i = 0; i < count; ++i) {
-            const QStringView component = lastPathComponent(names[i]);
-            const std::size_t slot = bucketed ? std::size_t(next[std::size_t(bucketOf(component))]++) : std::size_t(i);
-            out = makeKey(component, qint32(i), folded.data(), out, keys[slot]);
-        }
-    }
-
-    const KeyOrder order(names, folded.data());
-    const auto sortBuckets = [&](int first, int last) {
-        for (int b = first; b < last; ++b) {
-            const auto begin = keys.begin() + bucketStart[std::size_t(b)];
-            const auto end = keys.begin() + bucketStart[std::size_t(b) + 1];
-            if (end - begin > 1)
-                std::sort(begin, end, order);
-        }
-    };
-    if (!bucketed) {
-        // Too few names to pay for the buckets.
-        std::sort(keys.begin(), keys.end(), order);
-    } else if (count >= kParallelSortThreshold) {
-        // The buckets split into two runs of about equal size, sorted on two cores.
-        const auto middle = std::lower_bound(bucketStart.begin(), bucketStart.end(), qint32(count / 2));
-        const int split = int(middle - bucketStart.begin());
-        std::thread other;
-        try {
-            other = std::thread(sortBuckets, 0, split);
-        } catch (const std::system_error &) {
-            sortBuckets(0, split);
-        }
-        sortBuckets(split, kBucketCount);
-        if (other.joinable())
-            other.join();
-    } else {
-        sortBuckets(0, kBucketCount);
-    }
-
-    // Only the order is kept; the keys go before the names move.
-    std::vector<qint32> sources(keys.size());
-    for (std::size_t k = 0; k < keys.size(); ++k)
-        sources[k] = keys[k].index;
-    std::vector<SortKey>().swap(keys);
-    std::vector<unsigned char>().swap(folded);
     permute(names, sources);
     return separators;
+}
+
+NameBlock sortNameBlock(const NameBlock &names)
+{
+    bool separators = false;
+    return names.reordered(sortedPositions(BlockNames(names), separators));
 }
 
 // The extension's dot, or -1 when the last component has none or its only dot comes first.

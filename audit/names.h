@@ -1,5 +1,7 @@
 #pragma once
 
+#include "audit/nameblock.h"
+
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -26,6 +28,7 @@ public:
     // For names known to hold no separator (or known to hold some).
     explicit NameComparison(bool namesHoldSeparators) : m_plain(!namesHoldSeparators) {}
     int operator()(QStringView a, QStringView b) const;
+    bool holdsSeparators() const { return !m_plain; }
 
 private:
     bool m_plain;
@@ -34,6 +37,9 @@ private:
 // Sorts ascending by compareSringsCaseInsensitive. Returns whether a name holds a path separator,
 // found on the way, so that later comparisons of these names need not look again.
 bool sortNames(QStringList &names);
+
+// The same order for names found on disk.
+NameBlock sortNameBlock(const NameBlock &names);
 
 // The text after the last dot of the last path component; empty when there is none or when that
 // dot is the component's first character.

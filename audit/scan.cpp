@@ -4,11 +4,17 @@
 
 #include <QFile>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace zelvora {
@@ -138,21 +144,37 @@ class Walk
 public:
     using Lister = std::function<void(Frame &frame)>;
     using OnMatch = std::function<void(const Frame &frame, const QByteArray &name)>;
+    // Offered each folder about to be entered, already open; returns true when it takes it over.
+    using Donate = std::function<bool(Frame &child)>;
 
-    Walk(Lister lister, OnMatch onMatch) : m_lister(std::move(lister)), m_onMatch(std::move(onMatch)) {}
+    Walk(Lister lister, OnMatch onMatch, Donate donate = {})
+        : m_lister(std::move(lister)), m_onMatch(std::move(onMatch)), m_donate(std::move(donate))
+    {}
 
     // Returns true when a match ended the walk.
     bool run(const QString &rootPath, const QString &rootFolder)
     {
-        // The root itself may be a link (a rom folder kept on another disk); nothing below it is followed.
+        std::optional<Frame> root = openRoot(rootPath, rootFolder);
+        return root && runFrom(std::move(*root));
+    }
+
+    // The root itself may be a link (a rom folder kept on another disk); nothing below it is followed.
+    static std::optional<Frame> openRoot(const QString &rootPath, const QString &rootFolder)
+    {
         FileDescriptor root(
             ::open(QFile::encodeName(rootPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK));
         if (!root.isOpen())
-            return false;
-        m_rootPath = QFile::encodeName(rootPath);
+            return std::nullopt;
         Frame frame;
         frame.fd = std::move(root);
         frame.folder = rootFolder;
+        return frame;
+    }
+
+    // Walks below an open folder: a root, or a folder another walk gave away.
+    bool runFrom(Frame frame)
+    {
+        m_stack.clear();
         if (!enter(frame))
             return false;
         m_stack.push_back(std::move(frame));
@@ -180,6 +202,8 @@ public:
             child.folder = top.folder + u'/' + decodeName(next.name.constData(), std::size_t(next.name.size()));
             child.relativePath = top.relativePath.isEmpty() ? next.name : top.relativePath + '/' + next.name;
             child.name = std::move(next.name);
+            if (m_donate && m_donate(child))
+                continue;
             if (!enter(child))
                 continue;
             if (child.pending.empty())
@@ -252,7 +276,7 @@ private:
 
     Lister m_lister;
     OnMatch m_onMatch;
-    QByteArray m_rootPath;
+    Donate m_donate;
     std::vector<Frame> m_stack;
 };
 
@@ -315,6 +339,122 @@ void walkFilesWithExtension(const QString &zelvoraDir, const QStringList &direct
         progress->entriesSeen(entriesSeen);
 }
 
+namespace {
+
+constexpr unsigned kMaxWalkers = 8;
+
+// Several walks over one set of folders. A walk that finds a folder while another walker waits for
+// work gives it away, handle and all; the handles in flight stay fewer than the walkers.
+class SharedWalk
+{
+public:
+    explicit SharedWalk(std::deque<Frame> roots) : m_queue(std::move(roots)) {}
+
+    // Runs one walker until no folder is left anywhere. `list` reads one open folder.
+    void work(const Walk::Lister &list)
+    {
+        Walk walk(
+            list, [](const Frame &, const QByteArray &) {}, [this](Frame &child) { return giveAway(child); });
+        for (;;) {
+            Frame frame;
+            {
+                std::unique_lock lock(m_mutex);
+                m_waiting.fetch_add(1, std::memory_order_relaxed);
+                m_wake.wait(lock, [&] { return !m_queue.empty() || m_busy == 0; });
+                m_waiting.fetch_sub(1, std::memory_order_relaxed);
+                if (m_queue.empty()) {
+                    m_wake.notify_all();
+                    return;
+                }
+                frame = std::move(m_queue.front());
+                m_queue.pop_front();
+                ++m_busy;
+            }
+            walk.runFrom(std::move(frame));
+            std::lock_guard lock(m_mutex);
+            if (--m_busy == 0 && m_queue.empty())
+                m_wake.notify_all();
+        }
+    }
+
+private:
+    bool giveAway(Frame &child)
+    {
+        const int waiting = m_waiting.load(std::memory_order_relaxed);
+        if (waiting == 0)
+            return false;
+        std::lock_guard lock(m_mutex);
+        if (m_queue.size() >= std::size_t(waiting))
+            return false;
+        m_queue.push_back(std::move(child));
+        m_wake.notify_one();
+        return true;
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<Frame> m_queue;
+    int m_busy = 0;
+    std::atomic<int> m_waiting{0};
+};
+
+} // namespace
+
+NameBlock gatherFilesWithExtension(const QString &zelvoraDir, const QStringList &directories, const QString &extension,
+                                   Progress *progress)
+{
+    std::deque<Frame> roots;
+    for (const QString &directory : directories) {
+        if (std::optional<Frame> root = Walk::openRoot(joinPath(zelvoraDir, directory), directory))
+            roots.push_back(std::move(*root));
+    }
+    const QByteArray wanted = extension.toUtf8();
+    std::atomic<qint64> seenByAll{0};
+    SharedWalk shared(std::move(roots));
+
+    // Only the calling thread reports progress, as the interface promises.
+    const auto walker = [&](NameBlock &names, Progress *reporter) {
+        qint64 reported = 0;
+        shared.work([&](Frame &frame) {
+            qint64 seen = 0;
+            readDirectory(frame.fd.get(), seen, nullptr, [&](const DirEntry &entry) {
+                if (entry.type == DT_DIR)
+                    frame.pending.push_back(Pending{QByteArray(entry.name, qsizetype(entry.length))});
+                else if (entry.type == DT_REG && hasExtension(entry.name, entry.length, wanted, extension))
+                    names.append(std::string_view(entry.name, entry.length));
+            });
+            const qint64 total = seenByAll.fetch_add(seen, std::memory_order_relaxed) + seen;
+            if (reporter && total / kProgressEvery != reported / kProgressEvery) {
+                reporter->entriesSeen(total);
+                reported = total;
+            }
+        });
+    };
+
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxWalkers);
+    std::vector<NameBlock> found(cores);
+    std::vector<std::thread> helpers;
+    for (unsigned i = 1; i < cores; ++i) {
+        try {
+            helpers.emplace_back(walker, std::ref(found[i]), nullptr);
+        } catch (const std::system_error &) {
+            break; // fewer walkers, same result
+        }
+    }
+    walker(found[0], progress);
+    for (std::thread &helper : helpers)
+        helper.join();
+    if (progress)
+        progress->entriesSeen(seenByAll.load());
+
+    NameBlock names = std::move(found[0]);
+    for (unsigned i = 1; i < cores; ++i) {
+        names.append(found[i]);
+        found[i] = NameBlock();
+    }
+    return names;
+}
+
 std::vector<FoundFile> findFilesWithExtension(const QString &zelvoraDir, const QStringList &directories,
                                               const QString &extension, Progress *progress)
 {
@@ -331,11 +471,11 @@ std::vector<FoundFile> findFilesWithExtension(const QString &zelvoraDir, const Q
 QStringList cacheFilenamesFromDirsWithFileExtensions(const QString &zelvoraDir, const QStringList &directories,
                                                      const QString &extension, Progress *progress)
 {
+    const NameBlock sorted = sortNameBlock(gatherFilesWithExtension(zelvoraDir, directories, extension, progress));
     QStringList names;
-    walkFilesWithExtension(
-        zelvoraDir, directories, extension, [&](const QString &, const QString &name) { names.append(name); },
-        progress);
-    sortNames(names);
+    names.reserve(sorted.size());
+    for (qsizetype i = 0; i < sorted.size(); ++i)
+        names.append(sorted.text(i));
     return names;
 }
 

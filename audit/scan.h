@@ -1,5 +1,6 @@
 #pragma once
 
+#include "nameblock.h"
 #include "progress.h"
 
 #include <QString>
@@ -37,6 +38,11 @@ void walkFilesWithExtension(const QString &zelvoraDir, const QStringList &direct
 // The same walk, keeping where each file was found. Unsorted.
 std::vector<FoundFile> findFilesWithExtension(const QString &zelvoraDir, const QStringList &directories,
                                               const QString &extension, Progress *progress = nullptr);
+
+// The names of the files the same walk counts, gathered by a walker on each core: unsorted, in no fixed
+// order. Progress is reported on the calling thread only.
+NameBlock gatherFilesWithExtension(const QString &zelvoraDir, const QStringList &directories, const QString &extension,
+                                   Progress *progress = nullptr);
 
 // The file names the walk counts, sorted by compareSringsCaseInsensitive, duplicates kept.
 QStringList cacheFilenamesFromDirsWithFileExtensions(const QString &zelvoraDir, const QStringList &directories,

@@ -2,6 +2,8 @@
 #include "audit/names.h"
 
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -247,10 +249,12 @@ RomResults referenceRoms(const QStringList &found, const QStringList &supported)
     return r;
 }
 
-VideoResults referenceVideos(const QStringList &videos, const QStringList &expected, const QStringList &lookup)
+// Without look-up names (null) every unmatched expected name is missing and every other video unknown.
+VideoResults referenceVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookupNames)
 {
     VideoResults r;
     qsizetype v = 0, e = 0, l = 0;
+    const QStringList lookup = lookupNames ? *lookupNames : QStringList();
     const auto lookUp = [&](const QString &x) {
         while (l < lookup.size() && compareSringsCaseInsensitive(x, lookup[l]) > 0)
             ++l;
@@ -268,11 +272,11 @@ VideoResults referenceVideos(const QStringList &videos, const QStringList &expec
             r.valid.append(expected[e++]);
             ++v;
         } else if (order > 0) {
-            if (lookUp(expected[e]))
+            if (!lookupNames || lookUp(expected[e]))
                 r.missing.append(expected[e]);
             ++e;
         } else {
-            (lookUp(videos[v]) ? r.extra : r.unknown).append(videos[v]);
+            (lookupNames && lookUp(videos[v]) ? r.extra : r.unknown).append(videos[v]);
             ++v;
         }
     }
@@ -312,7 +316,7 @@ TEST(Merge, LargeMergesMatchTheSinglePass)
     EXPECT_EQ(moved.missing, expectedRoms.missing);
     EXPECT_EQ(moved.unknown, expectedRoms.unknown);
 
-    const VideoResults expectedVideos = referenceVideos(found, supported, lookup);
+    const VideoResults expectedVideos = referenceVideos(found, supported, &lookup);
     for (const bool take : {false, true}) {
         const VideoResults videos =
             take ? mergeVideos(QStringList(found), QStringList(supported), &lookup, NameComparison(false))
@@ -321,6 +325,88 @@ TEST(Merge, LargeMergesMatchTheSinglePass)
         EXPECT_EQ(videos.missing, expectedVideos.missing);
         EXPECT_EQ(videos.extra, expectedVideos.extra);
         EXPECT_EQ(videos.unknown, expectedVideos.unknown);
+    }
+}
+
+// Names found on disk (UTF-8, some not valid) and list names, some behind folders, from one small pool so
+// that they meet often, in every case and across the ASCII boundary.
+struct MixedNames
+{
+    NameBlock found;        // sorted
+    QStringList foundTexts; // the same names, in the same order, as text
+    QStringList listed;     // sorted
+};
+
+MixedNames mixedNames(quint32 seed, int count, const char *extension)
+{
+    const std::vector<std::string> pieces = {"a",
+                                             "A",
+                                             "b",
+                                             "B",
+                                             " ",
+                                             "\xc3\x89",
+                                             "\xc3\xa9",
+                                             "\xe2\x84\xaa",
+                                             "k",
+                                             "K",
+                                             "\xf0\x90\x90\x80",
+                                             "\xf0\x90\x90\xa8",
+                                             "\xff",
+                                             "1",
+                                             "2"};
+    const auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    const auto name = [&] {
+        std::string text;
+        for (int k = 1 + int(next() % 4); k > 0; --k)
+            text += pieces[next() % pieces.size()];
+        return text + "." + extension;
+    };
+    MixedNames names;
+    NameBlock found;
+    for (int i = 0; i < count; ++i)
+        found.append(name());
+    names.found = sortNameBlock(found);
+    for (qsizetype i = 0; i < names.found.size(); ++i)
+        names.foundTexts.append(names.found.text(i));
+    for (int i = 0; i < count; ++i) {
+        const std::string text = (next() % 8 == 0 ? "folder.v2/" : "") + name();
+        names.listed.append(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    }
+    sortNames(names.listed);
+    return names;
+}
+
+TEST(Merge, FoundNamesMergeAsTheirTextsDo)
+{
+    for (const int count : {400, 50'000}) { // one pass, and two halves
+        SCOPED_TRACE(count);
+        const MixedNames roms = mixedNames(quint32(count), count, "zip");
+        const NameComparison compare{&roms.listed};
+        const RomResults fromBlock = mergeRoms(roms.found, QStringList(roms.listed), compare);
+        const RomResults fromTexts = referenceRoms(roms.foundTexts, roms.listed);
+        EXPECT_EQ(fromBlock.valid, fromTexts.valid);
+        EXPECT_EQ(fromBlock.missing, fromTexts.missing);
+        EXPECT_EQ(fromBlock.unknown, fromTexts.unknown);
+
+        // Videos against the list, and against found rom names with the list to look names up in.
+        const MixedNames videos = mixedNames(quint32(count) + 1, count, "xmv");
+        const MixedNames available = mixedNames(quint32(count) + 2, count, "xmv");
+        const VideoResults againstList =
+            mergeVideos(videos.found, QStringList(videos.listed), nullptr, NameComparison{&videos.listed});
+        const VideoResults againstListTexts = referenceVideos(videos.foundTexts, videos.listed, nullptr);
+        EXPECT_EQ(againstList.valid, againstListTexts.valid);
+        EXPECT_EQ(againstList.missing, againstListTexts.missing);
+        EXPECT_EQ(againstList.extra, QStringList());
+        EXPECT_EQ(againstList.unknown, againstListTexts.unknown);
+
+        const VideoResults againstFound =
+            mergeVideos(videos.found, available.found, &available.listed, NameComparison{&available.listed});
+        const VideoResults againstFoundTexts =
+            referenceVideos(videos.foundTexts, available.foundTexts, &available.listed);
+        EXPECT_EQ(againstFound.valid, againstFoundTexts.valid);
+        EXPECT_EQ(againstFound.missing, againstFoundTexts.missing);
+        EXPECT_EQ(againstFound.extra, againstFoundTexts.extra);
+        EXPECT_EQ(againstFound.unknown, againstFoundTexts.unknown);
     }
 }
 

@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -227,6 +229,60 @@ TEST(Scan, FindFileBelowFindsNothing)
     tree.symlink(tree.filePath(u"x.txt"_s), u"wanted.txt"_s);
     EXPECT_EQ(findFileBelow(tree.path(), u"wanted.txt"_s), std::nullopt);
     EXPECT_EQ(findFileBelow(tree.filePath(u"absent"_s), u"wanted.txt"_s), std::nullopt);
+}
+
+// Records where and what progress was reported.
+class RecordingProgress final : public Progress
+{
+public:
+    void phase(const QString &) override {}
+    void entriesSeen(qint64 total) override
+    {
+        threads.push_back(std::this_thread::get_id());
+        totals.push_back(total);
+    }
+    std::vector<std::thread::id> threads;
+    std::vector<qint64> totals;
+};
+
+TEST(Scan, GatheringOnEveryCoreFindsWhatTheSingleWalkFinds)
+{
+    // Many folders at several depths, so that walkers hand folders to each other; links and other
+    // files in between.
+    test::TempTree tree;
+    int archives = 0;
+    for (int i = 0; i < 60; ++i) {
+        const QString top = u"%1/pack %2"_s.arg(romDirectoryNames()[i % 3]).arg(i);
+        for (int j = 0; j < 5; ++j) {
+            const QString folder = j == 0 ? top : u"%1/sub %2/deeper"_s.arg(top).arg(j);
+            for (int k = 0; k < 12; ++k, ++archives)
+                tree.file(u"%1/Game %2 %3 %4.%5"_s.arg(folder).arg(i).arg(j).arg(k).arg(k % 2 ? u"zip" : u"ZIP"));
+            tree.file(folder + u"/notes.txt"_s);
+        }
+        tree.symlink(u"../pack 0"_s, top + u"/linked"_s);
+    }
+    tree.file(u"roms/loose.zip"_s);
+    ++archives;
+
+    RecordingProgress progress;
+    const NameBlock gathered = gatherFilesWithExtension(tree.path(), romDirectoryNames(), u"zip"_s, &progress);
+    QStringList gatheredNames;
+    for (qsizetype i = 0; i < gathered.size(); ++i)
+        gatheredNames.append(gathered.text(i));
+    QStringList walkedNames;
+    for (const FoundFile &file : findFilesWithExtension(tree.path(), romDirectoryNames(), u"zip"_s))
+        walkedNames.append(file.name);
+    std::sort(gatheredNames.begin(), gatheredNames.end());
+    std::sort(walkedNames.begin(), walkedNames.end());
+    EXPECT_EQ(gatheredNames.size(), archives);
+    EXPECT_EQ(gatheredNames, walkedNames);
+
+    // Progress comes on the calling thread only, never going back, and ends with every entry seen.
+    ASSERT_FALSE(progress.totals.empty());
+    for (const std::thread::id id : progress.threads)
+        EXPECT_EQ(id, std::this_thread::get_id());
+    EXPECT_TRUE(std::is_sorted(progress.totals.begin(), progress.totals.end()));
+    EXPECT_GE(progress.totals.back(), archives);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -319,6 +320,60 @@ void checkVideos(const QStringList &videos, const QStringList &expected, const Q
     }
 }
 
+// Names as a walk finds them: UTF-8 bytes without a separator.
+NameBlock blockOf(const QStringList &names)
+{
+    NameBlock block;
+    for (const QString &name : names) {
+        if (!name.contains(u'/')) {
+            const QByteArray bytes = name.toUtf8();
+            block.append(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+        }
+    }
+    return block;
+}
+
+QStringList textsOf(const NameBlock &block)
+{
+    QStringList texts;
+    for (qsizetype i = 0; i < block.size(); ++i)
+        texts.append(block.text(i));
+    return texts;
+}
+
+// The found names kept as bytes sort and merge as their texts do.
+void checkFoundNames(const QStringList &foundNames, const QStringList &archiveNames, const QStringList &supportedRoms,
+                     const QStringList &supportedVideos)
+{
+    const NameBlock found = sortNameBlock(blockOf(foundNames));
+    const QStringList foundTexts = textsOf(found);
+    checkOrdered(foundTexts);
+    FUZZ_CHECK(exactOrder(foundTexts) == exactOrder(textsOf(blockOf(foundNames))), test::describe(foundNames));
+
+    NameBlock archiveBlock = blockOf(archiveNames);
+    archiveBlock.setExtension("xmv");
+    const NameBlock archives = sortNameBlock(archiveBlock);
+    const QStringList archiveTexts = textsOf(archives);
+    checkOrdered(archiveTexts);
+
+    const auto input = [&] { return u"found: "_s + test::describe(foundTexts); };
+    const NameComparison compare(true);
+    const RomResults roms = mergeRoms(found, QStringList(supportedRoms), compare);
+    const RomResults romTexts = mergeRoms(foundTexts, supportedRoms, compare);
+    FUZZ_CHECK(roms.valid == romTexts.valid && roms.missing == romTexts.missing && roms.unknown == romTexts.unknown,
+               input());
+    const VideoResults videos = mergeVideos(found, QStringList(supportedVideos), nullptr, compare);
+    const VideoResults videoTexts = mergeVideos(foundTexts, supportedVideos, nullptr, compare);
+    FUZZ_CHECK(videos.valid == videoTexts.valid && videos.missing == videoTexts.missing &&
+                   videos.extra == videoTexts.extra && videos.unknown == videoTexts.unknown,
+               input());
+    const VideoResults available = mergeVideos(found, archives, &supportedVideos, compare);
+    const VideoResults availableTexts = mergeVideos(foundTexts, archiveTexts, &supportedVideos, compare);
+    FUZZ_CHECK(available.valid == availableTexts.valid && available.missing == availableTexts.missing &&
+                   available.extra == availableTexts.extra && available.unknown == availableTexts.unknown,
+               input() + u"\narchives: "_s + test::describe(archiveTexts));
+}
+
 } // namespace
 } // namespace zelvora
 
@@ -344,5 +399,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     bool archiveSeparators = false;
     const QStringList archives = checkedSort(checkedExtension(lists[2], u"xmv"_s), &archiveSeparators);
     checkVideos(found, archives, &supportedVideos, foundSeparators || archiveSeparators || expectedSeparators);
+
+    checkFoundNames(lists[0], lists[2], supportedRoms, supportedVideos);
     return 0;
 }

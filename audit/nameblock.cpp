@@ -1,0 +1,81 @@
+#include "audit/nameblock.h"
+
+#include "audit/parallel.h"
+
+#include <cstring>
+
+namespace zelvora {
+
+void NameBlock::append(const NameBlock &other)
+{
+    const std::size_t base = m_bytes.size();
+    m_bytes.insert(m_bytes.end(), other.m_bytes.begin(), other.m_bytes.end());
+    m_ends.reserve(m_ends.size() + other.m_ends.size());
+    for (const std::size_t end : other.m_ends)
+        m_ends.push_back(base + end);
+}
+
+void NameBlock::setExtension(std::string_view extension)
+{
+    NameBlock renamed;
+    renamed.m_bytes.reserve(m_bytes.size() + m_ends.size() * (extension.size() + 1));
+    renamed.m_ends.reserve(m_ends.size());
+    for (qsizetype i = 0; i < size(); ++i) {
+        std::string_view name = at(i);
+        // The extension's dot: the last one, unless it starts the name (".hidden" has no extension).
+        const std::size_t dot = name.rfind('.');
+        if (dot != std::string_view::npos && dot > 0)
+            name = name.substr(0, dot);
+        renamed.m_bytes.insert(renamed.m_bytes.end(), name.begin(), name.end());
+        renamed.m_bytes.push_back('.');
+        renamed.m_bytes.insert(renamed.m_bytes.end(), extension.begin(), extension.end());
+        renamed.m_ends.push_back(renamed.m_bytes.size());
+    }
+    *this = std::move(renamed);
+}
+
+NameBlock NameBlock::reordered(std::span<const qint32> positions) const
+{
+    // Reading names in an order unrelated to where they lie is a cache miss per name: asking for the
+    // ones a little ahead lets those misses overlap, and two cores take half the names each.
+    constexpr std::size_t kAhead = 16;
+    constexpr std::size_t kParallelThreshold = 100'000;
+    const std::size_t count = positions.size();
+    const std::size_t middle = count >= kParallelThreshold ? count / 2 : count;
+    const auto eachHalf = [&](auto work) {
+        if (middle < count)
+            onTwoCores(work);
+        else
+            work(0);
+    };
+    const auto startOf = [&](std::size_t k) { return positions[k] == 0 ? 0 : m_ends[std::size_t(positions[k]) - 1]; };
+
+    NameBlock out;
+    out.m_ends.resize(count);
+    eachHalf([&](int half) {
+        std::size_t end = 0;
+        for (std::size_t k = half == 0 ? 0 : middle; k < (half == 0 ? middle : count); ++k) {
+            if (k + kAhead < count && positions[k + kAhead] > 0)
+                __builtin_prefetch(&m_ends[std::size_t(positions[k + kAhead]) - 1]);
+            end += at(positions[k]).size();
+            out.m_ends[k] = end; // for now relative to the half's start
+        }
+    });
+    const std::size_t firstHalfBytes = middle == 0 ? 0 : out.m_ends[middle - 1];
+    out.m_bytes.resize(firstHalfBytes + (middle < count ? out.m_ends[count - 1] : 0));
+    eachHalf([&](int half) {
+        const std::size_t base = half == 0 ? 0 : firstHalfBytes;
+        char *to = out.m_bytes.data() + base;
+        for (std::size_t k = half == 0 ? 0 : middle; k < (half == 0 ? middle : count); ++k) {
+            if (k + kAhead < count)
+                __builtin_prefetch(m_bytes.data() + startOf(k + kAhead));
+            const std::string_view name = at(positions[k]);
+            std::memcpy(to, name.data(), name.size());
+            to += name.size();
+            out.m_ends[k] += base;
+        }
+    });
+    return out;
+}
+
+} // namespace zelvora

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace zelvora {
+
+// File names as the directory records hold them (UTF-8 bytes), one after another in one block: a
+// million names cost two allocations rather than a million.
+class NameBlock
+{
+public:
+    void append(std::string_view name)
+    {
+        m_bytes.insert(m_bytes.end(), name.begin(), name.end());
+        m_ends.push_back(m_bytes.size());
+    }
+    void append(const NameBlock &other);
+
+    qsizetype size() const { return qsizetype(m_ends.size()); }
+    bool isEmpty() const { return m_ends.empty(); }
+
+    std::string_view at(qsizetype i) const
+    {
+        const std::size_t begin = i == 0 ? 0 : m_ends[std::size_t(i) - 1];
+        return {m_bytes.data() + begin, m_ends[std::size_t(i)] - begin};
+    }
+
+    // The name as text; bytes that are not UTF-8 become U+FFFD, so such a name is still listed.
+    QString text(qsizetype i) const
+    {
+        const std::string_view name = at(i);
+        return QString::fromUtf8(name.data(), qsizetype(name.size()));
+    }
+
+    // setExtensionOfFilenames for these names, which hold no separator.
+    void setExtension(std::string_view extension);
+
+    // The names in the order given by their positions, laid out in that order so that reading them in
+    // it walks memory forwards.
+    NameBlock reordered(std::span<const qint32> positions) const;
+
+private:
+    std::vector<char> m_bytes;
+    std::vector<std::size_t> m_ends;
+};
+
+} // namespace zelvora

@@ -1,0 +1,165 @@
+#include "audit/nameblock.h"
+#include "audit/names.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <numeric>
+#include <random>
+#include <string>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora {
+namespace {
+
+NameBlock blockOf(const std::vector<std::string> &names)
+{
+    NameBlock block;
+    for (const std::string &name : names)
+        block.append(name);
+    return block;
+}
+
+QStringList textsOf(const NameBlock &block)
+{
+    QStringList texts;
+    for (qsizetype i = 0; i < block.size(); ++i)
+        texts.append(block.text(i));
+    return texts;
+}
+
+TEST(NameBlock, SetExtensionRenamesAsTheListsAreRenamed)
+{
+    // File names hold no separator; otherwise every case of the list rule applies to them too.
+    const std::vector<std::string> names = {"ver1.1",   "game",  ".hidden",      "a.b.c", "trail.",
+                                            "Élan.ZIP", "x.zip", "\xff\xfe.zip", "..",    "é",
+                                            "\xc3.tar", "a..b",  "space .zip ",  ".a.b",  ""};
+    NameBlock block = blockOf(names);
+    block.setExtension("xmv");
+
+    QStringList expected;
+    for (const std::string &name : names)
+        expected.append(QString::fromUtf8(name.data(), qsizetype(name.size())));
+    setExtensionOfFilenames(u"xmv"_s, expected);
+    EXPECT_EQ(textsOf(block), expected);
+}
+
+TEST(NameBlock, ReorderedLaysNamesOutInTheGivenOrder)
+{
+    for (const int count : {0, 1, 7, 150'000}) { // the last one is copied on two cores
+        SCOPED_TRACE(count);
+        std::vector<std::string> names;
+        for (int i = 0; i < count; ++i)
+            names.push_back(std::string(std::size_t(i % 13), 'x') + std::to_string(i));
+        std::vector<qint32> positions(std::size_t(count), 0);
+        std::iota(positions.begin(), positions.end(), 0);
+        std::shuffle(positions.begin(), positions.end(), std::mt19937(unsigned(count)));
+
+        const NameBlock reordered = blockOf(names).reordered(positions);
+        ASSERT_EQ(reordered.size(), count);
+        for (int k = 0; k < count; ++k)
+            ASSERT_EQ(reordered.at(k), names[std::size_t(positions[std::size_t(k)])]) << k;
+    }
+}
+
+// Names as a directory could hold them: UTF-8 with letters that fold unusually, characters outside the
+// basic plane, and bytes that are not UTF-8 at all.
+std::vector<std::string> randomFileNames(unsigned seed, int count)
+{
+    const std::vector<std::string> pieces = {"a",
+                                             "A",
+                                             "b",
+                                             "B",
+                                             " ",
+                                             "z",
+                                             "Z",
+                                             ".",
+                                             "_",
+                                             "\xc3\x9f",
+                                             "\xe1\xba\x9e",
+                                             "\xe2\x84\xaa",
+                                             "k",
+                                             "K",
+                                             "\xce\xa3",
+                                             "\xcf\x83",
+                                             "\xcf\x82",
+                                             "\xc4\xb0",
+                                             "\xc4\xb1",
+                                             "i",
+                                             "I",
+                                             "\xc3\x89",
+                                             "\xc3\xa9",
+                                             "\xf0\x90\x90\x80",
+                                             "\xf0\x90\x90\xa8",
+                                             "\xf0\x9f\x8e\xae",
+                                             "\xff",
+                                             "\xc3",
+                                             "\xef\xbf\xbd",
+                                             "game ",
+                                             "Game ",
+                                             "0",
+                                             "9"};
+    std::mt19937 random(seed);
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) {
+        std::string name;
+        const int length = 1 + int(random() % 7);
+        for (int k = 0; k < length; ++k)
+            name += pieces[random() % pieces.size()];
+        names.push_back(name);
+    }
+    return names;
+}
+
+TEST(NameBlock, SortAgreesWithTheComparisonAndIsAPermutation)
+{
+    // Small blocks are sorted directly, larger ones through buckets and byte by byte, the largest on
+    // two cores.
+    for (const int count : {300, 6000, 120'000}) {
+        SCOPED_TRACE(count);
+        const std::vector<std::string> names = randomFileNames(unsigned(count), count);
+        const NameBlock sorted = sortNameBlock(blockOf(names));
+        ASSERT_EQ(sorted.size(), count);
+        for (qsizetype i = 1; i < sorted.size(); ++i)
+            ASSERT_LE(compareSringsCaseInsensitive(sorted.text(i - 1), sorted.text(i)), 0)
+                << sorted.text(i - 1).toStdString() << " before " << sorted.text(i).toStdString();
+
+        std::vector<std::string> before = names;
+        std::vector<std::string> after;
+        for (qsizetype i = 0; i < sorted.size(); ++i)
+            after.emplace_back(sorted.at(i));
+        std::sort(before.begin(), before.end());
+        std::sort(after.begin(), after.end());
+        EXPECT_EQ(before, after) << "names lost or duplicated";
+    }
+}
+
+TEST(NameBlock, NamesDifferingOnlyInCaseKeepOneOrderWhateverTheWalkOrder)
+{
+    // Walkers on several cores find names in a different order each run; the result must not change.
+    std::vector<std::string> names = randomFileNames(5, 20'000);
+    const NameBlock first = sortNameBlock(blockOf(names));
+    std::shuffle(names.begin(), names.end(), std::mt19937(6));
+    const NameBlock second = sortNameBlock(blockOf(names));
+    ASSERT_EQ(first.size(), second.size());
+    for (qsizetype i = 0; i < first.size(); ++i)
+        ASSERT_EQ(first.at(i), second.at(i)) << i;
+}
+
+TEST(NameBlock, SortMatchesTheListSort)
+{
+    // The same names as text, sorted by the list sort, in the same order up to names that compare equal.
+    const std::vector<std::string> names = randomFileNames(11, 60'000);
+    QStringList texts;
+    for (const std::string &name : names)
+        texts.append(QString::fromUtf8(name.data(), qsizetype(name.size())));
+    sortNames(texts);
+    const NameBlock sorted = sortNameBlock(blockOf(names));
+    ASSERT_EQ(sorted.size(), texts.size());
+    for (qsizetype i = 0; i < sorted.size(); ++i)
+        ASSERT_EQ(compareSringsCaseInsensitive(sorted.text(i), texts[i]), 0) << i;
+}
+
+} // namespace
+} // namespace zelvora
