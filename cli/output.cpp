@@ -1,9 +1,11 @@
 #include "cli/output.h"
 
+#include "audit/parallel.h"
 #include "audit/resulttext.h"
 
 #include <QStringList>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -111,10 +113,14 @@ static char *writeJsonString(char *p, QStringView text)
 namespace {
 
 // An output buffer written through a pointer: appending name by name through QByteArray costs more
-// than encoding the names.
+// than encoding the names. With a stream it is written out whenever it fills, so that a million names
+// never sit in memory twice, once as lists and once as output.
 class OutputBuffer
 {
 public:
+    OutputBuffer() = default;
+    explicit OutputBuffer(std::FILE *stream) : m_stream(stream) {}
+
     void append(const char *text) { append(QByteArrayView(text)); }
     void append(QByteArrayView bytes)
     {
@@ -132,16 +138,55 @@ public:
         return std::move(m_bytes);
     }
 
+    bool isStreaming() const { return m_stream != nullptr; }
+
+    QByteArrayView view() const { return QByteArrayView(m_bytes.constData(), m_used); }
+    void clear() { m_used = 0; }
+
+    // Appends bytes made elsewhere; a stream takes them as they are, without a copy.
+    void write(QByteArrayView bytes)
+    {
+        if (!m_stream) {
+            append(bytes);
+            return;
+        }
+        writeOut();
+        if (!m_failed &&
+            std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), m_stream) != std::size_t(bytes.size()))
+            m_failed = true;
+    }
+
+    // Writes what is left to the stream; false when any of the output could not be written.
+    bool finish()
+    {
+        writeOut();
+        return !m_failed && std::fflush(m_stream) == 0;
+    }
+
 private:
+    static constexpr qsizetype kStreamChunk = 1 << 20;
+
+    void writeOut()
+    {
+        if (!m_failed && m_used > 0 &&
+            std::fwrite(m_bytes.constData(), 1, std::size_t(m_used), m_stream) != std::size_t(m_used))
+            m_failed = true;
+        m_used = 0;
+    }
+
     char *room(qsizetype needed)
     {
+        if (m_stream && m_used + needed > kStreamChunk)
+            writeOut();
         if (m_used + needed > m_bytes.size())
             m_bytes.resize(std::max(2 * m_bytes.size(), m_used + needed + 4096));
         return m_bytes.data() + m_used;
     }
 
+    std::FILE *m_stream = nullptr;
     QByteArray m_bytes;
     qsizetype m_used = 0;
+    bool m_failed = false;
 };
 
 } // namespace
@@ -163,10 +208,13 @@ QByteArray jsonString(const QString &text)
 
 using NamedList = std::pair<QString, const QStringList *>;
 
-static QByteArray jsonOutput(const QString &audit, const AuditInputs &inputs, bool withAvailableRomsOnly,
-                             const std::vector<NamedList> &lists)
+// Lists at least this long are encoded on two cores, this many names at a time on each.
+constexpr qsizetype kParallelJsonNames = 100'000;
+constexpr qsizetype kJsonRun = 32'768;
+
+static void writeJson(OutputBuffer &out, const QString &audit, const AuditInputs &inputs, bool withAvailableRomsOnly,
+                      const std::vector<NamedList> &lists)
 {
-    OutputBuffer out;
     out.append("{\n  \"audit\": ");
     out.appendJsonString(audit);
     out.append(",\n  \"zelvoraDir\": ");
@@ -187,32 +235,81 @@ static QByteArray jsonOutput(const QString &audit, const AuditInputs &inputs, bo
         firstList = false;
         out.appendJsonString(key);
         out.append(": [");
-        for (qsizetype i = 0; i < names->size(); ++i) {
-            out.append(i == 0 ? "\n      " : ",\n      ");
-            out.appendJsonString(names->at(i));
+        const auto writeNames = [names](OutputBuffer &to, qsizetype from, qsizetype end) {
+            for (qsizetype i = from; i < end; ++i) {
+                to.append(i == 0 ? "\n      " : ",\n      ");
+                to.appendJsonString(names->at(i));
+            }
+        };
+        const qsizetype count = names->size();
+        if (out.isStreaming() && count >= kParallelJsonNames) {
+            // Names go in pairs of runs: the second run of each pair is encoded on another core meanwhile,
+            // into a buffer of its own, and written after the first.
+            OutputBuffer ahead;
+            for (qsizetype from = 0; from < count; from += 2 * kJsonRun) {
+                const qsizetype middle = std::min(from + kJsonRun, count);
+                const qsizetype end = std::min(middle + kJsonRun, count);
+                onTwoCores([&](int half) {
+                    if (half == 0)
+                        writeNames(ahead, middle, end);
+                    else
+                        writeNames(out, from, middle);
+                });
+                out.write(ahead.view());
+                ahead.clear();
+            }
+        } else {
+            writeNames(out, 0, count);
         }
         out.append(names->isEmpty() ? "]" : "\n    ]");
     }
     out.append("\n  }\n}\n");
-    return out.take();
 }
 
-QByteArray romJsonOutput(const AuditInputs &inputs, const RomResults &results)
+static std::vector<NamedList> namedLists(const RomResults &results)
 {
     std::vector<NamedList> lists;
     for (const RomList which : {RomList::Valid, RomList::Missing, RomList::Unknown}) {
         lists.emplace_back(romListKey(which), &romList(results, which));
     }
-    return jsonOutput(u"roms"_s, inputs, false, lists);
+    return lists;
 }
 
-QByteArray videoJsonOutput(const AuditInputs &inputs, const VideoResults &results)
+static std::vector<NamedList> namedLists(const VideoResults &results)
 {
     std::vector<NamedList> lists;
     for (const VideoList which : {VideoList::Valid, VideoList::Missing, VideoList::Extra, VideoList::Unknown}) {
         lists.emplace_back(videoListKey(which), &videoList(results, which));
     }
-    return jsonOutput(u"videos"_s, inputs, true, lists);
+    return lists;
+}
+
+QByteArray romJsonOutput(const AuditInputs &inputs, const RomResults &results)
+{
+    OutputBuffer out;
+    writeJson(out, u"roms"_s, inputs, false, namedLists(results));
+    return out.take();
+}
+
+QByteArray videoJsonOutput(const AuditInputs &inputs, const VideoResults &results)
+{
+    OutputBuffer out;
+    writeJson(out, u"videos"_s, inputs, true, namedLists(results));
+    return out.take();
+}
+
+bool writeRomJsonOutput(std::FILE *stream, const AuditInputs &inputs, const RomResults &results)
+{
+    OutputBuffer out(stream);
+    writeJson(out, u"roms"_s, inputs, false, namedLists(results));
+    return out.finish();
+}
+
+bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const VideoResults &results)
+{
+    OutputBuffer out(stream);
+    writeJson(out, u"videos"_s, inputs, true, namedLists(results));
+    return out.finish();
 }
 
 } // namespace zelvora::cli

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QStringView>
+#include <cstdio>
 
 namespace zelvora::cli {
 
@@ -17,6 +18,9 @@ QByteArray videoTextOutput(const VideoResults &results);
 // "valid", "missing", ("extra",) "unknown", names in merge order. UTF-8.
 QByteArray romJsonOutput(const AuditInputs &inputs, const RomResults &results);
 QByteArray videoJsonOutput(const AuditInputs &inputs, const VideoResults &results);
+// The same written to `stream` as it is made; false when not all of it could be written.
+bool writeRomJsonOutput(std::FILE *stream, const AuditInputs &inputs, const RomResults &results);
+bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const VideoResults &results);
 
 // A JSON string literal, quotes included; non-ASCII stays as UTF-8.
 QByteArray jsonString(const QString &text);

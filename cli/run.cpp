@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -103,12 +104,6 @@ template <typename T> T &keptUntilExit(T value)
     return *held;
 }
 
-struct AuditOutput
-{
-    QByteArray output;
-    std::vector<ReportFile> reports;
-};
-
 } // namespace
 
 int run(const QStringList &arguments)
@@ -155,16 +150,24 @@ int run(const QStringList &arguments)
     };
 
     const bool json = options.format == OutputFormat::Json;
-    AuditOutput &result = keptUntilExit(AuditOutput{});
+    std::vector<ReportFile> &reports = keptUntilExit(std::vector<ReportFile>{});
+    // JSON is written as it is made; the text is made whole, since it is laid out list by list.
+    std::function<bool()> writeOutput;
+    const auto writeText = [](const QByteArray &text) {
+        return std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size()) &&
+               std::fflush(stdout) == 0;
+    };
     if (options.audit == AuditKind::Roms) {
         const std::optional<RomResults> &roms = keptUntilExit(runRomAudit(inputs, progress));
         endProgress();
         if (!roms) {
             return romsListError(inputs);
         }
-        result.output = json ? romJsonOutput(inputs, *roms) : romTextOutput(*roms);
+        writeOutput = [&] {
+            return json ? writeRomJsonOutput(stdout, inputs, *roms) : writeText(romTextOutput(*roms));
+        };
         if (options.saveDir) {
-            result.reports = romReportFiles(*roms);
+            reports = romReportFiles(*roms);
         }
     } else {
         const std::optional<VideoAudit> &videos = keptUntilExit(runVideoAudit(inputs, progress));
@@ -176,19 +179,21 @@ int run(const QStringList &arguments)
             printTo(stderr, u"Warning: Can't find supported roms list or it is too big; without it no video counts "
                             "as a video for a missing rom, every unexpected video is unknown.\n"_s);
         }
-        result.output = json ? videoJsonOutput(inputs, videos->lists) : videoTextOutput(videos->lists);
+        writeOutput = [&] {
+            return json ? writeVideoJsonOutput(stdout, inputs, videos->lists)
+                        : writeText(videoTextOutput(videos->lists));
+        };
         if (options.saveDir) {
-            result.reports = videoReportFiles(videos->lists);
+            reports = videoReportFiles(videos->lists);
         }
     }
 
     QList<WriteFailure> failures;
     if (options.saveDir) {
-        failures = saveReports(*options.saveDir, result.reports);
+        failures = saveReports(*options.saveDir, reports);
     }
 
-    const size_t written = std::fwrite(result.output.constData(), 1, size_t(result.output.size()), stdout);
-    const bool outputWritten = written == size_t(result.output.size()) && std::fflush(stdout) == 0;
+    const bool outputWritten = writeOutput();
     if (!outputWritten) {
         printTo(stderr, u"Error: can't write the output: %1\n"_s.arg(QString::fromLocal8Bit(std::strerror(errno))));
     }

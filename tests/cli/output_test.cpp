@@ -1,9 +1,12 @@
 #include "clitestsupport.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -155,6 +158,49 @@ TEST_F(Output, VideosForAvailableRomsWithoutRomsListWarnAndRunWithoutLookUp)
               (QStringList{u"abe.xmv"_s, u"abf.xmv"_s, u"raceone.xmv"_s, utf8("élan.xmv")}));
     EXPECT_EQ(strings(lists.value(u"extra"_s)), QStringList());
     EXPECT_EQ(strings(lists.value(u"unknown"_s)), (QStringList{u"abc.xmv"_s, u"abd.xmv"_s, u"zzz.xmv"_s}));
+}
+
+TEST_F(Output, LongListsAreWrittenWholeAndInOrder)
+{
+    // Lists this long are encoded on two cores, run by run, while the output is being written.
+    constexpr int kArchives = 100'500;
+    tree.dir(u"roms/many"_s);
+    const QByteArray folder = QFile::encodeName(tree.filePath(u"roms/many"_s));
+    const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folderFd, 0);
+    for (int i = 0; i < kArchives; ++i) {
+        const QByteArray name = "Extra \"" + QByteArray::number(i * 7919 % kArchives) + "\".zip";
+        const int fd = ::openat(folderFd, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0) << name.constData();
+        ::close(fd);
+    }
+    ::close(folderFd);
+
+    const CliResult json = audit({u"--format"_s, u"json"_s, u"roms"_s});
+    ASSERT_EQ(json.exitCode, 0);
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json.out, &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    const QStringList unknown = strings(document.object().value(u"lists"_s).toObject().value(u"unknown"_s));
+
+    // The text output's last list is made another way: one name a line, after its header.
+    const CliResult text = audit({u"roms"_s});
+    ASSERT_EQ(text.exitCode, 0);
+    QStringList textUnknown = QString::fromUtf8(text.out).split(u'\n');
+    while (!textUnknown.isEmpty() && textUnknown.last().isEmpty())
+        textUnknown.removeLast();
+    ASSERT_GE(textUnknown.size(), unknown.size());
+    textUnknown = textUnknown.mid(textUnknown.size() - unknown.size());
+    EXPECT_EQ(unknown, textUnknown);
+
+    int extras = 0;
+    for (qsizetype i = 0; i < unknown.size(); ++i) {
+        extras += unknown[i].startsWith(u"Extra \""_s);
+        if (i > 0) {
+            ASSERT_LE(unknown[i - 1].compare(unknown[i], Qt::CaseInsensitive), 0) << i;
+        }
+    }
+    EXPECT_EQ(extras, kArchives);
 }
 
 } // namespace
