@@ -11,20 +11,13 @@ namespace zelvora {
 
 namespace {
 
-// A sorted name list and whether a name of it holds a path separator (list lines may; file names never).
-struct SortedNames
+// The names given `extension`, sorted only now: a new extension can move a name past its neighbours
+// ("game 2" sorts after "game", "game 2.zip" before "game.zip").
+NameBlock renameAndSort(NameBlock names, QStringView extension)
 {
-    QStringList names;
-    bool separators = false;
-};
-
-// The names as archive or video names, sorted only now: a new extension can move a name past its
-// neighbours ("game 2" sorts after "game", "game 2.zip" before "game.zip").
-SortedNames renameAndSort(QStringList names, QStringView extension)
-{
-    setExtensionOfFilenames(extension.toString(), names);
-    const bool separators = sortNames(names);
-    return {std::move(names), separators};
+    const QByteArray bytes = extension.toUtf8();
+    names.setExtension(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    return sortNameBlock(names);
 }
 
 // Starts `work` on a thread of its own, or runs it on the spot when no thread can be had.
@@ -37,25 +30,24 @@ template <typename Work> auto inBackground(Work work) -> std::future<decltype(wo
     }
 }
 
-// The supported names with the given extension; read beside the directory walk, which mostly waits
-// on the file system.
-std::future<std::optional<SortedNames>> readSupportedNames(const QString &path, QStringView extension)
+// The supported names with the given extension; read beside the directory walk.
+std::future<std::optional<NameBlock>> readSupportedNames(const QString &path, QStringView extension)
 {
-    return inBackground([path, extension]() -> std::optional<SortedNames> {
-        std::optional<QStringList> names = readRomsListEntries(path);
+    return inBackground([path, extension]() -> std::optional<NameBlock> {
+        std::optional<NameBlock> names = readRomsListBlock(path);
         if (!names)
             return std::nullopt;
         return renameAndSort(std::move(*names), extension);
     });
 }
 
-// The names of the files found, sorted; with `extension` they are first given that one.
+// The names of the files found, sorted; with `newExtension` they are first given that one.
 NameBlock findSortedNames(const QString &zelvoraDir, const QStringList &directories, QStringView extension,
-                          Progress *progress, std::string_view newExtension = {})
+                          Progress *progress, std::optional<QStringView> newExtension = {})
 {
     NameBlock names = gatherFilesWithExtension(zelvoraDir, directories, extension.toString(), progress);
-    if (!newExtension.empty())
-        names.setExtension(newExtension);
+    if (newExtension)
+        return renameAndSort(std::move(names), *newExtension);
     return sortNameBlock(names);
 }
 
@@ -68,12 +60,12 @@ std::optional<RomResults> runRomAudit(const AuditInputs &inputs, Progress &progr
     const NameBlock found = findSortedNames(inputs.zelvoraDir, romDirectoryNames(), kRomExtension, &progress);
 
     progress.phase(kPhaseCachingRomsList.toString());
-    std::optional<SortedNames> supported = supportedNames.get();
+    const std::optional<NameBlock> supported = supportedNames.get();
     if (!supported)
         return std::nullopt;
 
     progress.phase(kPhaseAuditingRoms.toString());
-    return mergeRoms(found, std::move(supported->names), NameComparison(supported->separators));
+    return mergeRoms(found, *supported);
 }
 
 std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress)
@@ -82,16 +74,14 @@ std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &pro
     std::future<NameBlock> availableNames;
     if (inputs.availableRomsOnly) {
         availableNames = inBackground([dir = inputs.zelvoraDir] {
-            const QByteArray extension = kVideoExtension.toUtf8();
-            return findSortedNames(dir, romDirectoryNames(), kRomExtension, nullptr,
-                                   std::string_view(extension.constData(), std::size_t(extension.size())));
+            return findSortedNames(dir, romDirectoryNames(), kRomExtension, nullptr, kVideoExtension);
         });
     }
     progress.phase(kPhaseCachingVideoDirs.toString());
     const NameBlock videos = findSortedNames(inputs.zelvoraDir, videoDirectoryNames(), kVideoExtension, &progress);
 
     progress.phase(kPhaseCachingRomsList.toString());
-    std::optional<SortedNames> supported = supportedNames.get();
+    const std::optional<NameBlock> supported = supportedNames.get();
 
     VideoAudit audit;
     if (inputs.availableRomsOnly) {
@@ -99,14 +89,13 @@ std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &pro
         const NameBlock expected = availableNames.get();
         audit.usedRomsList = supported.has_value();
         progress.phase(kPhaseAuditingVideos.toString());
-        audit.lists = mergeVideos(videos, expected, supported ? &supported->names : nullptr,
-                                  NameComparison(supported && supported->separators));
+        audit.lists = mergeVideos(videos, expected, supported ? &*supported : nullptr);
         return audit;
     }
     if (!supported)
         return std::nullopt;
     progress.phase(kPhaseAuditingVideos.toString());
-    audit.lists = mergeVideos(videos, std::move(supported->names), nullptr, NameComparison(supported->separators));
+    audit.lists = mergeVideos(videos, *supported, nullptr);
     return audit;
 }
 

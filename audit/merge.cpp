@@ -55,26 +55,34 @@ ListSide<true> sideOf(QStringList &names)
     return ListSide<true>({names.data(), std::size_t(names.size())});
 }
 
-// Names found on disk: their text is made only when they land in a result list.
+// Names kept as UTF-8 (found on disk, or read from the list): their text is made only when they land in a
+// result list.
 class BlockSide
 {
 public:
-    explicit BlockSide(const NameBlock &names) : BlockSide(names, 0, std::size_t(names.size())) {}
+    explicit BlockSide(const NameBlock &names) : BlockSide(names, 0, std::size_t(names.size()), names.holdsSeparator())
+    {}
     std::size_t size() const { return m_size; }
-    std::string_view at(std::size_t i) const { return m_names->at(qsizetype(m_first + i)); }
+    // The name as the comparison sees it: its last component.
+    std::string_view at(std::size_t i) const
+    {
+        const std::string_view name = m_names->at(qsizetype(m_first + i));
+        return m_separators ? lastPathComponent(name) : name;
+    }
     void prefetch(std::size_t) const {} // read in order
     QString take(std::size_t i) const { return m_names->text(qsizetype(m_first + i)); }
-    BlockSide first(std::size_t n) const { return BlockSide(*m_names, m_first, n); }
-    BlockSide from(std::size_t n) const { return BlockSide(*m_names, m_first + n, m_size - n); }
+    BlockSide first(std::size_t n) const { return BlockSide(*m_names, m_first, n, m_separators); }
+    BlockSide from(std::size_t n) const { return BlockSide(*m_names, m_first + n, m_size - n, m_separators); }
 
 private:
-    BlockSide(const NameBlock &names, std::size_t first, std::size_t size)
-        : m_names(&names), m_first(first), m_size(size)
+    BlockSide(const NameBlock &names, std::size_t first, std::size_t size, bool separators)
+        : m_names(&names), m_first(first), m_size(size), m_separators(separators)
     {}
 
     const NameBlock *m_names;
     std::size_t m_first;
     std::size_t m_size;
+    bool m_separators;
 };
 
 inline char16_t foldAscii(char16_t c)
@@ -225,10 +233,10 @@ void mergeRomRange(const Found &found, const Supported &supported, const Compari
 }
 
 // A forward-only walk over the look-up names: the names asked about arrive in ascending order.
-class LookupWalk
+template <typename Side> class LookupWalk
 {
 public:
-    LookupWalk(ListSide<false> names, const Comparison &compare) : m_names(names), m_compare(compare) {}
+    LookupWalk(Side names, const Comparison &compare) : m_names(names), m_compare(compare) {}
 
     template <typename Name> bool take(const Name &name)
     {
@@ -242,18 +250,16 @@ public:
     }
 
 private:
-    ListSide<false> m_names;
+    Side m_names;
     const Comparison &m_compare;
     std::size_t m_next = 0;
 };
 
-using Lookup = std::optional<ListSide<false>>;
-
-template <typename Videos, typename Expected>
-void mergeVideoRange(const Videos &videos, const Expected &expected, Lookup lookup, const Comparison &compare,
-                     Placement &out)
+template <typename Videos, typename Expected, typename Lookup>
+void mergeVideoRange(const Videos &videos, const Expected &expected, const std::optional<Lookup> &lookup,
+                     const Comparison &compare, Placement &out)
 {
-    std::optional<LookupWalk> walk;
+    std::optional<LookupWalk<Lookup>> walk;
     if (lookup)
         walk.emplace(*lookup, compare);
 
@@ -334,9 +340,11 @@ RomResults mergeRomSides(const Found &f, const Supported &s, const NameCompariso
     return results;
 }
 
-template <typename Videos, typename Expected>
-VideoResults mergeVideoSides(const Videos &v, const Expected &e, Lookup l, const NameComparison &names)
+template <typename Videos, typename Expected, typename Lookup>
+VideoResults mergeVideoSides(const Videos &v, const Expected &e, const std::optional<Lookup> &l,
+                             const NameComparison &names)
 {
+    using Part = std::optional<Lookup>;
     const Comparison compare(names);
     const std::size_t split = v.size() + e.size() >= kParallelMergeThreshold ? splitPoint(v, compare) : 0;
     std::size_t expectedSplit = e.size();
@@ -352,18 +360,23 @@ VideoResults mergeVideoSides(const Videos &v, const Expected &e, Lookup l, const
                if (split == 0)
                    mergeVideoRange(v, e, l, compare, out);
                else if (half == 0)
-                   mergeVideoRange(v.first(split), e.first(expectedSplit), l ? Lookup(l->first(lookupSplit)) : Lookup(),
+                   mergeVideoRange(v.first(split), e.first(expectedSplit), l ? Part(l->first(lookupSplit)) : Part(),
                                    compare, out);
                else
-                   mergeVideoRange(v.from(split), e.from(expectedSplit), l ? Lookup(l->from(lookupSplit)) : Lookup(),
+                   mergeVideoRange(v.from(split), e.from(expectedSplit), l ? Part(l->from(lookupSplit)) : Part(),
                                    compare, out);
            });
     return results;
 }
 
-Lookup lookupOf(const QStringList *lookup)
+std::optional<ListSide<false>> lookupOf(const QStringList *lookup)
 {
-    return lookup ? Lookup(sideOf(*lookup)) : Lookup();
+    return lookup ? std::optional(sideOf(*lookup)) : std::nullopt;
+}
+
+std::optional<BlockSide> lookupOf(const NameBlock *lookup)
+{
+    return lookup ? std::optional(BlockSide(*lookup)) : std::nullopt;
 }
 
 } // namespace
@@ -383,9 +396,9 @@ RomResults mergeRoms(QStringList &&found, QStringList &&supported, const NameCom
     return mergeRomSides(sideOf(found), sideOf(supported), compare);
 }
 
-RomResults mergeRoms(const NameBlock &found, QStringList &&supported, const NameComparison &compare)
+RomResults mergeRoms(const NameBlock &found, const NameBlock &supported)
 {
-    return mergeRomSides(BlockSide(found), sideOf(supported), compare);
+    return mergeRomSides(BlockSide(found), BlockSide(supported), NameComparison(false));
 }
 
 VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup)
@@ -405,16 +418,9 @@ VideoResults mergeVideos(QStringList &&videos, QStringList &&expected, const QSt
     return mergeVideoSides(sideOf(videos), sideOf(expected), lookupOf(lookup), compare);
 }
 
-VideoResults mergeVideos(const NameBlock &videos, QStringList &&expected, const QStringList *lookup,
-                         const NameComparison &compare)
+VideoResults mergeVideos(const NameBlock &videos, const NameBlock &expected, const NameBlock *lookup)
 {
-    return mergeVideoSides(BlockSide(videos), sideOf(expected), lookupOf(lookup), compare);
-}
-
-VideoResults mergeVideos(const NameBlock &videos, const NameBlock &expected, const QStringList *lookup,
-                         const NameComparison &compare)
-{
-    return mergeVideoSides(BlockSide(videos), BlockSide(expected), lookupOf(lookup), compare);
+    return mergeVideoSides(BlockSide(videos), BlockSide(expected), lookupOf(lookup), NameComparison(false));
 }
 
 } // namespace zelvora

@@ -39,12 +39,9 @@ VideoResults mergeVideos(const QStringList &videos, const QStringList &expected,
 VideoResults mergeVideos(QStringList &&videos, QStringList &&expected, const QStringList *lookup,
                          const NameComparison &compare);
 
-// The same for names found on disk (sorted by sortNameBlock), whose text is made only for the names a
-// result list takes.
-RomResults mergeRoms(const NameBlock &found, QStringList &&supported, const NameComparison &compare);
-VideoResults mergeVideos(const NameBlock &videos, QStringList &&expected, const QStringList *lookup,
-                         const NameComparison &compare);
-VideoResults mergeVideos(const NameBlock &videos, const NameBlock &expected, const QStringList *lookup,
-                         const NameComparison &compare);
+// The same for names kept as UTF-8 (found on disk, or read from the list), each block sorted by
+// sortNameBlock. A name's text is made only when a result list takes it.
+RomResults mergeRoms(const NameBlock &found, const NameBlock &supported);
+VideoResults mergeVideos(const NameBlock &videos, const NameBlock &expected, const NameBlock *lookup);
 
 } // namespace zelvora

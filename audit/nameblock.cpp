@@ -15,16 +15,39 @@ void NameBlock::append(const NameBlock &other)
         m_ends.push_back(base + end);
 }
 
+namespace {
+
+// A trailing separator is not part of a name's last component.
+std::string_view withoutTrailingSlashes(std::string_view path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    return path;
+}
+
+} // namespace
+
+std::string_view lastPathComponent(std::string_view path)
+{
+    path = withoutTrailingSlashes(path);
+    if (path.size() <= 1)
+        return path;
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
 void NameBlock::setExtension(std::string_view extension)
 {
     NameBlock renamed;
     renamed.m_bytes.reserve(m_bytes.size() + m_ends.size() * (extension.size() + 1));
     renamed.m_ends.reserve(m_ends.size());
     for (qsizetype i = 0; i < size(); ++i) {
-        std::string_view name = at(i);
-        // The extension's dot: the last one, unless it starts the name (".hidden" has no extension).
+        std::string_view name = withoutTrailingSlashes(at(i));
+        // The extension's dot: the last one of the last component, unless it starts the component
+        // (".hidden" has no extension).
+        const std::size_t componentStart = name.size() - lastPathComponent(name).size();
         const std::size_t dot = name.rfind('.');
-        if (dot != std::string_view::npos && dot > 0)
+        if (dot != std::string_view::npos && dot > componentStart)
             name = name.substr(0, dot);
         renamed.m_bytes.insert(renamed.m_bytes.end(), name.begin(), name.end());
         renamed.m_bytes.push_back('.');
@@ -32,6 +55,11 @@ void NameBlock::setExtension(std::string_view extension)
         renamed.m_ends.push_back(renamed.m_bytes.size());
     }
     *this = std::move(renamed);
+}
+
+bool NameBlock::holdsSeparator() const
+{
+    return !m_bytes.empty() && std::memchr(m_bytes.data(), '/', m_bytes.size()) != nullptr;
 }
 
 NameBlock NameBlock::reordered(std::span<const qint32> positions) const

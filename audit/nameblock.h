@@ -8,6 +8,9 @@
 
 namespace zelvora {
 
+// The last component of a path of UTF-8 bytes, as lastPathComponent finds it in text.
+std::string_view lastPathComponent(std::string_view path);
+
 // File names as the directory records hold them (UTF-8 bytes), one after another in one block: a
 // million names cost two allocations rather than a million.
 class NameBlock
@@ -36,8 +39,11 @@ public:
         return QString::fromUtf8(name.data(), qsizetype(name.size()));
     }
 
-    // setExtensionOfFilenames for these names, which hold no separator.
+    // setExtensionOfFilenames for these names.
     void setExtension(std::string_view extension);
+
+    // Whether a name holds a path separator: file names never do, list entries may.
+    bool holdsSeparator() const;
 
     // The names in the order given by their positions, laid out in that order so that reading them in
     // it walks memory forwards.

@@ -212,18 +212,19 @@ private:
     const QStringList &m_names;
 };
 
-// The names of a block: ASCII names are folded from their bytes, others from their text.
+// The names of a block, seen through their last components: ASCII ones are folded from their bytes,
+// others from their text. A separator is ASCII, so the component of the text is the text of the component.
 class BlockNames
 {
 public:
-    explicit BlockNames(const NameBlock &names) : m_names(names) {}
+    explicit BlockNames(const NameBlock &names) : m_names(names), m_separators(names.holdsSeparator()) {}
     qsizetype size() const { return m_names.size(); }
     template <typename Use> auto withName(qsizetype i, Use &&use) const
     {
-        const std::string_view name = m_names.at(i);
+        const std::string_view name = m_separators ? lastPathComponent(m_names.at(i)) : m_names.at(i);
         if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
             return use(name.data(), qsizetype(name.size()));
-        const QString text = m_names.text(i);
+        const QString text = QString::fromUtf8(name.data(), qsizetype(name.size()));
         return use(text.utf16(), text.size());
     }
     int compareSlowly(qint32 a, qint32 b) const
@@ -234,6 +235,7 @@ public:
 
 private:
     const NameBlock &m_names;
+    bool m_separators;
 };
 
 template <typename Names> class KeyOrder

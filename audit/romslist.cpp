@@ -187,7 +187,10 @@ QStringList splitRomsListLines(QStringView text)
     return lines;
 }
 
-std::optional<QStringList> readRomsListEntries(const QString &path)
+namespace {
+
+// The bytes of the list file, or nothing when it is not a regular file within the limit.
+std::optional<QByteArray> readRomsListBytes(const QString &path)
 {
     if (path.isEmpty())
         return std::nullopt;
@@ -224,11 +227,71 @@ std::optional<QStringList> readRomsListEntries(const QString &path)
     if (total > kRomsListMaxBytes)
         return std::nullopt;
     bytes.truncate(total);
+    return bytes;
+}
 
-    const std::optional<QString> text = decodeRomsListText(bytes);
+// The length of the line end at `at` in UTF-8 text, or 0: the same characters splitRomsListLines ends
+// lines at (U+000A..U+000D, U+0085, U+2028, U+2029).
+std::size_t utf8LineEnd(std::string_view text, std::size_t at)
+{
+    const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
+    const unsigned b = byte(at);
+    if (b >= 0x0A && b <= 0x0D)
+        return 1;
+    if (b == 0xC2 && byte(at + 1) == 0x85)
+        return 2;
+    if (b == 0xE2 && byte(at + 1) == 0x80 && (byte(at + 2) == 0xA8 || byte(at + 2) == 0xA9))
+        return 3;
+    return 0;
+}
+
+} // namespace
+
+std::optional<QStringList> readRomsListEntries(const QString &path)
+{
+    const std::optional<QByteArray> bytes = readRomsListBytes(path);
+    if (!bytes)
+        return std::nullopt;
+    const std::optional<QString> text = decodeRomsListText(*bytes);
     if (!text)
         return std::nullopt;
     return splitRomsListLines(*text);
+}
+
+std::optional<NameBlock> readRomsListBlock(const QString &path)
+{
+    const std::optional<QByteArray> bytes = readRomsListBytes(path);
+    if (!bytes)
+        return std::nullopt;
+    // Most lists are UTF-8 already and are split as they are; any other text is decoded first. Decoded
+    // text holds no lone surrogate, so it turns into UTF-8 and back unchanged.
+    QByteArray converted;
+    QByteArrayView utf8 = *bytes;
+    if (startsWith(utf8, {0xEF, 0xBB, 0xBF}) && isValidUtf8(utf8.sliced(3))) {
+        utf8 = utf8.sliced(3);
+    } else if (!isValidUtf8(utf8)) {
+        const std::optional<QString> text = decodeRomsListText(utf8);
+        if (!text)
+            return std::nullopt;
+        converted = text->toUtf8();
+        utf8 = converted;
+    }
+
+    const std::string_view text(utf8.data(), std::size_t(utf8.size()));
+    NameBlock lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= text.size();) {
+        const std::size_t end = i == text.size() ? 1 : utf8LineEnd(text, i);
+        if (end == 0) {
+            ++i;
+            continue;
+        }
+        if (i > start)
+            lines.append(text.substr(start, i - start));
+        i += end;
+        start = i;
+    }
+    return lines;
 }
 
 std::optional<QStringList> cacheRomsListFile(const QString &path)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "audit/nameblock.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
@@ -23,6 +25,9 @@ QStringList splitRomsListLines(QStringView text);
 // directory, a symbolic link or another non-regular file, a file over kRomsListMaxBytes, or text
 // that cannot be decoded.
 std::optional<QStringList> readRomsListEntries(const QString &path);
+
+// The same entries as UTF-8, in one block.
+std::optional<NameBlock> readRomsListBlock(const QString &path);
 
 // The entries of the supported roms list at `path`, sorted. Empty when the path names nothing, a
 // directory, a symbolic link or another non-regular file, a file over kRomsListMaxBytes, or text

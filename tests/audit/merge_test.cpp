@@ -328,14 +328,23 @@ TEST(Merge, LargeMergesMatchTheSinglePass)
     }
 }
 
-// Names found on disk (UTF-8, some not valid) and list names, some behind folders, from one small pool so
-// that they meet often, in every case and across the ASCII boundary.
+// Names found on disk (UTF-8, some not valid) and list names, some behind folders, both kept as UTF-8,
+// from one small pool so that they meet often, in every case and across the ASCII boundary.
 struct MixedNames
 {
-    NameBlock found;        // sorted
-    QStringList foundTexts; // the same names, in the same order, as text
-    QStringList listed;     // sorted
+    NameBlock found;         // sorted
+    QStringList foundTexts;  // the same names, in the same order, as text
+    NameBlock listed;        // sorted
+    QStringList listedTexts; // the same names, in the same order, as text
 };
+
+QStringList textsOf(const NameBlock &names)
+{
+    QStringList texts;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        texts.append(names.text(i));
+    return texts;
+}
 
 MixedNames mixedNames(quint32 seed, int count, const char *extension)
 {
@@ -363,16 +372,15 @@ MixedNames mixedNames(quint32 seed, int count, const char *extension)
     };
     MixedNames names;
     NameBlock found;
-    for (int i = 0; i < count; ++i)
-        found.append(name());
-    names.found = sortNameBlock(found);
-    for (qsizetype i = 0; i < names.found.size(); ++i)
-        names.foundTexts.append(names.found.text(i));
+    NameBlock listed;
     for (int i = 0; i < count; ++i) {
-        const std::string text = (next() % 8 == 0 ? "folder.v2/" : "") + name();
-        names.listed.append(QString::fromUtf8(text.data(), qsizetype(text.size())));
+        found.append(name());
+        listed.append((next() % 8 == 0 ? "folder.v2/" : "") + name());
     }
-    sortNames(names.listed);
+    names.found = sortNameBlock(found);
+    names.foundTexts = textsOf(names.found);
+    names.listed = sortNameBlock(listed);
+    names.listedTexts = textsOf(names.listed);
     return names;
 }
 
@@ -381,9 +389,8 @@ TEST(Merge, FoundNamesMergeAsTheirTextsDo)
     for (const int count : {400, 50'000}) { // one pass, and two halves
         SCOPED_TRACE(count);
         const MixedNames roms = mixedNames(quint32(count), count, "zip");
-        const NameComparison compare{&roms.listed};
-        const RomResults fromBlock = mergeRoms(roms.found, QStringList(roms.listed), compare);
-        const RomResults fromTexts = referenceRoms(roms.foundTexts, roms.listed);
+        const RomResults fromBlock = mergeRoms(roms.found, roms.listed);
+        const RomResults fromTexts = referenceRoms(roms.foundTexts, roms.listedTexts);
         EXPECT_EQ(fromBlock.valid, fromTexts.valid);
         EXPECT_EQ(fromBlock.missing, fromTexts.missing);
         EXPECT_EQ(fromBlock.unknown, fromTexts.unknown);
@@ -391,18 +398,16 @@ TEST(Merge, FoundNamesMergeAsTheirTextsDo)
         // Videos against the list, and against found rom names with the list to look names up in.
         const MixedNames videos = mixedNames(quint32(count) + 1, count, "xmv");
         const MixedNames available = mixedNames(quint32(count) + 2, count, "xmv");
-        const VideoResults againstList =
-            mergeVideos(videos.found, QStringList(videos.listed), nullptr, NameComparison{&videos.listed});
-        const VideoResults againstListTexts = referenceVideos(videos.foundTexts, videos.listed, nullptr);
+        const VideoResults againstList = mergeVideos(videos.found, videos.listed, nullptr);
+        const VideoResults againstListTexts = referenceVideos(videos.foundTexts, videos.listedTexts, nullptr);
         EXPECT_EQ(againstList.valid, againstListTexts.valid);
         EXPECT_EQ(againstList.missing, againstListTexts.missing);
         EXPECT_EQ(againstList.extra, QStringList());
         EXPECT_EQ(againstList.unknown, againstListTexts.unknown);
 
-        const VideoResults againstFound =
-            mergeVideos(videos.found, available.found, &available.listed, NameComparison{&available.listed});
+        const VideoResults againstFound = mergeVideos(videos.found, available.found, &available.listed);
         const VideoResults againstFoundTexts =
-            referenceVideos(videos.foundTexts, available.foundTexts, &available.listed);
+            referenceVideos(videos.foundTexts, available.foundTexts, &available.listedTexts);
         EXPECT_EQ(againstFound.valid, againstFoundTexts.valid);
         EXPECT_EQ(againstFound.missing, againstFoundTexts.missing);
         EXPECT_EQ(againstFound.extra, againstFoundTexts.extra);

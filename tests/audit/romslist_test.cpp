@@ -72,6 +72,25 @@ INSTANTIATE_TEST_SUITE_P(
                       DecodeCase{"empty", QByteArray(), QString()}),
     [](const auto &info) { return std::string(info.param.label); });
 
+// The list read as UTF-8 holds exactly the entries read as text, whatever the encoding and line ends.
+TEST_P(DecodeTest, ReadAsUtf8GivesTheSameEntries)
+{
+    const QString lineEnds = u"a\nb\r\nc\u000Bd\u000Ce\u0085f\u2028g\u2029h\r\r\ni\u00852\u0085"_s;
+    for (const QByteArray &bytes : {GetParam().bytes, GetParam().bytes + lineEnds.toUtf8(), lineEnds.toUtf8()}) {
+        test::TempTree tree;
+        tree.file(u"list.txt"_s, bytes);
+        const std::optional<QStringList> entries = readRomsListEntries(tree.filePath(u"list.txt"_s));
+        const std::optional<NameBlock> block = readRomsListBlock(tree.filePath(u"list.txt"_s));
+        ASSERT_EQ(block.has_value(), entries.has_value());
+        if (!block)
+            continue;
+        QStringList texts;
+        for (qsizetype i = 0; i < block->size(); ++i)
+            texts.append(block->text(i));
+        EXPECT_EQ(texts, *entries);
+    }
+}
+
 TEST(RomsList, SplitsOnEveryLineEndAndDropsEmptyPieces)
 {
     EXPECT_EQ(splitRomsListLines(u"b\na\r\n\r\nC"), (QStringList{u"b"_s, u"a"_s, u"C"_s}));

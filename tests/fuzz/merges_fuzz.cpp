@@ -320,12 +320,12 @@ void checkVideos(const QStringList &videos, const QStringList &expected, const Q
     }
 }
 
-// Names as a walk finds them: UTF-8 bytes without a separator.
-NameBlock blockOf(const QStringList &names)
+// Names kept as UTF-8 bytes: as a walk finds them (no separator), or as the list holds them.
+NameBlock blockOf(const QStringList &names, bool withSeparators)
 {
     NameBlock block;
     for (const QString &name : names) {
-        if (!name.contains(u'/')) {
+        if (withSeparators || !name.contains(u'/')) {
             const QByteArray bytes = name.toUtf8();
             block.append(std::string_view(bytes.constData(), std::size_t(bytes.size())));
         }
@@ -341,36 +341,53 @@ QStringList textsOf(const NameBlock &block)
     return texts;
 }
 
-// The found names kept as bytes sort and merge as their texts do.
-void checkFoundNames(const QStringList &foundNames, const QStringList &archiveNames, const QStringList &supportedRoms,
-                     const QStringList &supportedVideos)
+// A block given an extension and sorted, checked against the same work on text.
+NameBlock checkedBlock(const QStringList &names, bool withSeparators, const char *extension)
 {
-    const NameBlock found = sortNameBlock(blockOf(foundNames));
+    NameBlock block = blockOf(names, withSeparators);
+    QStringList texts = textsOf(block);
+    if (extension) {
+        block.setExtension(extension);
+        setExtensionOfFilenames(QString::fromLatin1(extension), texts);
+        FUZZ_CHECK(textsOf(block) == texts, test::describe(texts));
+    }
+    const NameBlock sorted = sortNameBlock(block);
+    const QStringList sortedTexts = textsOf(sorted);
+    checkOrdered(sortedTexts);
+    FUZZ_CHECK(exactOrder(sortedTexts) == exactOrder(texts), test::describe(texts));
+    return sorted;
+}
+
+// Names kept as bytes merge as their texts do.
+void checkBlocks(const QStringList &foundNames, const QStringList &listNames, const QStringList &archiveNames)
+{
+    const NameBlock found = checkedBlock(foundNames, false, nullptr);
+    const NameBlock supportedRoms = checkedBlock(listNames, true, "zip");
+    const NameBlock supportedVideos = checkedBlock(listNames, true, "xmv");
+    const NameBlock archives = checkedBlock(archiveNames, false, "xmv");
     const QStringList foundTexts = textsOf(found);
-    checkOrdered(foundTexts);
-    FUZZ_CHECK(exactOrder(foundTexts) == exactOrder(textsOf(blockOf(foundNames))), test::describe(foundNames));
-
-    NameBlock archiveBlock = blockOf(archiveNames);
-    archiveBlock.setExtension("xmv");
-    const NameBlock archives = sortNameBlock(archiveBlock);
+    const QStringList romTexts = textsOf(supportedRoms);
+    const QStringList videoTexts = textsOf(supportedVideos);
     const QStringList archiveTexts = textsOf(archives);
-    checkOrdered(archiveTexts);
 
-    const auto input = [&] { return u"found: "_s + test::describe(foundTexts); };
+    const auto input = [&] {
+        return u"found: "_s + test::describe(foundTexts) + u"\nlist: "_s + test::describe(romTexts);
+    };
     const NameComparison compare(true);
-    const RomResults roms = mergeRoms(found, QStringList(supportedRoms), compare);
-    const RomResults romTexts = mergeRoms(foundTexts, supportedRoms, compare);
-    FUZZ_CHECK(roms.valid == romTexts.valid && roms.missing == romTexts.missing && roms.unknown == romTexts.unknown,
+    const RomResults roms = mergeRoms(found, supportedRoms);
+    const RomResults romsFromTexts = mergeRoms(foundTexts, romTexts, compare);
+    FUZZ_CHECK(roms.valid == romsFromTexts.valid && roms.missing == romsFromTexts.missing &&
+                   roms.unknown == romsFromTexts.unknown,
                input());
-    const VideoResults videos = mergeVideos(found, QStringList(supportedVideos), nullptr, compare);
-    const VideoResults videoTexts = mergeVideos(foundTexts, supportedVideos, nullptr, compare);
-    FUZZ_CHECK(videos.valid == videoTexts.valid && videos.missing == videoTexts.missing &&
-                   videos.extra == videoTexts.extra && videos.unknown == videoTexts.unknown,
+    const VideoResults videos = mergeVideos(found, supportedVideos, nullptr);
+    const VideoResults videosFromTexts = mergeVideos(foundTexts, videoTexts, nullptr, compare);
+    FUZZ_CHECK(videos.valid == videosFromTexts.valid && videos.missing == videosFromTexts.missing &&
+                   videos.extra == videosFromTexts.extra && videos.unknown == videosFromTexts.unknown,
                input());
-    const VideoResults available = mergeVideos(found, archives, &supportedVideos, compare);
-    const VideoResults availableTexts = mergeVideos(foundTexts, archiveTexts, &supportedVideos, compare);
-    FUZZ_CHECK(available.valid == availableTexts.valid && available.missing == availableTexts.missing &&
-                   available.extra == availableTexts.extra && available.unknown == availableTexts.unknown,
+    const VideoResults available = mergeVideos(found, archives, &supportedVideos);
+    const VideoResults availableFromTexts = mergeVideos(foundTexts, archiveTexts, &videoTexts, compare);
+    FUZZ_CHECK(available.valid == availableFromTexts.valid && available.missing == availableFromTexts.missing &&
+                   available.extra == availableFromTexts.extra && available.unknown == availableFromTexts.unknown,
                input() + u"\narchives: "_s + test::describe(archiveTexts));
 }
 
@@ -400,6 +417,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QStringList archives = checkedSort(checkedExtension(lists[2], u"xmv"_s), &archiveSeparators);
     checkVideos(found, archives, &supportedVideos, foundSeparators || archiveSeparators || expectedSeparators);
 
-    checkFoundNames(lists[0], lists[2], supportedRoms, supportedVideos);
+    checkBlocks(lists[0], lists[1], lists[2]);
     return 0;
 }
