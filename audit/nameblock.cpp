@@ -6,10 +6,24 @@
 
 namespace zelvora {
 
+QString NameBlock::text(qsizetype i) const
+{
+    // Most names are ASCII: widened in one pass, without the UTF-8 decoder's set-up for each of them.
+    const std::string_view name = at(i);
+    QString text(qsizetype(name.size()), Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return QString::fromUtf8(name.data(), qsizetype(name.size()));
+        *out++ = char16_t(c);
+    }
+    return text;
+}
+
 void NameBlock::append(const NameBlock &other)
 {
     const std::size_t base = m_bytes.size();
-    m_bytes.insert(m_bytes.end(), other.m_bytes.begin(), other.m_bytes.end());
+    m_bytes.append(other.m_bytes.data(), other.m_bytes.size());
     m_ends.reserve(m_ends.size() + other.m_ends.size());
     for (const std::size_t end : other.m_ends)
         m_ends.push_back(base + end);
@@ -49,9 +63,9 @@ void NameBlock::setExtension(std::string_view extension)
         const std::size_t dot = name.rfind('.');
         if (dot != std::string_view::npos && dot > componentStart)
             name = name.substr(0, dot);
-        renamed.m_bytes.insert(renamed.m_bytes.end(), name.begin(), name.end());
+        renamed.m_bytes.append(name.data(), name.size());
         renamed.m_bytes.push_back('.');
-        renamed.m_bytes.insert(renamed.m_bytes.end(), extension.begin(), extension.end());
+        renamed.m_bytes.append(extension.data(), extension.size());
         renamed.m_ends.push_back(renamed.m_bytes.size());
     }
     *this = std::move(renamed);

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "audit/growingarray.h"
+
 #include <QString>
 #include <cstddef>
 #include <span>
 #include <string_view>
-#include <vector>
 
 namespace zelvora {
 
@@ -18,10 +19,15 @@ class NameBlock
 public:
     void append(std::string_view name)
     {
-        m_bytes.insert(m_bytes.end(), name.begin(), name.end());
+        m_bytes.append(name.data(), name.size());
         m_ends.push_back(m_bytes.size());
     }
     void append(const NameBlock &other);
+    void reserve(std::size_t names, std::size_t bytes)
+    {
+        m_ends.reserve(names);
+        m_bytes.reserve(bytes);
+    }
 
     qsizetype size() const { return qsizetype(m_ends.size()); }
     bool isEmpty() const { return m_ends.empty(); }
@@ -33,11 +39,7 @@ public:
     }
 
     // The name as text; bytes that are not UTF-8 become U+FFFD, so such a name is still listed.
-    QString text(qsizetype i) const
-    {
-        const std::string_view name = at(i);
-        return QString::fromUtf8(name.data(), qsizetype(name.size()));
-    }
+    QString text(qsizetype i) const;
 
     // setExtensionOfFilenames for these names.
     void setExtension(std::string_view extension);
@@ -50,8 +52,8 @@ public:
     NameBlock reordered(std::span<const qint32> positions) const;
 
 private:
-    std::vector<char> m_bytes;
-    std::vector<std::size_t> m_ends;
+    GrowingArray<char> m_bytes;
+    GrowingArray<std::size_t> m_ends;
 };
 
 } // namespace zelvora

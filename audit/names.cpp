@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -389,7 +390,9 @@ template <typename Names> std::vector<qint32> sortedPositions(const Names &names
     // Room for the worst case, three bytes a unit; left uninitialised, the pages never written cost nothing.
     const std::size_t room[2] = {std::size_t(3 * units[0]), std::size_t(3 * units[1])};
     const std::unique_ptr<unsigned char[]> folded(new unsigned char[room[0] + room[1] + 16]);
-    std::vector<SortKey> keys(static_cast<std::size_t>(count));
+    // Every key is written once below, on two cores; zeroing them first would be a pass of its own.
+    const std::unique_ptr<SortKey[]> keyStorage(new SortKey[std::size_t(count)]);
+    const std::span<SortKey> keys(keyStorage.get(), std::size_t(count));
     eachHalf([&](int half) {
         unsigned char *out = folded.get() + (half == 0 ? 0 : room[0]);
         for (qsizetype i = halfBegin(half); i < halfEnd[half]; ++i) {
@@ -422,7 +425,7 @@ template <typename Names> std::vector<qint32> sortedPositions(const Names &names
     };
     if (!bucketed) {
         // Too few names to pay for the buckets.
-        std::sort(keys.begin(), keys.end(), order);
+        std::sort(keys.data(), keys.data() + keys.size(), order);
     } else if (parallel) {
         // The buckets split into two runs of about equal size, sorted on two cores.
         const auto middle = std::lower_bound(bucketStart.begin(), bucketStart.end(), qint32(count / 2));

@@ -245,6 +245,13 @@ std::size_t utf8LineEnd(std::string_view text, std::size_t at)
     return 0;
 }
 
+// Whether the byte can start a line end: one test for nearly every byte of a list.
+inline bool mayEndLine(char c)
+{
+    const auto b = static_cast<unsigned char>(c);
+    return b <= 0x0D ? b >= 0x0A : (b == 0xC2 || b == 0xE2);
+}
+
 } // namespace
 
 std::optional<QStringList> readRomsListEntries(const QString &path)
@@ -279,12 +286,15 @@ std::optional<NameBlock> readRomsListBlock(const QString &path)
 
     const std::string_view text(utf8.data(), std::size_t(utf8.size()));
     NameBlock lines;
+    lines.reserve(text.size() / 16, text.size());
     std::size_t start = 0;
     for (std::size_t i = 0; i <= text.size();) {
-        const std::size_t end = i == text.size() ? 1 : utf8LineEnd(text, i);
-        if (end == 0) {
-            ++i;
-            continue;
+        std::size_t end = 1;
+        if (i < text.size()) {
+            if (!mayEndLine(text[i]) || (end = utf8LineEnd(text, i)) == 0) {
+                ++i;
+                continue;
+            }
         }
         if (i > start)
             lines.append(text.substr(start, i - start));

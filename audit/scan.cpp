@@ -414,6 +414,7 @@ NameBlock gatherFilesWithExtension(const QString &zelvoraDir, const QStringList 
 
     // Only the calling thread reports progress, as the interface promises.
     const auto walker = [&](NameBlock &names, Progress *reporter) {
+        names.reserve(16'384, 512 * 1024); // past the first steps of growing, which copy for nothing
         qint64 reported = 0;
         shared.work([&](Frame &frame) {
             qint64 seen = 0;

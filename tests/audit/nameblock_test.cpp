@@ -45,6 +45,30 @@ TEST(NameBlock, SetExtensionRenamesAsTheListsAreRenamed)
     EXPECT_EQ(textsOf(block), expected);
 }
 
+TEST(NameBlock, GrowsAndCopiesWithoutLosingAName)
+{
+    // Enough names for the storage to grow many times, from small to remapped sizes.
+    NameBlock block;
+    std::vector<std::string> names;
+    for (int i = 0; i < 300'000; ++i) {
+        names.push_back(i % 1000 == 0 ? std::string() : "name \xc3\xa9 " + std::to_string(i));
+        block.append(names.back());
+    }
+    NameBlock copy = block;
+    block.append(std::string_view("after the copy"));
+    NameBlock joined;
+    joined.append(copy);
+    joined.append(copy);
+    ASSERT_EQ(copy.size(), qsizetype(names.size()));
+    ASSERT_EQ(joined.size(), 2 * copy.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        ASSERT_EQ(copy.at(qsizetype(i)), names[i]) << i;
+        ASSERT_EQ(joined.at(qsizetype(i + names.size())), names[i]) << i;
+    }
+    EXPECT_EQ(copy.text(1), u"name \u00e9 1"_s);
+    EXPECT_EQ(block.text(block.size() - 1), u"after the copy"_s);
+}
+
 TEST(NameBlock, ReorderedLaysNamesOutInTheGivenOrder)
 {
     for (const int count : {0, 1, 7, 150'000}) { // the last one is copied on two cores
