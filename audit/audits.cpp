@@ -51,24 +51,39 @@ NameBlock findSortedNames(const QString &zelvoraDir, const QStringList &director
     return sortNameBlock(names);
 }
 
-} // namespace
+// What the rom audit merges: both sorted.
+struct RomNames
+{
+    NameBlock found;
+    NameBlock supported;
+};
 
-std::optional<RomResults> runRomAudit(const AuditInputs &inputs, Progress &progress)
+std::optional<RomNames> romNames(const AuditInputs &inputs, Progress &progress)
 {
     auto supportedNames = readSupportedNames(inputs.romsListPath, kRomExtension);
     progress.phase(kPhaseCachingRomDirs.toString());
-    const NameBlock found = findSortedNames(inputs.zelvoraDir, romDirectoryNames(), kRomExtension, &progress);
+    NameBlock found = findSortedNames(inputs.zelvoraDir, romDirectoryNames(), kRomExtension, &progress);
 
     progress.phase(kPhaseCachingRomsList.toString());
-    const std::optional<NameBlock> supported = supportedNames.get();
+    std::optional<NameBlock> supported = supportedNames.get();
     if (!supported)
         return std::nullopt;
 
     progress.phase(kPhaseAuditingRoms.toString());
-    return mergeRoms(found, *supported);
+    return RomNames{std::move(found), std::move(*supported)};
 }
 
-std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress)
+// What the video audit merges, all sorted: with the check box on, the expected names are the archives
+// found and the supported names are looked up, when the list could be read.
+struct VideoNames
+{
+    NameBlock videos;
+    NameBlock expected;
+    std::optional<NameBlock> lookup;
+    bool usedRomsList = true;
+};
+
+std::optional<VideoNames> videoNames(const AuditInputs &inputs, Progress &progress)
 {
     auto supportedNames = readSupportedNames(inputs.romsListPath, kVideoExtension);
     std::future<NameBlock> availableNames;
@@ -78,24 +93,63 @@ std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &pro
         });
     }
     progress.phase(kPhaseCachingVideoDirs.toString());
-    const NameBlock videos = findSortedNames(inputs.zelvoraDir, videoDirectoryNames(), kVideoExtension, &progress);
+    NameBlock videos = findSortedNames(inputs.zelvoraDir, videoDirectoryNames(), kVideoExtension, &progress);
 
     progress.phase(kPhaseCachingRomsList.toString());
-    const std::optional<NameBlock> supported = supportedNames.get();
+    std::optional<NameBlock> supported = supportedNames.get();
 
-    VideoAudit audit;
     if (inputs.availableRomsOnly) {
         progress.phase(kPhaseCachingAvailableRoms.toString());
-        const NameBlock expected = availableNames.get();
-        audit.usedRomsList = supported.has_value();
+        NameBlock expected = availableNames.get();
+        const bool usedRomsList = supported.has_value();
         progress.phase(kPhaseAuditingVideos.toString());
-        audit.lists = mergeVideos(videos, expected, supported ? &*supported : nullptr);
-        return audit;
+        return VideoNames{std::move(videos), std::move(expected), std::move(supported), usedRomsList};
     }
     if (!supported)
         return std::nullopt;
     progress.phase(kPhaseAuditingVideos.toString());
-    audit.lists = mergeVideos(videos, *supported, nullptr);
+    return VideoNames{std::move(videos), std::move(*supported), std::nullopt, true};
+}
+
+} // namespace
+
+std::optional<RomResults> runRomAudit(const AuditInputs &inputs, Progress &progress)
+{
+    const std::optional<RomNames> names = romNames(inputs, progress);
+    if (!names)
+        return std::nullopt;
+    return mergeRoms(names->found, names->supported);
+}
+
+std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress)
+{
+    const std::optional<VideoNames> names = videoNames(inputs, progress);
+    if (!names)
+        return std::nullopt;
+    VideoAudit audit;
+    audit.lists = mergeVideos(names->videos, names->expected, names->lookup ? &*names->lookup : nullptr);
+    audit.usedRomsList = names->usedRomsList;
+    return audit;
+}
+
+std::optional<RomAuditViews> runRomAuditViews(const AuditInputs &inputs, Progress &progress)
+{
+    std::optional<RomNames> names = romNames(inputs, progress);
+    if (!names)
+        return std::nullopt;
+    std::optional<RomAuditViews> audit(RomAuditViews{std::move(names->found), std::move(names->supported), {}});
+    audit->lists = mergeRomViews(audit->found, audit->supported);
+    return audit;
+}
+
+std::optional<VideoAuditViews> runVideoAuditViews(const AuditInputs &inputs, Progress &progress)
+{
+    std::optional<VideoNames> names = videoNames(inputs, progress);
+    if (!names)
+        return std::nullopt;
+    std::optional<VideoAuditViews> audit(VideoAuditViews{
+        std::move(names->videos), std::move(names->expected), std::move(names->lookup), {}, names->usedRomsList});
+    audit->lists = mergeVideoViews(audit->videos, audit->expected, audit->lookup ? &*audit->lookup : nullptr);
     return audit;
 }
 

@@ -41,4 +41,25 @@ struct VideoAudit
 // supported roms list unusable).
 std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress);
 
+// The same audits with their lists as views of the names they read, which they keep: for a caller
+// that only writes the names out and needs no text of them. Moving one keeps its views valid.
+struct RomAuditViews
+{
+    NameBlock found;
+    NameBlock supported;
+    RomNameViews lists;
+};
+
+struct VideoAuditViews
+{
+    NameBlock videos;
+    NameBlock expected;
+    std::optional<NameBlock> lookup;
+    VideoNameViews lists;
+    bool usedRomsList = true;
+};
+
+std::optional<RomAuditViews> runRomAuditViews(const AuditInputs &inputs, Progress &progress);
+std::optional<VideoAuditViews> runVideoAuditViews(const AuditInputs &inputs, Progress &progress);
+
 } // namespace zelvora

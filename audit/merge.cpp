@@ -71,6 +71,7 @@ public:
     }
     void prefetch(std::size_t) const {} // read in order
     QString take(std::size_t i) const { return m_names->text(qsizetype(m_first + i)); }
+    std::string_view bytes(std::size_t i) const { return m_names->at(qsizetype(m_first + i)); }
     BlockSide first(std::size_t n) const { return BlockSide(*m_names, m_first, n, m_separators); }
     BlockSide from(std::size_t n) const { return BlockSide(*m_names, m_first + n, m_size - n, m_separators); }
 
@@ -184,31 +185,34 @@ using Counts = std::array<std::size_t, kListCount>;
 
 // Where a merge puts names: it counts them on a first pass, so that the lists are made at their final
 // size once, then places them, each half of a merge in its own part of every list.
-class Placement
+// `Name` is what a list holds: QString, or std::string_view for views of the names of blocks.
+template <typename Name> class Placement
 {
 public:
     // Counting.
     Placement() = default;
     // Placing, from `at` on in each list.
-    Placement(std::array<QString *, kListCount> at) : m_at(at), m_placing(true) {}
+    Placement(std::array<Name *, kListCount> at) : m_at(at), m_placing(true) {}
 
     template <typename Side> void put(ListIndex list, const Side &side, std::size_t i)
     {
-        if (m_placing)
+        if (!m_placing)
+            ++m_counts[list];
+        else if constexpr (std::is_same_v<Name, QString>)
             *m_at[list]++ = side.take(i);
         else
-            ++m_counts[list];
+            *m_at[list]++ = side.bytes(i);
     }
     const Counts &counts() const { return m_counts; }
 
 private:
-    std::array<QString *, kListCount> m_at{};
+    std::array<Name *, kListCount> m_at{};
     Counts m_counts{};
     bool m_placing = false;
 };
 
-template <typename Found, typename Supported>
-void mergeRomRange(const Found &found, const Supported &supported, const Comparison &compare, Placement &out)
+template <typename Found, typename Supported, typename Out>
+void mergeRomRange(const Found &found, const Supported &supported, const Comparison &compare, Out &out)
 {
     std::size_t f = 0;
     std::size_t s = 0;
@@ -255,9 +259,9 @@ private:
     std::size_t m_next = 0;
 };
 
-template <typename Videos, typename Expected, typename Lookup>
+template <typename Videos, typename Expected, typename Lookup, typename Out>
 void mergeVideoRange(const Videos &videos, const Expected &expected, const std::optional<Lookup> &lookup,
-                     const Comparison &compare, Placement &out)
+                     const Comparison &compare, Out &out)
 {
     std::optional<LookupWalk<Lookup>> walk;
     if (lookup)
@@ -296,25 +300,27 @@ void mergeVideoRange(const Videos &videos, const Expected &expected, const std::
 // Runs a merge given as `mergeHalf(half, placement)` over one or two halves and fills `lists`. Every
 // name below the split point sorts before every name above it, and a single pass emits names in order,
 // so the halves' lists, one after the other, are exactly the single pass's lists.
-template <typename Merge> void merged(bool twoHalves, std::array<QStringList *, kListCount> lists, Merge mergeHalf)
+template <typename Name, typename List, typename Merge>
+void merged(bool twoHalves, std::array<List *, kListCount> lists, Merge mergeHalf)
 {
     const int halves = twoHalves ? 2 : 1;
-    std::array<Placement, 2> counting;
+    std::array<Placement<Name>, 2> counting;
     const auto count = [&](int half) { mergeHalf(half, counting[std::size_t(half)]); };
     if (twoHalves)
         onTwoCores(count);
     else
         count(0);
 
-    std::array<std::array<QString *, kListCount>, 2> at{};
+    std::array<std::array<Name *, kListCount>, 2> at{};
     for (std::size_t list = 0; list < kListCount; ++list) {
         if (!lists[list])
             continue;
-        lists[list]->resize(qsizetype(counting[0].counts()[list] + (twoHalves ? counting[1].counts()[list] : 0)));
+        lists[list]->resize(
+            typename List::size_type(counting[0].counts()[list] + (twoHalves ? counting[1].counts()[list] : 0)));
         at[0][list] = lists[list]->data();
         at[1][list] = at[0][list] + counting[0].counts()[list];
     }
-    std::array<Placement, 2> placing{Placement(at[0]), Placement(at[1])};
+    std::array<Placement<Name>, 2> placing{Placement<Name>(at[0]), Placement<Name>(at[1])};
     const auto place = [&](int half) { mergeHalf(half, placing[std::size_t(half)]); };
     if (halves == 2)
         onTwoCores(place);
@@ -322,28 +328,32 @@ template <typename Merge> void merged(bool twoHalves, std::array<QStringList *, 
         place(0);
 }
 
-template <typename Found, typename Supported>
-RomResults mergeRomSides(const Found &f, const Supported &s, const NameComparison &names)
+template <typename Results, typename Found, typename Supported>
+Results mergeRomSides(const Found &f, const Supported &s, const NameComparison &names)
 {
+    using List = decltype(Results().valid);
+    using Name = typename List::value_type;
     const Comparison compare(names);
     const std::size_t split = f.size() + s.size() >= kParallelMergeThreshold ? splitPoint(f, compare) : 0;
     const std::size_t supportedSplit = split == 0 ? s.size() : lowerBound(s, f.at(split), compare);
-    RomResults results;
-    merged(split != 0, {&results.valid, &results.missing, &results.unknown, nullptr}, [&](int half, Placement &out) {
-        if (split == 0)
-            mergeRomRange(f, s, compare, out);
-        else if (half == 0)
-            mergeRomRange(f.first(split), s.first(supportedSplit), compare, out);
-        else
-            mergeRomRange(f.from(split), s.from(supportedSplit), compare, out);
-    });
+    Results results;
+    merged<Name, List>(split != 0, {&results.valid, &results.missing, &results.unknown, nullptr},
+                       [&](int half, auto &out) {
+                           if (split == 0)
+                               mergeRomRange(f, s, compare, out);
+                           else if (half == 0)
+                               mergeRomRange(f.first(split), s.first(supportedSplit), compare, out);
+                           else
+                               mergeRomRange(f.from(split), s.from(supportedSplit), compare, out);
+                       });
     return results;
 }
 
-template <typename Videos, typename Expected, typename Lookup>
-VideoResults mergeVideoSides(const Videos &v, const Expected &e, const std::optional<Lookup> &l,
-                             const NameComparison &names)
+template <typename Results, typename Videos, typename Expected, typename Lookup>
+Results mergeVideoSides(const Videos &v, const Expected &e, const std::optional<Lookup> &l, const NameComparison &names)
 {
+    using List = decltype(Results().valid);
+    using Name = typename List::value_type;
     using Part = std::optional<Lookup>;
     const Comparison compare(names);
     const std::size_t split = v.size() + e.size() >= kParallelMergeThreshold ? splitPoint(v, compare) : 0;
@@ -354,18 +364,18 @@ VideoResults mergeVideoSides(const Videos &v, const Expected &e, const std::opti
         expectedSplit = lowerBound(e, pivot, compare);
         lookupSplit = l ? lowerBound(*l, pivot, compare) : 0;
     }
-    VideoResults results;
-    merged(split != 0, {&results.valid, &results.missing, &results.unknown, &results.extra},
-           [&](int half, Placement &out) {
-               if (split == 0)
-                   mergeVideoRange(v, e, l, compare, out);
-               else if (half == 0)
-                   mergeVideoRange(v.first(split), e.first(expectedSplit), l ? Part(l->first(lookupSplit)) : Part(),
-                                   compare, out);
-               else
-                   mergeVideoRange(v.from(split), e.from(expectedSplit), l ? Part(l->from(lookupSplit)) : Part(),
-                                   compare, out);
-           });
+    Results results;
+    merged<Name, List>(split != 0, {&results.valid, &results.missing, &results.unknown, &results.extra},
+                       [&](int half, auto &out) {
+                           if (split == 0)
+                               mergeVideoRange(v, e, l, compare, out);
+                           else if (half == 0)
+                               mergeVideoRange(v.first(split), e.first(expectedSplit),
+                                               l ? Part(l->first(lookupSplit)) : Part(), compare, out);
+                           else
+                               mergeVideoRange(v.from(split), e.from(expectedSplit),
+                                               l ? Part(l->from(lookupSplit)) : Part(), compare, out);
+                       });
     return results;
 }
 
@@ -388,17 +398,28 @@ RomResults mergeRoms(const QStringList &found, const QStringList &supported)
 
 RomResults mergeRoms(const QStringList &found, const QStringList &supported, const NameComparison &compare)
 {
-    return mergeRomSides(sideOf(found), sideOf(supported), compare);
+    return mergeRomSides<RomResults>(sideOf(found), sideOf(supported), compare);
 }
 
 RomResults mergeRoms(QStringList &&found, QStringList &&supported, const NameComparison &compare)
 {
-    return mergeRomSides(sideOf(found), sideOf(supported), compare);
+    return mergeRomSides<RomResults>(sideOf(found), sideOf(supported), compare);
+}
+
+RomNameViews mergeRomViews(const NameBlock &found, const NameBlock &supported)
+{
+    return mergeRomSides<RomNameViews>(BlockSide(found), BlockSide(supported), NameComparison(false));
+}
+
+VideoNameViews mergeVideoViews(const NameBlock &videos, const NameBlock &expected, const NameBlock *lookup)
+{
+    return mergeVideoSides<VideoNameViews>(BlockSide(videos), BlockSide(expected), lookupOf(lookup),
+                                           NameComparison(false));
 }
 
 RomResults mergeRoms(const NameBlock &found, const NameBlock &supported)
 {
-    return mergeRomSides(BlockSide(found), BlockSide(supported), NameComparison(false));
+    return mergeRomSides<RomResults>(BlockSide(found), BlockSide(supported), NameComparison(false));
 }
 
 VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup)
@@ -409,18 +430,19 @@ VideoResults mergeVideos(const QStringList &videos, const QStringList &expected,
 VideoResults mergeVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookup,
                          const NameComparison &compare)
 {
-    return mergeVideoSides(sideOf(videos), sideOf(expected), lookupOf(lookup), compare);
+    return mergeVideoSides<VideoResults>(sideOf(videos), sideOf(expected), lookupOf(lookup), compare);
 }
 
 VideoResults mergeVideos(QStringList &&videos, QStringList &&expected, const QStringList *lookup,
                          const NameComparison &compare)
 {
-    return mergeVideoSides(sideOf(videos), sideOf(expected), lookupOf(lookup), compare);
+    return mergeVideoSides<VideoResults>(sideOf(videos), sideOf(expected), lookupOf(lookup), compare);
 }
 
 VideoResults mergeVideos(const NameBlock &videos, const NameBlock &expected, const NameBlock *lookup)
 {
-    return mergeVideoSides(BlockSide(videos), BlockSide(expected), lookupOf(lookup), NameComparison(false));
+    return mergeVideoSides<VideoResults>(BlockSide(videos), BlockSide(expected), lookupOf(lookup),
+                                         NameComparison(false));
 }
 
 } // namespace zelvora

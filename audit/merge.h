@@ -3,6 +3,8 @@
 #include "audit/names.h"
 
 #include <QStringList>
+#include <string_view>
+#include <vector>
 
 namespace zelvora {
 
@@ -43,5 +45,25 @@ VideoResults mergeVideos(QStringList &&videos, QStringList &&expected, const QSt
 // sortNameBlock. A name's text is made only when a result list takes it.
 RomResults mergeRoms(const NameBlock &found, const NameBlock &supported);
 VideoResults mergeVideos(const NameBlock &videos, const NameBlock &expected, const NameBlock *lookup);
+
+// The same lists as views of the names in the blocks, which must outlive them: for a caller that only
+// writes the names out and needs no text of them.
+struct RomNameViews
+{
+    std::vector<std::string_view> valid;
+    std::vector<std::string_view> missing;
+    std::vector<std::string_view> unknown;
+};
+
+struct VideoNameViews
+{
+    std::vector<std::string_view> valid;
+    std::vector<std::string_view> missing;
+    std::vector<std::string_view> extra;
+    std::vector<std::string_view> unknown;
+};
+
+RomNameViews mergeRomViews(const NameBlock &found, const NameBlock &supported);
+VideoNameViews mergeVideoViews(const NameBlock &videos, const NameBlock &expected, const NameBlock *lookup);
 
 } // namespace zelvora

@@ -69,20 +69,19 @@ static const char *shortEscape(char16_t u)
 }
 
 // Writes `text` as a JSON string literal at `p`, which has room for 6 * size + 2 bytes (the worst
-// case); returns the end.
-static char *writeJsonString(char *p, QStringView text)
+// case); returns the end. Units are UTF-16, or bytes of text known to be ASCII.
+template <typename Unit> static char *writeJsonString(char *p, const Unit *text, qsizetype size)
 {
-    const qsizetype size = text.size();
     *p++ = '"';
     for (qsizetype i = 0; i < size; ++i) {
-        const char16_t u = text[i].unicode();
+        const char16_t u = char16_t(text[i]);
         if (u >= 0x20 && u < 0x80 && u != u'"' && u != u'\\') {
             *p++ = char(u);
         } else if (const char *escape = shortEscape(u)) {
             while (*escape)
                 *p++ = *escape++;
-        } else if (QChar::isHighSurrogate(u) && i + 1 < size && text[i + 1].isLowSurrogate()) {
-            const char32_t cp = QChar::surrogateToUcs4(u, text[++i].unicode());
+        } else if (QChar::isHighSurrogate(u) && i + 1 < size && QChar::isLowSurrogate(char16_t(text[i + 1]))) {
+            const char32_t cp = QChar::surrogateToUcs4(u, char16_t(text[++i]));
             *p++ = char(0xF0 | cp >> 18);
             *p++ = char(0x80 | (cp >> 12 & 0x3F));
             *p++ = char(0x80 | (cp >> 6 & 0x3F));
@@ -130,7 +129,16 @@ public:
     }
     void appendJsonString(QStringView text)
     {
-        m_used = writeJsonString(room(6 * text.size() + 2), text) - m_bytes.data();
+        m_used = writeJsonString(room(6 * text.size() + 2), text.utf16(), text.size()) - m_bytes.data();
+    }
+    // A name as UTF-8 bytes, written as its text would be: most are ASCII and need no decoding.
+    void appendJsonString(std::string_view name)
+    {
+        const qsizetype size = qsizetype(name.size());
+        if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+            appendJsonString(QString::fromUtf8(name.data(), size));
+        else
+            m_used = writeJsonString(room(6 * size + 2), name.data(), size) - m_bytes.data();
     }
     QByteArray take()
     {
@@ -206,14 +214,16 @@ QByteArray jsonString(const QString &text)
     return out;
 }
 
-using NamedList = std::pair<QString, const QStringList *>;
+template <typename List> using NamedList = std::pair<QString, const List *>;
 
 // Lists at least this long are encoded on two cores, this many names at a time on each.
 constexpr qsizetype kParallelJsonNames = 100'000;
 constexpr qsizetype kJsonRun = 32'768;
 
+// `List` is a QStringList, or a list of views of UTF-8 names.
+template <typename List>
 static void writeJson(OutputBuffer &out, const QString &audit, const AuditInputs &inputs, bool withAvailableRomsOnly,
-                      const std::vector<NamedList> &lists)
+                      const std::vector<NamedList<List>> &lists)
 {
     out.append("{\n  \"audit\": ");
     out.appendJsonString(audit);
@@ -241,7 +251,7 @@ static void writeJson(OutputBuffer &out, const QString &audit, const AuditInputs
                 to.appendJsonString(names->at(i));
             }
         };
-        const qsizetype count = names->size();
+        const auto count = qsizetype(names->size());
         if (out.isStreaming() && count >= kParallelJsonNames) {
             // Names go in pairs of runs: the second run of each pair is encoded on another core meanwhile,
             // into a buffer of its own, and written after the first.
@@ -261,23 +271,23 @@ static void writeJson(OutputBuffer &out, const QString &audit, const AuditInputs
         } else {
             writeNames(out, 0, count);
         }
-        out.append(names->isEmpty() ? "]" : "\n    ]");
+        out.append(names->empty() ? "]" : "\n    ]");
     }
     out.append("\n  }\n}\n");
 }
 
-static std::vector<NamedList> namedLists(const RomResults &results)
+static std::vector<NamedList<QStringList>> namedLists(const RomResults &results)
 {
-    std::vector<NamedList> lists;
+    std::vector<NamedList<QStringList>> lists;
     for (const RomList which : {RomList::Valid, RomList::Missing, RomList::Unknown}) {
         lists.emplace_back(romListKey(which), &romList(results, which));
     }
     return lists;
 }
 
-static std::vector<NamedList> namedLists(const VideoResults &results)
+static std::vector<NamedList<QStringList>> namedLists(const VideoResults &results)
 {
-    std::vector<NamedList> lists;
+    std::vector<NamedList<QStringList>> lists;
     for (const VideoList which : {VideoList::Valid, VideoList::Missing, VideoList::Extra, VideoList::Unknown}) {
         lists.emplace_back(videoListKey(which), &videoList(results, which));
     }
@@ -309,6 +319,29 @@ bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const Vi
 {
     OutputBuffer out(stream);
     writeJson(out, u"videos"_s, inputs, true, namedLists(results));
+    return out.finish();
+}
+
+using Views = std::vector<std::string_view>;
+
+bool writeRomJsonOutput(std::FILE *stream, const AuditInputs &inputs, const RomNameViews &lists)
+{
+    OutputBuffer out(stream);
+    writeJson<Views>(out, u"roms"_s, inputs, false,
+                     {{romListKey(RomList::Valid), &lists.valid},
+                      {romListKey(RomList::Missing), &lists.missing},
+                      {romListKey(RomList::Unknown), &lists.unknown}});
+    return out.finish();
+}
+
+bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const VideoNameViews &lists)
+{
+    OutputBuffer out(stream);
+    writeJson<Views>(out, u"videos"_s, inputs, true,
+                     {{videoListKey(VideoList::Valid), &lists.valid},
+                      {videoListKey(VideoList::Missing), &lists.missing},
+                      {videoListKey(VideoList::Extra), &lists.extra},
+                      {videoListKey(VideoList::Unknown), &lists.unknown}});
     return out.finish();
 }
 

@@ -21,6 +21,9 @@ QByteArray videoJsonOutput(const AuditInputs &inputs, const VideoResults &result
 // The same written to `stream` as it is made; false when not all of it could be written.
 bool writeRomJsonOutput(std::FILE *stream, const AuditInputs &inputs, const RomResults &results);
 bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const VideoResults &results);
+// The same from views of the names, byte for byte.
+bool writeRomJsonOutput(std::FILE *stream, const AuditInputs &inputs, const RomNameViews &lists);
+bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const VideoNameViews &lists);
 
 // A JSON string literal, quotes included; non-ASCII stays as UTF-8.
 QByteArray jsonString(const QString &text);

@@ -157,7 +157,20 @@ int run(const QStringList &arguments)
         return std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size()) &&
                std::fflush(stdout) == 0;
     };
-    if (options.audit == AuditKind::Roms) {
+    // JSON alone is written straight from the names as read, without making a text of each of them.
+    const bool namesOnly = json && !options.saveDir;
+    const auto warnWithoutRomsList = [] {
+        printTo(stderr, u"Warning: Can't find supported roms list or it is too big; without it no video counts "
+                        "as a video for a missing rom, every unexpected video is unknown.\n"_s);
+    };
+    if (options.audit == AuditKind::Roms && namesOnly) {
+        const std::optional<RomAuditViews> &roms = keptUntilExit(runRomAuditViews(inputs, progress));
+        endProgress();
+        if (!roms) {
+            return romsListError(inputs);
+        }
+        writeOutput = [&] { return writeRomJsonOutput(stdout, inputs, roms->lists); };
+    } else if (options.audit == AuditKind::Roms) {
         const std::optional<RomResults> &roms = keptUntilExit(runRomAudit(inputs, progress));
         endProgress();
         if (!roms) {
@@ -169,6 +182,16 @@ int run(const QStringList &arguments)
         if (options.saveDir) {
             reports = romReportFiles(*roms);
         }
+    } else if (namesOnly) {
+        const std::optional<VideoAuditViews> &videos = keptUntilExit(runVideoAuditViews(inputs, progress));
+        endProgress();
+        if (!videos) {
+            return romsListError(inputs);
+        }
+        if (!videos->usedRomsList) {
+            warnWithoutRomsList();
+        }
+        writeOutput = [&] { return writeVideoJsonOutput(stdout, inputs, videos->lists); };
     } else {
         const std::optional<VideoAudit> &videos = keptUntilExit(runVideoAudit(inputs, progress));
         endProgress();
@@ -176,8 +199,7 @@ int run(const QStringList &arguments)
             return romsListError(inputs);
         }
         if (!videos->usedRomsList) {
-            printTo(stderr, u"Warning: Can't find supported roms list or it is too big; without it no video counts "
-                            "as a video for a missing rom, every unexpected video is unknown.\n"_s);
+            warnWithoutRomsList();
         }
         writeOutput = [&] {
             return json ? writeVideoJsonOutput(stdout, inputs, videos->lists)

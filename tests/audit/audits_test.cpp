@@ -2,6 +2,8 @@
 #include "support/temptree.h"
 
 #include <gtest/gtest.h>
+#include <string_view>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -17,6 +19,15 @@ public:
     QStringList phases;
     qint64 lastSeen = -1;
 };
+
+// The texts of views of names, as the lists of text show them.
+QStringList texts(const std::vector<std::string_view> &views)
+{
+    QStringList out;
+    for (const std::string_view view : views)
+        out.append(QString::fromUtf8(view.data(), qsizetype(view.size())));
+    return out;
+}
 
 struct Fixture
 {
@@ -47,6 +58,15 @@ TEST(Audits, RomAuditEndToEnd)
     EXPECT_EQ(progress.phases, (QStringList{u"Caching Zelvora rom directories..."_s, u"Caching supported rom list..."_s,
                                             u"Auditing roms..."_s}));
     EXPECT_GE(progress.lastSeen, 4);
+
+    // The lists as views of the names read: the same names, the same phases.
+    RecordingProgress viewsProgress;
+    const auto views = runRomAuditViews(f.inputs, viewsProgress);
+    ASSERT_TRUE(views.has_value());
+    EXPECT_EQ(texts(views->lists.valid), results->valid);
+    EXPECT_EQ(texts(views->lists.missing), results->missing);
+    EXPECT_EQ(texts(views->lists.unknown), results->unknown);
+    EXPECT_EQ(viewsProgress.phases, progress.phases);
 }
 
 TEST(Audits, RomAuditWithoutAUsableListStopsAfterReadingIt)
@@ -116,6 +136,19 @@ TEST_P(VideoAuditTest, ModesAndLookUp)
     EXPECT_EQ(audit->lists.extra, c.extra);
     EXPECT_EQ(audit->lists.unknown, c.unknown);
     EXPECT_EQ(progress.phases, c.phases);
+
+    // Moved out of the optional, the views still name the names they were made of.
+    RecordingProgress viewsProgress;
+    std::optional<VideoAuditViews> found = runVideoAuditViews(f.inputs, viewsProgress);
+    ASSERT_TRUE(found.has_value());
+    const VideoAuditViews views = std::move(*found);
+    found.reset();
+    EXPECT_EQ(views.usedRomsList, c.listUsable);
+    EXPECT_EQ(texts(views.lists.valid), c.valid);
+    EXPECT_EQ(texts(views.lists.missing), c.missing);
+    EXPECT_EQ(texts(views.lists.extra), c.extra);
+    EXPECT_EQ(texts(views.lists.unknown), c.unknown);
+    EXPECT_EQ(viewsProgress.phases, c.phases);
 }
 
 const QString kVideoDirs = u"Caching Zelvora video directories..."_s;

@@ -346,6 +346,14 @@ QStringList textsOf(const NameBlock &names)
     return texts;
 }
 
+QStringList textsOf(const std::vector<std::string_view> &views)
+{
+    QStringList texts;
+    for (const std::string_view view : views)
+        texts.append(QString::fromUtf8(view.data(), qsizetype(view.size())));
+    return texts;
+}
+
 MixedNames mixedNames(quint32 seed, int count, const char *extension)
 {
     const std::vector<std::string> pieces = {"a",
@@ -391,6 +399,10 @@ TEST(Merge, FoundNamesMergeAsTheirTextsDo)
         const MixedNames roms = mixedNames(quint32(count), count, "zip");
         const RomResults fromBlock = mergeRoms(roms.found, roms.listed);
         const RomResults fromTexts = referenceRoms(roms.foundTexts, roms.listedTexts);
+        const RomNameViews views = mergeRomViews(roms.found, roms.listed);
+        EXPECT_EQ(textsOf(views.valid), fromTexts.valid);
+        EXPECT_EQ(textsOf(views.missing), fromTexts.missing);
+        EXPECT_EQ(textsOf(views.unknown), fromTexts.unknown);
         EXPECT_EQ(fromBlock.valid, fromTexts.valid);
         EXPECT_EQ(fromBlock.missing, fromTexts.missing);
         EXPECT_EQ(fromBlock.unknown, fromTexts.unknown);
@@ -412,6 +424,11 @@ TEST(Merge, FoundNamesMergeAsTheirTextsDo)
         EXPECT_EQ(againstFound.missing, againstFoundTexts.missing);
         EXPECT_EQ(againstFound.extra, againstFoundTexts.extra);
         EXPECT_EQ(againstFound.unknown, againstFoundTexts.unknown);
+        const VideoNameViews foundViews = mergeVideoViews(videos.found, available.found, &available.listed);
+        EXPECT_EQ(textsOf(foundViews.valid), againstFoundTexts.valid);
+        EXPECT_EQ(textsOf(foundViews.missing), againstFoundTexts.missing);
+        EXPECT_EQ(textsOf(foundViews.extra), againstFoundTexts.extra);
+        EXPECT_EQ(textsOf(foundViews.unknown), againstFoundTexts.unknown);
     }
 }
 

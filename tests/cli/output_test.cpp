@@ -203,5 +203,24 @@ TEST_F(Output, LongListsAreWrittenWholeAndInOrder)
     EXPECT_EQ(extras, kArchives);
 }
 
+TEST_F(Output, JsonIsTheSameWhetherReportsAreSavedOrNot)
+{
+    // Without --save the JSON is written from the names as read, with it from the lists of text.
+    tree.rawFile("roms/caf\xc3\xa9 \xff\xfe.zip");
+    tree.rawFile("roms/tab\there \"quoted\" back\\slash.zip");
+    tree.file(u"videos/line\u2028separator.xmv"_s);
+    TempTree saved;
+    for (const QStringList &audit :
+         {QStringList{u"roms"_s}, QStringList{u"videos"_s}, QStringList{u"videos"_s, u"--available-roms-only"_s}}) {
+        SCOPED_TRACE(audit.join(u' ').toStdString());
+        const CliResult direct = this->audit(QStringList{u"-f"_s, u"json"_s} + audit);
+        const CliResult withSave = this->audit(QStringList{u"-f"_s, u"json"_s, u"-s"_s, saved.path()} + audit);
+        EXPECT_EQ(direct.exitCode, 0);
+        EXPECT_EQ(withSave.exitCode, 0);
+        EXPECT_EQ(direct.out, withSave.out);
+        EXPECT_TRUE(direct.out.contains("\\u2028") || audit.front() == u"roms"_s);
+    }
+}
+
 } // namespace
 } // namespace zelvora::test

@@ -333,6 +333,14 @@ NameBlock blockOf(const QStringList &names, bool withSeparators)
     return block;
 }
 
+QStringList textsOf(const std::vector<std::string_view> &views)
+{
+    QStringList texts;
+    for (const std::string_view view : views)
+        texts.append(QString::fromUtf8(view.data(), qsizetype(view.size())));
+    return texts;
+}
+
 QStringList textsOf(const NameBlock &block)
 {
     QStringList texts;
@@ -383,6 +391,10 @@ void checkBlocks(const QStringList &foundNames, const QStringList &listNames, co
     const VideoResults videosFromTexts = mergeVideos(foundTexts, videoTexts, nullptr, compare);
     FUZZ_CHECK(videos.valid == videosFromTexts.valid && videos.missing == videosFromTexts.missing &&
                    videos.extra == videosFromTexts.extra && videos.unknown == videosFromTexts.unknown,
+               input());
+    const RomNameViews romViews = mergeRomViews(found, supportedRoms);
+    FUZZ_CHECK(textsOf(romViews.valid) == roms.valid && textsOf(romViews.missing) == roms.missing &&
+                   textsOf(romViews.unknown) == roms.unknown,
                input());
     const VideoResults available = mergeVideos(found, archives, &supportedVideos);
     const VideoResults availableFromTexts = mergeVideos(foundTexts, archiveTexts, &videoTexts, compare);
