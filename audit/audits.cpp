@@ -34,10 +34,13 @@ template <typename Work> auto inBackground(Work work) -> std::future<decltype(wo
 std::future<std::optional<NameBlock>> readSupportedNames(const QString &path, QStringView extension)
 {
     return inBackground([path, extension]() -> std::optional<NameBlock> {
-        std::optional<NameBlock> names = readRomsListBlock(path);
+        const QByteArray extensionBytes = extension.toUtf8();
+        const std::optional<NameBlock> names =
+            readRomsListBlock(path, std::string_view(extensionBytes.constData(), std::size_t(extensionBytes.size())));
         if (!names)
             return std::nullopt;
-        return renameAndSort(std::move(*names), extension);
+        // Sorted only now that the names have their extension: it can move a name past its neighbours.
+        return sortNameBlock(*names);
     });
 }
 

@@ -45,10 +45,12 @@ public:
         if (capacity > m_capacity)
             reallocate(capacity);
     }
-    // New elements are left uninitialised.
+    // New elements are left uninitialised. Grows as appending does, so that growing by small steps
+    // costs no more than appending.
     void resize(std::size_t size)
     {
-        reserve(size);
+        if (size > m_capacity)
+            reallocate(std::max({std::size_t(64), 2 * m_capacity, size}));
         m_size = size;
     }
     void push_back(T value)

@@ -50,24 +50,31 @@ std::string_view lastPathComponent(std::string_view path)
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+void NameBlock::appendWithExtension(std::string_view name, std::string_view extension)
+{
+    name = withoutTrailingSlashes(name);
+    // The extension's dot: the last one of the last component, unless it starts the component
+    // (".hidden" has no extension).
+    const std::size_t componentStart = name.size() - lastPathComponent(name).size();
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string_view::npos && dot > componentStart)
+        name = name.substr(0, dot);
+    // Written through a pointer: three small copies through the array cost more than the name.
+    const std::size_t start = m_bytes.size();
+    m_bytes.resize(start + name.size() + 1 + extension.size());
+    char *out = m_bytes.data() + start;
+    std::memcpy(out, name.data(), name.size());
+    out[name.size()] = '.';
+    std::memcpy(out + name.size() + 1, extension.data(), extension.size());
+    m_ends.push_back(m_bytes.size());
+}
+
 void NameBlock::setExtension(std::string_view extension)
 {
     NameBlock renamed;
-    renamed.m_bytes.reserve(m_bytes.size() + m_ends.size() * (extension.size() + 1));
-    renamed.m_ends.reserve(m_ends.size());
-    for (qsizetype i = 0; i < size(); ++i) {
-        std::string_view name = withoutTrailingSlashes(at(i));
-        // The extension's dot: the last one of the last component, unless it starts the component
-        // (".hidden" has no extension).
-        const std::size_t componentStart = name.size() - lastPathComponent(name).size();
-        const std::size_t dot = name.rfind('.');
-        if (dot != std::string_view::npos && dot > componentStart)
-            name = name.substr(0, dot);
-        renamed.m_bytes.append(name.data(), name.size());
-        renamed.m_bytes.push_back('.');
-        renamed.m_bytes.append(extension.data(), extension.size());
-        renamed.m_ends.push_back(renamed.m_bytes.size());
-    }
+    renamed.reserve(m_ends.size(), m_bytes.size() + m_ends.size() * (extension.size() + 1));
+    for (qsizetype i = 0; i < size(); ++i)
+        renamed.appendWithExtension(at(i), extension);
     *this = std::move(renamed);
 }
 

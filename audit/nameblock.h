@@ -41,6 +41,9 @@ public:
     // The name as text; bytes that are not UTF-8 become U+FFFD, so such a name is still listed.
     QString text(qsizetype i) const;
 
+    // Appends the name as setExtensionOfFilenames would give it `extension`.
+    void appendWithExtension(std::string_view name, std::string_view extension);
+
     // setExtensionOfFilenames for these names.
     void setExtension(std::string_view extension);
 

@@ -265,7 +265,7 @@ std::optional<QStringList> readRomsListEntries(const QString &path)
     return splitRomsListLines(*text);
 }
 
-std::optional<NameBlock> readRomsListBlock(const QString &path)
+std::optional<NameBlock> readRomsListBlock(const QString &path, std::string_view extension)
 {
     const std::optional<QByteArray> bytes = readRomsListBytes(path);
     if (!bytes)
@@ -286,7 +286,7 @@ std::optional<NameBlock> readRomsListBlock(const QString &path)
 
     const std::string_view text(utf8.data(), std::size_t(utf8.size()));
     NameBlock lines;
-    lines.reserve(text.size() / 16, text.size());
+    lines.reserve(text.size() / 16, text.size() + text.size() / 4);
     std::size_t start = 0;
     for (std::size_t i = 0; i <= text.size();) {
         std::size_t end = 1;
@@ -296,8 +296,12 @@ std::optional<NameBlock> readRomsListBlock(const QString &path)
                 continue;
             }
         }
-        if (i > start)
-            lines.append(text.substr(start, i - start));
+        if (i > start) {
+            if (extension.empty())
+                lines.append(text.substr(start, i - start));
+            else
+                lines.appendWithExtension(text.substr(start, i - start), extension);
+        }
         i += end;
         start = i;
     }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <string_view>
 
 namespace zelvora {
 
@@ -26,8 +27,9 @@ QStringList splitRomsListLines(QStringView text);
 // that cannot be decoded.
 std::optional<QStringList> readRomsListEntries(const QString &path);
 
-// The same entries as UTF-8, in one block.
-std::optional<NameBlock> readRomsListBlock(const QString &path);
+// The same entries as UTF-8, in one block; given `extension`, each of them as setExtensionOfFilenames
+// gives it that one.
+std::optional<NameBlock> readRomsListBlock(const QString &path, std::string_view extension = {});
 
 // The entries of the supported roms list at `path`, sorted. Empty when the path names nothing, a
 // directory, a symbolic link or another non-regular file, a file over kRomsListMaxBytes, or text

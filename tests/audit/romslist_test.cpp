@@ -1,3 +1,4 @@
+#include "audit/names.h"
 #include "audit/romslist.h"
 #include "support/encodings.h"
 #include "support/temptree.h"
@@ -88,6 +89,16 @@ TEST_P(DecodeTest, ReadAsUtf8GivesTheSameEntries)
         for (qsizetype i = 0; i < block->size(); ++i)
             texts.append(block->text(i));
         EXPECT_EQ(texts, *entries);
+
+        // Given an extension on the way, as the names are given one afterwards.
+        const std::optional<NameBlock> renamed = readRomsListBlock(tree.filePath(u"list.txt"_s), "zip");
+        ASSERT_TRUE(renamed.has_value());
+        QStringList renamedTexts;
+        for (qsizetype i = 0; i < renamed->size(); ++i)
+            renamedTexts.append(renamed->text(i));
+        QStringList expected = *entries;
+        setExtensionOfFilenames(u"zip"_s, expected);
+        EXPECT_EQ(renamedTexts, expected);
     }
 }
 
