@@ -300,10 +300,41 @@ void mergeVideoRange(const Videos &videos, const Expected &expected, const std::
 // Runs a merge given as `mergeHalf(half, placement)` over one or two halves and fills `lists`. Every
 // name below the split point sorts before every name above it, and a single pass emits names in order,
 // so the halves' lists, one after the other, are exactly the single pass's lists.
+// Views are small and cheap to copy: each half appends them to lists of its own, joined afterwards,
+// which costs less than a counting pass.
+class ViewPlacement
+{
+public:
+    template <typename Side> void put(ListIndex list, const Side &side, std::size_t i)
+    {
+        m_lists[list].push_back(side.bytes(i));
+    }
+    std::array<std::vector<std::string_view>, kListCount> &lists() { return m_lists; }
+
+private:
+    std::array<std::vector<std::string_view>, kListCount> m_lists;
+};
+
 template <typename Name, typename List, typename Merge>
 void merged(bool twoHalves, std::array<List *, kListCount> lists, Merge mergeHalf)
 {
     const int halves = twoHalves ? 2 : 1;
+    if constexpr (std::is_same_v<Name, std::string_view>) {
+        std::array<ViewPlacement, 2> placing;
+        const auto place = [&](int half) { mergeHalf(half, placing[std::size_t(half)]); };
+        if (twoHalves)
+            onTwoCores(place);
+        else
+            place(0);
+        for (std::size_t list = 0; list < kListCount; ++list) {
+            if (!lists[list])
+                continue;
+            *lists[list] = std::move(placing[0].lists()[list]);
+            const std::vector<std::string_view> &second = placing[1].lists()[list];
+            lists[list]->insert(lists[list]->end(), second.begin(), second.end());
+        }
+        return;
+    }
     std::array<Placement<Name>, 2> counting;
     const auto count = [&](int half) { mergeHalf(half, counting[std::size_t(half)]); };
     if (twoHalves)
