@@ -1,4 +1,5 @@
 #include "audit/audits.h"
+#include "support/nametexts.h"
 #include "support/temptree.h"
 
 #include <gtest/gtest.h>
@@ -19,15 +20,6 @@ public:
     QStringList phases;
     qint64 lastSeen = -1;
 };
-
-// The texts of views of names, as the lists of text show them.
-QStringList texts(const std::vector<std::string_view> &views)
-{
-    QStringList out;
-    for (const std::string_view view : views)
-        out.append(QString::fromUtf8(view.data(), qsizetype(view.size())));
-    return out;
-}
 
 struct Fixture
 {
@@ -63,9 +55,9 @@ TEST(Audits, RomAuditEndToEnd)
     RecordingProgress viewsProgress;
     const auto views = runRomAuditViews(f.inputs, viewsProgress);
     ASSERT_TRUE(views.has_value());
-    EXPECT_EQ(texts(views->lists.valid), results->valid);
-    EXPECT_EQ(texts(views->lists.missing), results->missing);
-    EXPECT_EQ(texts(views->lists.unknown), results->unknown);
+    EXPECT_EQ(test::textsOf(views->lists.valid), results->valid);
+    EXPECT_EQ(test::textsOf(views->lists.missing), results->missing);
+    EXPECT_EQ(test::textsOf(views->lists.unknown), results->unknown);
     EXPECT_EQ(viewsProgress.phases, progress.phases);
 }
 
@@ -144,10 +136,10 @@ TEST_P(VideoAuditTest, ModesAndLookUp)
     const VideoAuditViews views = std::move(*found);
     found.reset();
     EXPECT_EQ(views.usedRomsList, c.listUsable);
-    EXPECT_EQ(texts(views.lists.valid), c.valid);
-    EXPECT_EQ(texts(views.lists.missing), c.missing);
-    EXPECT_EQ(texts(views.lists.extra), c.extra);
-    EXPECT_EQ(texts(views.lists.unknown), c.unknown);
+    EXPECT_EQ(test::textsOf(views.lists.valid), c.valid);
+    EXPECT_EQ(test::textsOf(views.lists.missing), c.missing);
+    EXPECT_EQ(test::textsOf(views.lists.extra), c.extra);
+    EXPECT_EQ(test::textsOf(views.lists.unknown), c.unknown);
     EXPECT_EQ(viewsProgress.phases, c.phases);
 }
 

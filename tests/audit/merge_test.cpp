@@ -1,5 +1,6 @@
 #include "audit/merge.h"
 #include "audit/names.h"
+#include "support/nametexts.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -9,6 +10,8 @@ using namespace Qt::StringLiterals;
 
 namespace zelvora {
 namespace {
+
+using test::textsOf;
 
 QStringList sorted(QStringList names)
 {
@@ -337,22 +340,6 @@ struct MixedNames
     NameBlock listed;        // sorted
     QStringList listedTexts; // the same names, in the same order, as text
 };
-
-QStringList textsOf(const NameBlock &names)
-{
-    QStringList texts;
-    for (qsizetype i = 0; i < names.size(); ++i)
-        texts.append(names.text(i));
-    return texts;
-}
-
-QStringList textsOf(const std::vector<std::string_view> &views)
-{
-    QStringList texts;
-    for (const std::string_view view : views)
-        texts.append(QString::fromUtf8(view.data(), qsizetype(view.size())));
-    return texts;
-}
 
 MixedNames mixedNames(quint32 seed, int count, const char *extension)
 {

@@ -1,5 +1,6 @@
 #include "audit/nameblock.h"
 #include "audit/names.h"
+#include "support/nametexts.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -13,20 +14,14 @@ using namespace Qt::StringLiterals;
 namespace zelvora {
 namespace {
 
+using test::textsOf;
+
 NameBlock blockOf(const std::vector<std::string> &names)
 {
     NameBlock block;
     for (const std::string &name : names)
         block.append(name);
     return block;
-}
-
-QStringList textsOf(const NameBlock &block)
-{
-    QStringList texts;
-    for (qsizetype i = 0; i < block.size(); ++i)
-        texts.append(block.text(i));
-    return texts;
 }
 
 TEST(NameBlock, SetExtensionRenamesAsTheListsAreRenamed)

@@ -4,6 +4,7 @@
 #include "audit/names.h"
 #include "audit/resulttext.h"
 #include "fuzzcheck.h"
+#include "support/nametexts.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,8 @@ using namespace Qt::StringLiterals;
 
 namespace zelvora {
 namespace {
+
+using test::textsOf;
 
 // Printable ASCII stands for itself; every other byte below the markers picks one of these: letters
 // with unusual folding (long s, Kelvin sign, dotted and dotless i, final sigma, a title-case digraph,
@@ -331,22 +334,6 @@ NameBlock blockOf(const QStringList &names, bool withSeparators)
         }
     }
     return block;
-}
-
-QStringList textsOf(const std::vector<std::string_view> &views)
-{
-    QStringList texts;
-    for (const std::string_view view : views)
-        texts.append(QString::fromUtf8(view.data(), qsizetype(view.size())));
-    return texts;
-}
-
-QStringList textsOf(const NameBlock &block)
-{
-    QStringList texts;
-    for (qsizetype i = 0; i < block.size(); ++i)
-        texts.append(block.text(i));
-    return texts;
 }
 
 // A block given an extension and sorted, checked against the same work on text.
