@@ -1,7 +1,7 @@
-// The widget side of ResultView: the layouts of the lines shown (cached by line index), the line
-// height and the content width behind the scroll ranges, keeping the caret in view, mapping points
-// to text positions, and painting the visible lines with the selection, the caret and the
-// placeholder. The text is split in resultviewtext.cpp; caret, keys and mouse live in
+// The widget side of ResultView: taking a new source, the layouts of the lines shown (cached by line
+// index), the line height and the content width behind the scroll ranges, keeping the caret in view,
+// mapping points to text positions, and painting the visible lines with the selection, the caret and
+// the placeholder. The source's lines are read in resultviewtext.cpp; caret, keys and mouse live in
 // resultviewinput.cpp.
 
 #include "platform/resultview.h"
@@ -22,10 +22,6 @@ namespace {
 
 // The space around the text, as the text document of a plain text edit has it.
 constexpr int kMargin = 10;
-// Lines measured for the horizontal scroll range when a text is set (the longest ones, up to a
-// length any name has); any other line widens the range when it is first laid out.
-constexpr qsizetype kWidthSamples = 256;
-constexpr qsizetype kLongestSample = 4096;
 // Layouts kept between paints; beyond that all are dropped before the next paint.
 constexpr std::size_t kLayoutCacheLimit = 512;
 constexpr int kHorizontalStep = 20;
@@ -51,7 +47,7 @@ void layOutOneLine(QTextLayout &layout)
 
 } // namespace
 
-ResultView::ResultView(QWidget *parent) : QAbstractScrollArea(parent)
+ResultView::ResultView(QWidget *parent) : QAbstractScrollArea(parent), m_lines(makeStringLines(QString()))
 {
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::IBeamCursor);
@@ -60,10 +56,34 @@ ResultView::ResultView(QWidget *parent) : QAbstractScrollArea(parent)
 
 ResultView::~ResultView() = default;
 
+void ResultView::setLines(std::shared_ptr<const ResultLines> lines)
+{
+    if (!lines || lines->lineCount() < 1)
+        lines = makeStringLines(QString());
+    m_lines = std::move(lines);
+    m_lineCount = m_lines->lineCount();
+    m_empty = m_lineCount == 1 && m_lines->line(0).isEmpty();
+
+    m_layouts.clear();
+    m_document.reset();
+    m_anchor = m_cursor = Position{};
+    m_stickyX = -1;
+    estimateContentWidth();
+    updateScrollBars();
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+    viewport()->update();
+}
+
+void ResultView::setString(const QString &text)
+{
+    setLines(makeStringLines(text));
+}
+
 void ResultView::setPlaceholderText(const QString &text)
 {
     m_placeholderText = text;
-    if (m_string.isEmpty())
+    if (m_empty)
         viewport()->update();
 }
 
@@ -76,7 +96,7 @@ ResultView::Position ResultView::positionAt(QPoint point) const
 {
     const QPoint offset = contentOffset();
     const int y = point.y() - offset.y();
-    const qsizetype index = std::min(y < 0 ? 0 : qsizetype(y / m_lineHeight), lineCount() - 1);
+    const qsizetype index = std::min(y < 0 ? 0 : qsizetype(y / m_lineHeight), m_lineCount - 1);
     const QTextLine textLine = layoutOf(index).lineAt(0);
     return Position{index, textLine.xToCursor(point.x() - offset.x(), QTextLine::CursorBetweenCharacters)};
 }
@@ -94,7 +114,7 @@ QTextLayout &ResultView::layoutOf(qsizetype index) const
     // Layouts are held by pointer: a reference stays good while more are added.
     if (const auto found = m_layouts.find(index); found != m_layouts.end())
         return *found->second;
-    auto layout = std::make_unique<QTextLayout>(line(index).toString(), font(), viewport());
+    auto layout = std::make_unique<QTextLayout>(line(index), font(), viewport());
     layOutOneLine(*layout);
     noteLineWidth(layout->lineAt(0).naturalTextWidth());
     return *m_layouts.emplace(index, std::move(layout)).first->second;
@@ -116,22 +136,10 @@ void ResultView::noteLineWidth(qreal width) const
 void ResultView::estimateContentWidth()
 {
     m_contentWidth = 0;
-    qsizetype longest = 0;
-    for (qsizetype i = 0; i < lineCount(); ++i) {
-        if (const qsizetype length = lineLength(i); length <= kLongestSample)
-            longest = std::max(longest, length);
-    }
-    // The widest line is nearly always among the longest; measuring all would cost what laying
-    // them all out costs.
-    const qsizetype threshold = longest - longest / 4;
-    qsizetype measured = 0;
-    for (qsizetype i = 0; i < lineCount() && measured < kWidthSamples; ++i) {
-        if (const qsizetype length = lineLength(i); length < threshold || length > kLongestSample)
-            continue;
-        QTextLayout layout(line(i).toString(), font(), viewport());
+    for (const qsizetype index : widthSamples()) {
+        QTextLayout layout(line(index), font(), viewport());
         layOutOneLine(layout);
         noteLineWidth(layout.lineAt(0).naturalTextWidth());
-        ++measured;
     }
 }
 
@@ -148,7 +156,7 @@ void ResultView::updateScrollBars()
 {
     m_contentWidthGrew = false;
     const QSize area = viewport()->size();
-    const qint64 height = 2 * kMargin + qint64(lineCount()) * m_lineHeight;
+    const qint64 height = 2 * kMargin + qint64(m_lineCount) * m_lineHeight;
     // One pixel more for the caret after the last character.
     const qint64 width = 2 * kMargin + qint64(std::ceil(m_contentWidth)) + 1;
     QScrollBar *vertical = verticalScrollBar();
@@ -173,7 +181,7 @@ void ResultView::ensureCursorVisible()
     else if (top < vertical->value())
         vertical->setValue(clampToInt(top));
     else if (top + m_lineHeight > vertical->value() + height)
-        vertical->setValue(clampToInt(top + m_lineHeight - height + (m_cursor.line == lineCount() - 1 ? kMargin : 0)));
+        vertical->setValue(clampToInt(top + m_lineHeight - height + (m_cursor.line == m_lineCount - 1 ? kMargin : 0)));
 
     QScrollBar *horizontal = horizontalScrollBar();
     const qreal x = kMargin + cursorX(m_cursor);
@@ -199,7 +207,7 @@ void ResultView::paintEvent(QPaintEvent *event)
     const QRect area = event->rect();
     const QPoint offset = contentOffset();
     const qsizetype first = std::max<qsizetype>(0, (area.top() - offset.y()) / m_lineHeight);
-    const qsizetype last = std::min<qsizetype>(lineCount() - 1, (area.bottom() - offset.y()) / m_lineHeight);
+    const qsizetype last = std::min<qsizetype>(m_lineCount - 1, (area.bottom() - offset.y()) / m_lineHeight);
 
     const auto [from, to] = std::minmax(m_anchor, m_cursor);
     QTextCharFormat selected;
@@ -214,7 +222,7 @@ void ResultView::paintEvent(QPaintEvent *event)
         QList<QTextLayout::FormatRange> selections;
         if (hasSelection() && from.line <= i && i <= to.line) {
             const qsizetype start = i == from.line ? from.column : 0;
-            const qsizetype end = i == to.line ? to.column : lineLength(i);
+            const qsizetype end = i == to.line ? to.column : layout.text().size();
             if (end > start)
                 selections.append(QTextLayout::FormatRange{int(start), int(end - start), selected});
             if (i < to.line) // the line end is selected too
@@ -227,7 +235,7 @@ void ResultView::paintEvent(QPaintEvent *event)
             layout.drawCursor(&painter, at, int(m_cursor.column), 1);
     }
 
-    if (m_string.isEmpty() && !m_placeholderText.isEmpty()) {
+    if (m_empty && !m_placeholderText.isEmpty()) {
         painter.setPen(colors.color(QPalette::PlaceholderText));
         painter.drawText(viewport()->rect().adjusted(kMargin, kMargin, -kMargin, -kMargin),
                          Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, m_placeholderText);

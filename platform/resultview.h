@@ -1,14 +1,15 @@
 #pragma once
 
+#include "platform/resultlines.h"
+
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QPoint>
 #include <QString>
-#include <QStringView>
 #include <compare>
 #include <memory>
 #include <unordered_map>
-#include <vector>
+#include <utility>
 
 class QMenu;
 class QTextDocument;
@@ -16,11 +17,14 @@ class QTextLayout;
 
 namespace zelvora {
 
-// A read-only view of one result text. It keeps the text exactly as given (CR LF line ends and
-// all), which is what `string()` returns, and shows one line per line end (CR LF, LF, CR, U+2028 or
-// U+2029). All lines have the same height and only the visible ones are laid out, so a list of
-// 100,000 names shows as fast as one of ten; a text document would build a block per line first.
-// The text can be selected with the mouse and the keyboard and copied.
+// A read-only view of one result text, read line by line from a ResultLines source. All lines have
+// the same height and only the visible ones are made and laid out, so a list of 1,000,000 names
+// shows as fast as one of ten and costs the view nothing per line; a text document would build a
+// block per line first. The text can be selected with the mouse and the keyboard and copied.
+//
+// The class is split over three files: resultviewtext.cpp (sources, positions, words, selected
+// text), resultview.cpp (the widget, scroll ranges, painting) and resultviewinput.cpp (caret, keys,
+// mouse, timers).
 class ResultView : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -38,13 +42,18 @@ public:
     explicit ResultView(QWidget *parent = nullptr);
     ~ResultView() override;
 
-    // Replaces the whole text, clears the selection and scrolls to the top.
+    // Replaces the whole text, clears the selection and scrolls to the top. Reads a few thousand
+    // length hints and at most a few hundred lines, whatever the number of lines. A null source or
+    // one without lines shows an empty text.
+    void setLines(std::shared_ptr<const ResultLines> lines);
+    // setLines with the lines of `text` (see makeStringLines); string() then gives `text` as given.
     void setString(const QString &text);
-    QString string() const { return m_string; }
+    // The source's whole text; a source other than a string's builds it on each call.
+    QString string() const { return m_lines->text(); }
 
     // The shown lines; an empty text is one empty line.
-    qsizetype lineCount() const { return qsizetype(m_lineStarts.size()); }
-    QStringView line(qsizetype index) const;
+    qsizetype lineCount() const { return m_lineCount; }
+    QString line(qsizetype index) const;
 
     // Shown in place of an empty text.
     QString placeholderText() const { return m_placeholderText; }
@@ -69,7 +78,7 @@ public:
     QMenu *createStandardContextMenu(QWidget *parent = nullptr);
 
     // The shown lines as a plain text document, one block per line, for readers of the display.
-    // Built on request and dropped by the next setString: painting never needs it.
+    // Built on request and dropped by the next setLines: painting never needs it.
     QTextDocument *document() const;
 
 protected:
@@ -104,14 +113,16 @@ private:
         EndOfDocument,
     };
 
-    qsizetype lineEnd(qsizetype index) const;
-    qsizetype lineLength(qsizetype index) const { return lineEnd(index) - m_lineStarts[std::size_t(index)]; }
+    qsizetype lineLength(qsizetype index) const;
+    Position endOfText() const;
     Position clamped(Position position) const;
+    // The lines whose widths size the horizontal range before they are shown.
+    QList<qsizetype> widthSamples() const;
+    // The word at `position`, or the gap between words it is in, as a double click selects it.
+    std::pair<Position, Position> wordAround(Position position) const;
     QTextLayout &layoutOf(qsizetype index) const;
     qreal cursorX(Position position) const;
     Position moved(Position from, Move move) const;
-    Position wordStartBefore(Position from) const;
-    Position wordEndAfter(Position from) const;
 
     void moveCursor(Position to, bool keepAnchor);
     void selectWordAt(Position position);
@@ -127,9 +138,10 @@ private:
     int visibleLineCount() const;
     QPoint contentOffset() const;
 
-    QString m_string;
-    // Where each line starts in m_string; a line ends at the next line's start less its line end.
-    std::vector<qsizetype> m_lineStarts{0};
+    // Never null; its count and emptiness are read once, as the source never changes.
+    std::shared_ptr<const ResultLines> m_lines;
+    qsizetype m_lineCount = 1;
+    bool m_empty = true;
     QString m_placeholderText;
     int m_lineHeight = 1;
     // The widest line laid out or measured so far; the horizontal scroll range follows it.

@@ -1,7 +1,8 @@
 // The input side of ResultView: caret moves by character, word, line, page and document, the keys
 // that make them (Shift selects), mouse selection by press, drag, double click (a word) and triple
 // click (a line), dragging the selection out, auto-scroll while a drag is outside the view, Control
-// and the wheel to zoom, the right-click menu, and the caret's blink.
+// and the wheel to zoom, the right-click menu, and the caret's blink. Each move reads only the lines
+// it passes through; the source's text is read in resultviewtext.cpp.
 
 #include "platform/resultview.h"
 
@@ -25,8 +26,8 @@ constexpr int kAutoScrollMs = 50;
 ResultView::Position ResultView::moved(Position from, Move move) const
 {
     const QTextLayout &layout = layoutOf(from.line);
-    const qsizetype length = lineLength(from.line);
-    const qsizetype lastLine = lineCount() - 1;
+    const qsizetype length = layout.text().size();
+    const qsizetype lastLine = m_lineCount - 1;
     switch (move) {
     case Move::NextChar:
     case Move::NextWord:
@@ -49,7 +50,7 @@ ResultView::Position ResultView::moved(Position from, Move move) const
     case Move::StartOfDocument:
         return Position{};
     case Move::EndOfDocument:
-        return Position{lastLine, lineLength(lastLine)};
+        return endOfText();
     case Move::NextLine:
     case Move::PreviousLine:
     case Move::NextPage:
@@ -148,11 +149,18 @@ void ResultView::keyPressEvent(QKeyEvent *event)
     QAbstractScrollArea::keyPressEvent(event);
 }
 
+void ResultView::selectWordAt(Position position)
+{
+    const auto [start, end] = wordAround(position);
+    m_anchor = start;
+    moveCursor(end, true);
+}
+
 void ResultView::selectLineAt(Position position)
 {
     m_anchor = Position{position.line, 0};
     // With its line end, as a triple click in a text edit takes it.
-    moveCursor(position.line + 1 < lineCount() ? Position{position.line + 1, 0}
+    moveCursor(position.line + 1 < m_lineCount ? Position{position.line + 1, 0}
                                                : Position{position.line, lineLength(position.line)},
                true);
 }
@@ -274,7 +282,7 @@ QMenu *ResultView::createStandardContextMenu(QWidget *parent)
     menu->addSeparator();
     QAction *selectAllAction = menu->addAction(withShortcut(tr("Select All"), QKeySequence::SelectAll));
     selectAllAction->setObjectName(QStringLiteral("select-all"));
-    selectAllAction->setEnabled(!m_string.isEmpty());
+    selectAllAction->setEnabled(!m_empty);
     connect(selectAllAction, &QAction::triggered, this, [this] {
         selectAll();
         publishSelection();

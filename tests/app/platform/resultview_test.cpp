@@ -32,7 +32,7 @@ QStringList linesOf(const ResultView &view)
 {
     QStringList lines;
     for (qsizetype i = 0; i < view.lineCount(); ++i)
-        lines.append(view.line(i).toString());
+        lines.append(view.line(i));
     return lines;
 }
 
