@@ -28,6 +28,43 @@ QStringList linesOfATextEdit(const QString &text)
     return lines;
 }
 
+// Lines made on request from `make`; counts what the view asks for, the property that keeps a list of
+// a million names cheap, and fails a request outside its lines.
+class CountingLines final : public ResultLines
+{
+public:
+    CountingLines(qsizetype count, QString (*make)(qsizetype), QList<qsizetype> longLines = {})
+        : m_count(count), m_make(make), m_longLines(std::move(longLines))
+    {}
+    qsizetype lineCount() const override { return m_count; }
+    QString line(qsizetype index) const override
+    {
+        EXPECT_TRUE(index >= 0 && index < m_count) << "line " << index;
+        ++made;
+        return m_make(index);
+    }
+    qsizetype lineLengthHint(qsizetype index) const override
+    {
+        EXPECT_TRUE(index >= 0 && index < m_count) << "hint " << index;
+        ++hinted;
+        return 16;
+    }
+    QList<qsizetype> longLines() const override { return m_longLines; }
+
+    mutable qsizetype made = 0;
+    mutable qsizetype hinted = 0;
+
+private:
+    qsizetype m_count;
+    QString (*m_make)(qsizetype);
+    QList<qsizetype> m_longLines;
+};
+
+QString nameOfAMillion(qsizetype index)
+{
+    return index == 0 ? u"Found 1000000 missing roms:"_s : index == 1 ? QString() : u"game %1.zip"_s.arg(index);
+}
+
 QStringList linesOf(const ResultView &view)
 {
     QStringList lines;
@@ -251,6 +288,69 @@ TEST_F(ResultViewTest, ScrollRangesReachEveryLineOfALongList)
 
     vertical->setValue(0);
     EXPECT_EQ(view.positionAt(QPoint(1, 1)).line, 0);
+}
+
+TEST_F(ResultViewTest, AMillionLinesAreMadeOnlyWhenShownSelectedOrCopied)
+{
+    constexpr qsizetype kCount = 1000002;
+    auto lines = std::make_shared<CountingLines>(kCount, nameOfAMillion);
+    view.setLines(lines);
+    const QImage firstPage = view.viewport()->grab().toImage();
+    // Whatever the count: a sample of hints, a few hundred lines measured, a page painted.
+    EXPECT_LT(lines->hinted, 10000);
+    EXPECT_LT(lines->made, 1000);
+
+    // The first page looks as the same lines given as one string look.
+    QStringList head;
+    for (qsizetype i = 0; i < 100; ++i)
+        head.append(nameOfAMillion(i));
+    ResultView reference;
+    reference.resize(view.size());
+    reference.show();
+    reference.setString(head.join(u"\r\n"));
+    EXPECT_EQ(firstPage, reference.viewport()->grab().toImage());
+
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+    view.viewport()->grab();
+    EXPECT_EQ(view.cursorPosition(), (Position{kCount - 1, 16}));
+    EXPECT_EQ(view.positionAt(QPoint(1, view.viewport()->rect().bottom())).line, kCount - 1);
+    view.setSelection({kCount - 3, 5}, {kCount - 1, 4});
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"999999.zip\ngame 1000000.zip\ngame"_s);
+    EXPECT_LT(lines->made, 2000) << "scrolling to the end and copying three lines made only those";
+
+    view.selectAll();
+    const QString all = view.selectedText();
+    EXPECT_TRUE(all.startsWith(u"Found 1000000 missing roms:\n\ngame 2.zip\ngame 3.zip\n"_s));
+    EXPECT_TRUE(all.endsWith(u"\ngame 1000001.zip"_s));
+    EXPECT_EQ(all.count(u'\n'), kCount - 1);
+    EXPECT_EQ(view.string(), QString(all).replace(u'\n', u"\r\n"_s)) << "the whole text joins by CR LF";
+}
+
+TEST_F(ResultViewTest, SourcesWithNoLinesOrStrayLongLinesAreSafe)
+{
+    const auto abc = +[](qsizetype index) { return QString(QChar(char16_t(u'a' + index))); };
+    const struct
+    {
+        const char *name;
+        std::shared_ptr<const ResultLines> lines;
+        QStringList shown;
+    } cases[] = {
+        {"null", nullptr, {QString()}},
+        {"no lines", std::make_shared<CountingLines>(0, abc), {QString()}},
+        {"long lines outside the source",
+         std::make_shared<CountingLines>(3, abc, QList<qsizetype>{-1, 3, 99}),
+         {u"a"_s, u"b"_s, u"c"_s}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        view.setLines(c.lines);
+        view.selectAll();
+        view.viewport()->grab();
+        EXPECT_EQ(linesOf(view), c.shown);
+        EXPECT_EQ(view.string(), c.shown.join(u"\r\n"));
+        EXPECT_EQ(view.selectedText(), c.shown.join(u'\n'));
+    }
 }
 
 TEST_F(ResultViewTest, ControlWheelZoomsLikeATextEdit)
