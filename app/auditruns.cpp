@@ -63,6 +63,15 @@ void QKAppDelegate::showPhase(const QString &text)
     progressLabel()->setText(text);
 }
 
+bool QKAppDelegate::isShowable(const WalkReport *walk)
+{
+    if (!walk)
+        postToMainThread(this, [this] { showInvalidRomsListAlert(); });
+    else if (!walk->isComplete())
+        postToMainThread(this, [this, report = *walk] { showIncompleteWalkAlert(report); });
+    return walk && walk->isComplete();
+}
+
 void QKAppDelegate::startInBackground(std::function<void()> work)
 {
     startOnPool(m_workers, std::move(work));

@@ -42,15 +42,11 @@ QKAppDelegate::~QKAppDelegate()
 
 void QKAppDelegate::applicationDidFinishLaunching(QObject *)
 {
-    m_missingRoms.clear();
-    m_validRoms.clear();
-    m_unknownRoms.clear();
-    m_missingVideos.clear();
-    m_validVideos.clear();
-    m_unknownVideos.clear();
-    m_extraVideos.clear();
-    m_romsTexts = {};
-    m_videosTexts = {};
+    for (SharedNameList *list : {&m_missingRoms, &m_validRoms, &m_unknownRoms, &m_missingVideos, &m_validVideos,
+                                 &m_unknownVideos, &m_extraVideos})
+        *list = SharedNameList();
+    m_romsLines = {};
+    m_videosLines = {};
 
     QFont font = QApplication::font();
     font.setBold(true);

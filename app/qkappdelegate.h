@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/resultlists.h"
 #include "audit/audits.h"
 #include "audit/merge.h"
 #include "audit/reports.h"
@@ -19,6 +20,7 @@
 #include <QThreadPool>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -30,9 +32,9 @@ class Progress;
 class SettingsStore;
 class UrlOpener;
 
-// The view texts of an audit's lists, by segment. A null text is made when first shown.
-using RomTexts = std::array<QString, kRomListCount>;
-using VideoTexts = std::array<QString, kVideoListCount>;
+// The lines of each list's view text, by segment, made when the segment is first shown.
+using RomLines = std::array<std::shared_ptr<const ResultLines>, kRomListCount>;
+using VideoLines = std::array<std::shared_ptr<const ResultLines>, kVideoListCount>;
 
 // The desktop services the controller uses; they outlive it.
 struct PlatformServices
@@ -81,28 +83,30 @@ public:
     QTabWidget *tabView() const { return m_tabView; }
     void setTabView(QTabWidget *tabView);
 
-    // Name lists, worker thread (namelists.cpp). They read the paths of `inputs`, never the window.
-    static QStringList cacheZelvoraRomDirs(const AuditInputs &inputs, Progress *progress = nullptr);
-    static QStringList cacheZelvoraVideoDirs(const AuditInputs &inputs, Progress *progress = nullptr);
-    static QStringList cacheFilenamesFromDirsWithFileExtensions(const AuditInputs &inputs,
-                                                                const QStringList &directories,
-                                                                const QString &extension, Progress *progress = nullptr);
-    static std::optional<QStringList> cacheRomsListFile(const AuditInputs &inputs);
-    static void setExtensionOfFilenames(const QString &extension, QStringList &filenames);
+    // Name lists, worker thread (namelists.cpp). They read the paths of `inputs`, never the window, and
+    // are the engine's own steps, which the audits run.
+    static FoundFiles cacheZelvoraRomDirs(const AuditInputs &inputs, Progress *progress = nullptr);
+    static FoundFiles cacheZelvoraVideoDirs(const AuditInputs &inputs, Progress *progress = nullptr);
+    static FoundFiles cacheFilenamesFromDirsWithFileExtensions(const AuditInputs &inputs,
+                                                               const QStringList &directories, const QString &extension,
+                                                               Progress *progress = nullptr);
+    static std::optional<NameBlock> cacheRomsListFile(const AuditInputs &inputs);
+    static void setExtensionOfFilenames(const QString &extension, NameBlock &filenames);
 
     // Rom audit (romaudit.cpp)
     void auditRoms(QObject *sender = nullptr);
     void auditRomsInBackground(const AuditInputs &inputs); // worker thread
-    // Empty results: the supported roms list could not be used and the lists stay as they were.
-    // `texts` are the results' view texts when the worker made them.
-    void didFinishAuditRoms(std::optional<RomResults> results, RomTexts texts = {});
+    // No audit: the supported roms list could not be used and the lists stay as they were.
+    void didFinishAuditRoms(std::shared_ptr<const RomAudit> audit);
     void showInvalidRomsListAlert();
+    // The walk could not open every folder: the audit gave no result and the earlier one stays.
+    void showIncompleteWalkAlert(const WalkReport &walk);
     bool isAuditingRoms() const { return m_auditingRoms; }
 
     // Video audit (videoaudit.cpp)
     void auditVideos(QObject *sender = nullptr);
     void auditVideosInBackground(const AuditInputs &inputs); // worker thread
-    void didFinishAuditVideos(std::optional<VideoResults> results, VideoTexts texts = {});
+    void didFinishAuditVideos(std::shared_ptr<const VideoAudit> audit);
     bool isAuditingVideos() const { return m_auditingVideos; }
 
     // Result views (resultviews.cpp)
@@ -141,28 +145,33 @@ private:
     void endBusyLook(ResultView *view);
     void showPhase(const QString &text);
     void startInBackground(std::function<void()> work);
+    // Worker thread: whether an audit's result may be shown (null: the supported roms list could not be
+    // used); when not, the alert that says why is on its way to the main thread.
+    bool isShowable(const WalkReport *walk);
 
     void didFindRomListFile(const std::optional<QString> &path, quint64 search);
     void writeResultFiles(const std::vector<ReportFile> &files);
 
-    const QStringList &romsList(int segment) const;
-    const QStringList &videosList(int segment) const;
+    const SharedNameList &romsList(int segment) const;
+    const SharedNameList &videosList(int segment) const;
+    RomResults romResults() const;
+    VideoResults videoResults() const;
 
     SettingsStore &m_settings;
     OpenPanel &m_openPanel;
     Alert &m_alert;
     UrlOpener &m_urlOpener;
 
-    QStringList m_missingRoms;
-    QStringList m_validRoms;
-    QStringList m_unknownRoms;
-    QStringList m_missingVideos;
-    QStringList m_validVideos;
-    QStringList m_extraVideos;
-    QStringList m_unknownVideos;
-    // The texts of the lists above, joined once: 100,000 names take longer to join than a frame lasts.
-    RomTexts m_romsTexts;
-    VideoTexts m_videosTexts;
+    // Views of the names of the last audit that gave results, which they keep alive.
+    SharedNameList m_missingRoms;
+    SharedNameList m_validRoms;
+    SharedNameList m_unknownRoms;
+    SharedNameList m_missingVideos;
+    SharedNameList m_validVideos;
+    SharedNameList m_extraVideos;
+    SharedNameList m_unknownVideos;
+    RomLines m_romsLines;
+    VideoLines m_videosLines;
 
     QPointer<QLineEdit> m_zelvoraDirPathTextField;
     QPointer<QLineEdit> m_romsListPathTextField;

@@ -26,14 +26,14 @@ void QKAppDelegate::saveRomsResult(QObject *)
 {
     if (m_auditingRoms)
         return;
-    writeResultFiles(romReportFiles(RomResults{m_validRoms, m_missingRoms, m_unknownRoms}));
+    writeResultFiles(romReportFiles(romResults()));
 }
 
 void QKAppDelegate::saveVideosResult(QObject *)
 {
     if (m_auditingVideos)
         return;
-    writeResultFiles(videoReportFiles(VideoResults{m_validVideos, m_missingVideos, m_extraVideos, m_unknownVideos}));
+    writeResultFiles(videoReportFiles(videoResults()));
 }
 
 void QKAppDelegate::writeResultFiles(const std::vector<ReportFile> &files)

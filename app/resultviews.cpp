@@ -8,7 +8,7 @@
 namespace zelvora {
 
 // Segment order is the order of the engine's list enums: valid, missing, (extra,) unknown.
-const QStringList &QKAppDelegate::romsList(int segment) const
+const SharedNameList &QKAppDelegate::romsList(int segment) const
 {
     switch (RomList(segment)) {
     case RomList::Valid:
@@ -21,7 +21,7 @@ const QStringList &QKAppDelegate::romsList(int segment) const
     return m_unknownRoms;
 }
 
-const QStringList &QKAppDelegate::videosList(int segment) const
+const SharedNameList &QKAppDelegate::videosList(int segment) const
 {
     switch (VideoList(segment)) {
     case VideoList::Valid:
@@ -36,15 +36,25 @@ const QStringList &QKAppDelegate::videosList(int segment) const
     return m_unknownVideos;
 }
 
+RomResults QKAppDelegate::romResults() const
+{
+    return RomResults{m_validRoms.names(), m_missingRoms.names(), m_unknownRoms.names()};
+}
+
+VideoResults QKAppDelegate::videoResults() const
+{
+    return VideoResults{m_validVideos.names(), m_missingVideos.names(), m_extraVideos.names(), m_unknownVideos.names()};
+}
+
 void QKAppDelegate::didClickRomsResultControl(QObject *)
 {
     const int segment = romsResultControl()->selectedSegment();
     if (segment < 0 || segment >= kRomListCount)
         return;
-    QString &text = m_romsTexts[std::size_t(segment)];
-    if (text.isNull())
-        text = formatResultText(romViewFormat(RomList(segment)), romsList(segment));
-    romsResultView()->setString(text);
+    std::shared_ptr<const ResultLines> &lines = m_romsLines[std::size_t(segment)];
+    if (!lines)
+        lines = std::make_shared<const NameListLines>(romViewFormat(RomList(segment)), romsList(segment));
+    romsResultView()->setLines(lines);
 }
 
 void QKAppDelegate::didClickVideosResultControl(QObject *)
@@ -52,10 +62,10 @@ void QKAppDelegate::didClickVideosResultControl(QObject *)
     const int segment = videosResultControl()->selectedSegment();
     if (segment < 0 || segment >= kVideoListCount)
         return;
-    QString &text = m_videosTexts[std::size_t(segment)];
-    if (text.isNull())
-        text = formatResultText(videoViewFormat(VideoList(segment)), videosList(segment));
-    videosResultView()->setString(text);
+    std::shared_ptr<const ResultLines> &lines = m_videosLines[std::size_t(segment)];
+    if (!lines)
+        lines = std::make_shared<const NameListLines>(videoViewFormat(VideoList(segment)), videosList(segment));
+    videosResultView()->setLines(lines);
 }
 
 void QKAppDelegate::didClickCheckAvailableRomVideosOnly(QObject *)

@@ -5,7 +5,10 @@
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
 
+#include <QFile>
 #include <QString>
+#include <QStringList>
+#include <cstring>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -31,28 +34,21 @@ void QKAppDelegate::auditRoms(QObject *)
 void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs)
 {
     PhaseReporter progress(this);
-    std::optional<RomResults> results = runRomAudit(inputs, progress);
-    RomTexts texts;
-    if (results) {
-        for (int list = 0; list < kRomListCount; ++list)
-            texts[std::size_t(list)] = romViewText(*results, RomList(list));
-    } else {
-        postToMainThread(this, [this] { showInvalidRomsListAlert(); });
-    }
-    postToMainThread(this, [this, results = std::move(results), texts = std::move(texts)]() mutable {
-        didFinishAuditRoms(std::move(results), std::move(texts));
-    });
+    std::optional<RomAudit> done = runRomAudit(inputs, progress);
+    std::shared_ptr<const RomAudit> audit;
+    if (isShowable(done ? &done->found.walk : nullptr))
+        audit = std::make_shared<const RomAudit>(std::move(*done));
+    postToMainThread(this, [this, audit = std::move(audit)] { didFinishAuditRoms(audit); });
 }
 
-void QKAppDelegate::didFinishAuditRoms(std::optional<RomResults> results, RomTexts texts)
+void QKAppDelegate::didFinishAuditRoms(std::shared_ptr<const RomAudit> audit)
 {
-    if (results) {
-        RomResults earlier{std::exchange(m_validRoms, std::move(results->valid)),
-                           std::exchange(m_missingRoms, std::move(results->missing)),
-                           std::exchange(m_unknownRoms, std::move(results->unknown))};
-        RomTexts earlierTexts = std::exchange(m_romsTexts, std::move(texts));
-        // Freeing 100,000 names takes the main thread longer than a frame; a worker has the time.
-        startInBackground([earlier = std::move(earlier), earlierTexts = std::move(earlierTexts)] {});
+    if (audit) {
+        // The earlier audit's names go with the last of its views, a few large blocks at once.
+        m_validRoms = SharedNameList(audit, audit->lists.valid);
+        m_missingRoms = SharedNameList(audit, audit->lists.missing);
+        m_unknownRoms = SharedNameList(audit, audit->lists.unknown);
+        m_romsLines = {};
     }
 
     endBusyLook(romsResultView());
@@ -62,6 +58,17 @@ void QKAppDelegate::didFinishAuditRoms(std::optional<RomResults> results, RomTex
 
     m_auditingRoms = false;
     Q_EMIT romsAuditRunningChanged(false);
+}
+
+void QKAppDelegate::showIncompleteWalkAlert(const WalkReport &walk)
+{
+    QStringList lines;
+    for (const UnreadFolder &folder : walk.failed)
+        lines.append(
+            u"%1: %2"_s.arg(QFile::decodeName(folder.path), QString::fromLocal8Bit(std::strerror(folder.error))));
+    m_alert.runModal(AlertMessage{u"The folders could not be read completely."_s,
+                                  u"The earlier results are kept.\n\n"_s + lines.join(u'\n'), u"OK"_s,
+                                  AlertMessage::Style::Warning});
 }
 
 void QKAppDelegate::showInvalidRomsListAlert()

@@ -26,31 +26,21 @@ void QKAppDelegate::auditVideos(QObject *)
 void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs)
 {
     PhaseReporter progress(this);
-    std::optional<VideoAudit> audit = runVideoAudit(inputs, progress);
-    std::optional<VideoResults> results;
-    VideoTexts texts;
-    if (audit) {
-        results = std::move(audit->lists);
-        for (int list = 0; list < kVideoListCount; ++list)
-            texts[std::size_t(list)] = videoViewText(*results, VideoList(list));
-    } else {
-        postToMainThread(this, [this] { showInvalidRomsListAlert(); });
-    }
-    postToMainThread(this, [this, results = std::move(results), texts = std::move(texts)]() mutable {
-        didFinishAuditVideos(std::move(results), std::move(texts));
-    });
+    std::optional<VideoAudit> done = runVideoAudit(inputs, progress);
+    std::shared_ptr<const VideoAudit> audit;
+    if (isShowable(done ? &done->walk : nullptr))
+        audit = std::make_shared<const VideoAudit>(std::move(*done));
+    postToMainThread(this, [this, audit = std::move(audit)] { didFinishAuditVideos(audit); });
 }
 
-void QKAppDelegate::didFinishAuditVideos(std::optional<VideoResults> results, VideoTexts texts)
+void QKAppDelegate::didFinishAuditVideos(std::shared_ptr<const VideoAudit> audit)
 {
-    if (results) {
-        VideoResults earlier{std::exchange(m_validVideos, std::move(results->valid)),
-                             std::exchange(m_missingVideos, std::move(results->missing)),
-                             std::exchange(m_extraVideos, std::move(results->extra)),
-                             std::exchange(m_unknownVideos, std::move(results->unknown))};
-        VideoTexts earlierTexts = std::exchange(m_videosTexts, std::move(texts));
-        // Freeing 100,000 names takes the main thread longer than a frame; a worker has the time.
-        startInBackground([earlier = std::move(earlier), earlierTexts = std::move(earlierTexts)] {});
+    if (audit) {
+        m_validVideos = SharedNameList(audit, audit->lists.valid);
+        m_missingVideos = SharedNameList(audit, audit->lists.missing);
+        m_extraVideos = SharedNameList(audit, audit->lists.extra);
+        m_unknownVideos = SharedNameList(audit, audit->lists.unknown);
+        m_videosLines = {};
     }
 
     endBusyLook(videosResultView());

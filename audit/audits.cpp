@@ -1,6 +1,6 @@
 #include "audit/audits.h"
 
-#include "audit/names.h"
+#include "audit/namesort.h"
 #include "audit/romslist.h"
 #include "audit/scan.h"
 
@@ -11,61 +11,41 @@ namespace zelvora {
 
 namespace {
 
-// The names given `extension`, sorted only now: a new extension can move a name past its neighbours
-// ("game 2" sorts after "game", "game 2.zip" before "game.zip").
-NameBlock renameAndSort(NameBlock names, QStringView extension)
+std::string_view bytesOf(const QByteArray &bytes)
 {
-    const QByteArray bytes = extension.toUtf8();
-    names.setExtension(std::string_view(bytes.constData(), std::size_t(bytes.size())));
-    return sortNameBlock(names);
+    return {bytes.constData(), std::size_t(bytes.size())};
 }
 
-// Starts `work` on a thread of its own, or runs it on the spot when no thread can be had.
-template <typename Work> auto inBackground(Work work) -> std::future<decltype(work())>
+// Starts `work` on a thread of its own, or, when no thread can be had, runs it on the calling thread
+// when its result is asked for. The work is copied, so a failed start leaves it whole.
+template <typename Work> auto inBackground(const Work &work) -> std::future<decltype(work())>
 {
     try {
-        return std::async(std::launch::async, std::move(work));
+        return std::async(std::launch::async, work);
     } catch (const std::system_error &) {
-        return std::async(std::launch::deferred, std::move(work));
+        return std::async(std::launch::deferred, work);
     }
 }
 
-// The supported names with the given extension; read beside the directory walk.
+// The supported names with the given extension, sorted only now: a new extension can move a name past
+// its neighbours ("game 2" sorts after "game", "game 2.zip" before "game.zip"). Read beside the walk.
 std::future<std::optional<NameBlock>> readSupportedNames(const QString &path, QStringView extension)
 {
-    return inBackground([path, extension]() -> std::optional<NameBlock> {
-        const QByteArray extensionBytes = extension.toUtf8();
-        const std::optional<NameBlock> names =
-            readRomsListBlock(path, std::string_view(extensionBytes.constData(), std::size_t(extensionBytes.size())));
+    return inBackground([path, extension = extension.toUtf8()]() -> std::optional<NameBlock> {
+        const std::optional<NameBlock> names = readRomsListBlock(path, bytesOf(extension));
         if (!names)
             return std::nullopt;
-        // Sorted only now that the names have their extension: it can move a name past its neighbours.
         return sortNameBlock(*names);
     });
 }
 
-// The names of the files found, sorted; with `newExtension` they are first given that one.
-NameBlock findSortedNames(const QString &zelvoraDir, const QStringList &directories, QStringView extension,
-                          Progress *progress, std::optional<QStringView> newExtension = {})
-{
-    NameBlock names = gatherFilesWithExtension(zelvoraDir, directories, extension.toString(), progress);
-    if (newExtension)
-        return renameAndSort(std::move(names), *newExtension);
-    return sortNameBlock(names);
-}
+} // namespace
 
-// What the rom audit merges: both sorted.
-struct RomNames
-{
-    NameBlock found;
-    NameBlock supported;
-};
-
-std::optional<RomNames> romNames(const AuditInputs &inputs, Progress &progress)
+std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progress)
 {
     auto supportedNames = readSupportedNames(inputs.romsListPath, kRomExtension);
     progress.phase(kPhaseCachingRomDirs.toString());
-    NameBlock found = findSortedNames(inputs.zelvoraDir, romDirectoryNames(), kRomExtension, &progress);
+    FoundFiles found = cacheZelvoraRomDirs(inputs.zelvoraDir, &progress);
 
     progress.phase(kPhaseCachingRomsList.toString());
     std::optional<NameBlock> supported = supportedNames.get();
@@ -73,86 +53,49 @@ std::optional<RomNames> romNames(const AuditInputs &inputs, Progress &progress)
         return std::nullopt;
 
     progress.phase(kPhaseAuditingRoms.toString());
-    return RomNames{std::move(found), std::move(*supported)};
-}
-
-// What the video audit merges, all sorted: with the check box on, the expected names are the archives
-// found and the supported names are looked up, when the list could be read.
-struct VideoNames
-{
-    NameBlock videos;
-    NameBlock expected;
-    std::optional<NameBlock> lookup;
-    bool usedRomsList = true;
-};
-
-std::optional<VideoNames> videoNames(const AuditInputs &inputs, Progress &progress)
-{
-    auto supportedNames = readSupportedNames(inputs.romsListPath, kVideoExtension);
-    std::future<NameBlock> availableNames;
-    if (inputs.availableRomsOnly) {
-        availableNames = inBackground([dir = inputs.zelvoraDir] {
-            return findSortedNames(dir, romDirectoryNames(), kRomExtension, nullptr, kVideoExtension);
-        });
-    }
-    progress.phase(kPhaseCachingVideoDirs.toString());
-    NameBlock videos = findSortedNames(inputs.zelvoraDir, videoDirectoryNames(), kVideoExtension, &progress);
-
-    progress.phase(kPhaseCachingRomsList.toString());
-    std::optional<NameBlock> supported = supportedNames.get();
-
-    if (inputs.availableRomsOnly) {
-        progress.phase(kPhaseCachingAvailableRoms.toString());
-        NameBlock expected = availableNames.get();
-        const bool usedRomsList = supported.has_value();
-        progress.phase(kPhaseAuditingVideos.toString());
-        return VideoNames{std::move(videos), std::move(expected), std::move(supported), usedRomsList};
-    }
-    if (!supported)
-        return std::nullopt;
-    progress.phase(kPhaseAuditingVideos.toString());
-    return VideoNames{std::move(videos), std::move(*supported), std::nullopt, true};
-}
-
-} // namespace
-
-std::optional<RomResults> runRomAudit(const AuditInputs &inputs, Progress &progress)
-{
-    const std::optional<RomNames> names = romNames(inputs, progress);
-    if (!names)
-        return std::nullopt;
-    return mergeRoms(names->found, names->supported);
+    std::optional<RomAudit> audit(RomAudit{std::move(found), std::move(*supported), {}});
+    audit->lists = mergeRoms(audit->found.names, audit->supported);
+    return audit;
 }
 
 std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress)
 {
-    const std::optional<VideoNames> names = videoNames(inputs, progress);
-    if (!names)
-        return std::nullopt;
-    VideoAudit audit;
-    audit.lists = mergeVideos(names->videos, names->expected, names->lookup ? &*names->lookup : nullptr);
-    audit.usedRomsList = names->usedRomsList;
-    return audit;
-}
+    auto supportedNames = readSupportedNames(inputs.romsListPath, kVideoExtension);
+    // With the check box on, a video is expected for each archive found, under the archive's name.
+    std::future<FoundFiles> archiveNames;
+    if (inputs.availableRomsOnly) {
+        archiveNames = inBackground([dir = inputs.zelvoraDir] {
+            FoundFiles archives = gatherFilesWithExtension(dir, romDirectoryNames(), kRomExtension.toString());
+            archives.names.setExtension(bytesOf(kVideoExtension.toUtf8()));
+            archives.names = sortNameBlock(archives.names);
+            return archives;
+        });
+    }
+    progress.phase(kPhaseCachingVideoDirs.toString());
+    FoundFiles videos = cacheZelvoraVideoDirs(inputs.zelvoraDir, &progress);
 
-std::optional<RomAuditViews> runRomAuditViews(const AuditInputs &inputs, Progress &progress)
-{
-    std::optional<RomNames> names = romNames(inputs, progress);
-    if (!names)
-        return std::nullopt;
-    std::optional<RomAuditViews> audit(RomAuditViews{std::move(names->found), std::move(names->supported), {}});
-    audit->lists = mergeRomViews(audit->found, audit->supported);
-    return audit;
-}
+    progress.phase(kPhaseCachingRomsList.toString());
+    std::optional<NameBlock> supported = supportedNames.get();
 
-std::optional<VideoAuditViews> runVideoAuditViews(const AuditInputs &inputs, Progress &progress)
-{
-    std::optional<VideoNames> names = videoNames(inputs, progress);
-    if (!names)
+    std::optional<VideoAudit> audit;
+    if (inputs.availableRomsOnly) {
+        progress.phase(kPhaseCachingAvailableRoms.toString());
+        FoundFiles archives = archiveNames.get();
+        const bool usedRomsList = supported.has_value();
+        audit.emplace(VideoAudit{std::move(videos),
+                                 std::move(archives.names),
+                                 std::move(supported),
+                                 {},
+                                 usedRomsList,
+                                 std::move(archives.walk)});
+    } else if (supported) {
+        audit.emplace(VideoAudit{std::move(videos), std::move(*supported), std::nullopt, {}, true, {}});
+    } else {
         return std::nullopt;
-    std::optional<VideoAuditViews> audit(VideoAuditViews{
-        std::move(names->videos), std::move(names->expected), std::move(names->lookup), {}, names->usedRomsList});
-    audit->lists = mergeVideoViews(audit->videos, audit->expected, audit->lookup ? &*audit->lookup : nullptr);
+    }
+    progress.phase(kPhaseAuditingVideos.toString());
+    audit->walk.append(audit->videos.walk);
+    audit->lists = mergeVideos(audit->videos.names, audit->expected, audit->lookup ? &*audit->lookup : nullptr);
     return audit;
 }
 

@@ -1,7 +1,11 @@
 #pragma once
 
-#include "merge.h"
-#include "progress.h"
+// The two audits, whole: walk, read the list, give it its extension, sort, merge. The window and the
+// command line both run these.
+
+#include "audit/foundfiles.h"
+#include "audit/merge.h"
+#include "audit/progress.h"
 
 #include <QString>
 #include <QStringView>
@@ -25,41 +29,33 @@ struct AuditInputs
     bool availableRomsOnly = false; // videos only
 };
 
-// The whole rom audit: scan, read the list, give it the extension "zip", merge. Empty when the
-// supported roms list cannot be used (the caller shows its error).
-std::optional<RomResults> runRomAudit(const AuditInputs &inputs, Progress &progress);
+// A rom audit's names and its lists, which are views of them. Moving it keeps the views valid.
+struct RomAudit
+{
+    FoundFiles found;    // sorted
+    NameBlock supported; // sorted, extension "zip"
+    RomResults lists;
+};
 
 struct VideoAudit
 {
+    FoundFiles videos;               // sorted
+    NameBlock expected;              // sorted, extension "xmv"
+    std::optional<NameBlock> lookup; // check box on: the supported names, extension "xmv"
     VideoResults lists;
     // False when the check box was on and the supported roms list could not be used: the run then
     // had no look-up names, so nothing is "extra" and every unexpected video is unknown.
     bool usedRomsList = true;
+    // What the walks could not see: below the video folders, and below the rom folders when the
+    // expected names came from the archives found.
+    WalkReport walk;
 };
+
+// The whole rom audit. Empty when the supported roms list cannot be used (the caller shows its error).
+std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progress);
 
 // The whole video audit. Empty when the expected names cannot be built (check box off and the
 // supported roms list unusable).
 std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress);
-
-// The same audits with their lists as views of the names they read, which they keep: for a caller
-// that only writes the names out and needs no text of them. Moving one keeps its views valid.
-struct RomAuditViews
-{
-    NameBlock found;
-    NameBlock supported;
-    RomNameViews lists;
-};
-
-struct VideoAuditViews
-{
-    NameBlock videos;
-    NameBlock expected;
-    std::optional<NameBlock> lookup;
-    VideoNameViews lists;
-    bool usedRomsList = true;
-};
-
-std::optional<RomAuditViews> runRomAuditViews(const AuditInputs &inputs, Progress &progress);
-std::optional<VideoAuditViews> runVideoAuditViews(const AuditInputs &inputs, Progress &progress);
 
 } // namespace zelvora

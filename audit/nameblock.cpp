@@ -1,6 +1,8 @@
 #include "audit/nameblock.h"
 
 #include "audit/parallel.h"
+#include "audit/textunits.h"
+#include "audit/tuning.h"
 
 #include <cstring>
 
@@ -8,16 +10,7 @@ namespace zelvora {
 
 QString NameBlock::text(qsizetype i) const
 {
-    // Most names are ASCII: widened in one pass, without the UTF-8 decoder's set-up for each of them.
-    const std::string_view name = at(i);
-    QString text(qsizetype(name.size()), Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(text.data());
-    for (const char c : name) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return QString::fromUtf8(name.data(), qsizetype(name.size()));
-        *out++ = char16_t(c);
-    }
-    return text;
+    return textOfUtf8(at(i));
 }
 
 void NameBlock::append(const NameBlock &other)
@@ -78,6 +71,12 @@ void NameBlock::setExtension(std::string_view extension)
     *this = std::move(renamed);
 }
 
+void setExtensionOfFilenames(const QString &extension, NameBlock &filenames)
+{
+    const QByteArray bytes = extension.toUtf8();
+    filenames.setExtension(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+}
+
 bool NameBlock::holdsSeparator() const
 {
     return !m_bytes.empty() && std::memchr(m_bytes.data(), '/', m_bytes.size()) != nullptr;
@@ -88,9 +87,8 @@ NameBlock NameBlock::reordered(std::span<const qint32> positions) const
     // Reading names in an order unrelated to where they lie is a cache miss per name: asking for the
     // ones a little ahead lets those misses overlap, and two cores take half the names each.
     constexpr std::size_t kAhead = 16;
-    constexpr std::size_t kParallelThreshold = 100'000;
     const std::size_t count = positions.size();
-    const std::size_t middle = count >= kParallelThreshold ? count / 2 : count;
+    const std::size_t middle = count >= tuning::kReorderOnTwoCoresFrom ? count / 2 : count;
     const auto eachHalf = [&](auto work) {
         if (middle < count)
             onTwoCores(work);

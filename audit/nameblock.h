@@ -59,4 +59,8 @@ private:
     GrowingArray<std::size_t> m_ends;
 };
 
+// Replaces (or adds) the extension of every name, in place, keeping the order: "ver1.1" becomes
+// "ver1.zip", ".hidden" becomes ".hidden.zip".
+void setExtensionOfFilenames(const QString &extension, NameBlock &filenames);
+
 } // namespace zelvora

@@ -79,7 +79,7 @@ QList<WriteFailure> writeReportFiles(const QString &directory, const std::vector
         const QString path = directory.endsWith(u'/') ? directory + file.fileName : directory + u'/' + file.fileName;
         // Written beside the target and renamed over it: an existing report is either kept or replaced whole.
         QString reason;
-        if (!replaceFile(path, file.text.toUtf8(), reason))
+        if (!replaceFile(path, file.bytes, reason))
             failures.append({file.fileName, path, reason});
     }
     return failures;

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "merge.h"
+#include "audit/merge.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <vector>
@@ -11,7 +12,7 @@ namespace zelvora {
 struct ReportFile
 {
     QString fileName; // "valid_roms.txt"
-    QString text;     // the file's result text
+    QByteArray bytes; // the file's result text, UTF-8
 };
 
 // One audit's report set, in the order it is written.

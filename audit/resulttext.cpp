@@ -1,5 +1,8 @@
 #include "audit/resulttext.h"
 
+#include "audit/textunits.h"
+
+#include <algorithm>
 #include <array>
 
 namespace zelvora {
@@ -49,39 +52,82 @@ const ListText &videoText(VideoList which)
 
 } // namespace
 
-QString formatResultText(QStringView format, const QStringList &names)
+namespace {
+
+bool isControl(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+bool isPlainAscii(std::string_view name)
+{
+    return std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
+} // namespace
+
+QString nameText(std::string_view name)
+{
+    QString text = textOfUtf8(name);
+    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return isControl(c.unicode()); }))
+        return text;
+    QString escaped;
+    escaped.reserve(text.size() + 16);
+    for (const QChar c : std::as_const(text)) {
+        if (isControl(c.unicode()))
+            escaped += u"\\u{"_s + QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0') + u'}';
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+void appendNameText(QByteArray &out, std::string_view name)
+{
+    if (isPlainAscii(name))
+        out.append(name.data(), qsizetype(name.size()));
+    else
+        out.append(nameText(name).toUtf8());
+}
+
+ResultTextParts resultTextParts(QStringView format, qsizetype count)
 {
     static constexpr QStringView countMark = u"%lu";
     static constexpr QStringView namesMark = u"%@";
-    const QString count = QString::number(quint64(names.size()));
     const qsizetype countAt = format.indexOf(countMark);
-    const qsizetype namesAt = format.indexOf(namesMark, countAt < 0 ? 0 : countAt + countMark.size());
-
-    qsizetype namesLength = names.isEmpty() ? 0 : 2 * (names.size() - 1);
-    for (const QString &name : names)
-        namesLength += name.size();
-
-    QString text;
-    text.reserve(format.size() + count.size() + namesLength);
-    qsizetype from = 0;
-    if (countAt >= 0) {
-        text.append(format.sliced(0, countAt)).append(count);
-        from = countAt + countMark.size();
-    }
-    if (namesAt >= 0) {
-        text.append(format.sliced(from, namesAt - from));
-        for (qsizetype i = 0; i < names.size(); ++i) {
-            if (i > 0)
-                text.append(u"\r\n");
-            text.append(names[i]);
-        }
-        from = namesAt + namesMark.size();
-    }
-    text.append(format.sliced(from));
-    return text;
+    QString filled = format.toString();
+    if (countAt >= 0)
+        filled.replace(countAt, countMark.size(), QString::number(quint64(count)));
+    const qsizetype namesAt = filled.indexOf(namesMark, countAt < 0 ? 0 : countAt);
+    if (namesAt < 0)
+        return {filled, QString()};
+    return {filled.first(namesAt), filled.sliced(namesAt + namesMark.size())};
 }
 
-const QStringList &romList(const RomResults &results, RomList which)
+QByteArray formatResultText(QStringView format, const NameList &names, QByteArrayView lineEnd)
+{
+    const ResultTextParts parts = resultTextParts(format, qsizetype(names.size()));
+    const auto withLineEnds = [&](const QString &text) {
+        QByteArray bytes = text.toUtf8();
+        if (lineEnd != "\r\n")
+            bytes.replace("\r\n", lineEnd);
+        return bytes;
+    };
+    QByteArray out = withLineEnds(parts.head);
+    std::size_t length = 0;
+    for (const std::string_view name : names)
+        length += name.size() + std::size_t(lineEnd.size());
+    out.reserve(out.size() + qsizetype(length) + 64);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0)
+            out.append(lineEnd);
+        appendNameText(out, names[i]);
+    }
+    out.append(withLineEnds(parts.tail));
+    return out;
+}
+
+const NameList &romList(const RomResults &results, RomList which)
 {
     switch (which) {
     case RomList::Valid:
@@ -94,12 +140,12 @@ const QStringList &romList(const RomResults &results, RomList which)
     return results.unknown;
 }
 
-QStringList &romList(RomResults &results, RomList which)
+NameList &romList(RomResults &results, RomList which)
 {
-    return const_cast<QStringList &>(romList(std::as_const(results), which));
+    return const_cast<NameList &>(romList(std::as_const(results), which));
 }
 
-const QStringList &videoList(const VideoResults &results, VideoList which)
+const NameList &videoList(const VideoResults &results, VideoList which)
 {
     switch (which) {
     case VideoList::Valid:
@@ -114,9 +160,9 @@ const QStringList &videoList(const VideoResults &results, VideoList which)
     return results.unknown;
 }
 
-QStringList &videoList(VideoResults &results, VideoList which)
+NameList &videoList(VideoResults &results, VideoList which)
 {
-    return const_cast<QStringList &>(videoList(std::as_const(results), which));
+    return const_cast<NameList &>(videoList(std::as_const(results), which));
 }
 
 QStringView romViewFormat(RomList which)

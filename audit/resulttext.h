@@ -1,10 +1,12 @@
 #pragma once
 
-#include "merge.h"
+#include "audit/merge.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
-#include <QStringList>
 #include <QStringView>
+#include <string_view>
 
 namespace zelvora {
 
@@ -14,13 +16,28 @@ enum class VideoList { Valid, Missing, Extra, Unknown };
 inline constexpr int kRomListCount = 3;
 inline constexpr int kVideoListCount = 4;
 
-// Fills a result format: "%lu" takes the count of `names`, "%@" the names joined with CR LF.
-QString formatResultText(QStringView format, const QStringList &names);
+// A name as result texts show it. Every control character (C0, DEL, C1, U+2028, U+2029) is written as
+// a visible escape "\u{XXXX}", so that no name can add, remove or forge a line; bytes that are not UTF-8
+// show as U+FFFD.
+QString nameText(std::string_view name);
+void appendNameText(QByteArray &out, std::string_view name);
 
-const QStringList &romList(const RomResults &results, RomList which);
-const QStringList &videoList(const VideoResults &results, VideoList which);
-QStringList &romList(RomResults &results, RomList which);
-QStringList &videoList(VideoResults &results, VideoList which);
+// Fills a result format as UTF-8: "%lu" takes the count of `names`, "%@" the names (as nameText writes
+// them) joined with `lineEnd`; the format's own CR LF line ends become `lineEnd` too.
+QByteArray formatResultText(QStringView format, const NameList &names, QByteArrayView lineEnd = "\r\n");
+
+// The text of a format around its names: before "%@" with the count filled in, and after it.
+struct ResultTextParts
+{
+    QString head;
+    QString tail;
+};
+ResultTextParts resultTextParts(QStringView format, qsizetype count);
+
+const NameList &romList(const RomResults &results, RomList which);
+const NameList &videoList(const VideoResults &results, VideoList which);
+NameList &romList(RomResults &results, RomList which);
+NameList &videoList(VideoResults &results, VideoList which);
 
 // The formats shown in the window and the ones written to the report files. They are the same
 // but for the unknown roms, whose two headers differ.
@@ -35,14 +52,5 @@ QString videoFileName(VideoList which); // "valid_videos.txt", ...
 // Short keys for machine-readable output: "valid", "missing", "extra", "unknown".
 QString romListKey(RomList which);
 QString videoListKey(VideoList which);
-
-inline QString romViewText(const RomResults &r, RomList which)
-{
-    return formatResultText(romViewFormat(which), romList(r, which));
-}
-inline QString videoViewText(const VideoResults &r, VideoList which)
-{
-    return formatResultText(videoViewFormat(which), videoList(r, which));
-}
 
 } // namespace zelvora

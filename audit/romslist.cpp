@@ -1,6 +1,7 @@
 #include "audit/romslist.h"
 
-#include "audit/names.h"
+#include "audit/namesort.h"
+#include "audit/textunits.h"
 
 #include <QFile>
 #include <array>
@@ -137,13 +138,6 @@ bool startsWith(QByteArrayView bytes, std::initializer_list<unsigned char> mark)
     return true;
 }
 
-bool isLineEnd(char16_t c)
-{
-    if (c > 0x000D && c < 0x0085)
-        return false; // nearly every character: one test
-    return (c >= 0x000A && c <= 0x000D) || c == 0x0085 || c == 0x2028 || c == 0x2029;
-}
-
 } // namespace
 
 std::optional<QString> decodeRomsListText(QByteArrayView bytes)
@@ -157,7 +151,7 @@ std::optional<QString> decodeRomsListText(QByteArrayView bytes)
         const QByteArrayView rest = bytes.sliced(3);
         if (!isValidUtf8(rest))
             return std::nullopt;
-        return QString::fromUtf8(rest);
+        return textOfUtf8(std::string_view(rest.data(), std::size_t(rest.size())));
     }
     if (startsWith(bytes, {0xFE, 0xFF}))
         return decodeUtf16(bytes.sliced(2), true);
@@ -166,25 +160,6 @@ std::optional<QString> decodeRomsListText(QByteArrayView bytes)
     if (isValidUtf8(bytes))
         return QString::fromUtf8(bytes);
     return decodeWindows1252(bytes);
-}
-
-QStringList splitRomsListLines(QStringView text)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || isLineEnd(text[i].unicode())) {
-            if (i > start) {
-                // Room for the extension the audits give every name, so that needs no second allocation.
-                QString line;
-                line.reserve(i - start + 4);
-                line.append(text.sliced(start, i - start));
-                lines.append(std::move(line));
-            }
-            start = i + 1;
-        }
-    }
-    return lines;
 }
 
 namespace {
@@ -230,8 +205,8 @@ std::optional<QByteArray> readRomsListBytes(const QString &path)
     return bytes;
 }
 
-// The length of the line end at `at` in UTF-8 text, or 0: the same characters splitRomsListLines ends
-// lines at (U+000A..U+000D, U+0085, U+2028, U+2029).
+// The length of the line end at `at` in UTF-8 text, or 0: U+000A..U+000D, U+0085, U+2028 and U+2029
+// each end a list line.
 std::size_t utf8LineEnd(std::string_view text, std::size_t at)
 {
     const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
@@ -253,17 +228,6 @@ inline bool mayEndLine(char c)
 }
 
 } // namespace
-
-std::optional<QStringList> readRomsListEntries(const QString &path)
-{
-    const std::optional<QByteArray> bytes = readRomsListBytes(path);
-    if (!bytes)
-        return std::nullopt;
-    const std::optional<QString> text = decodeRomsListText(*bytes);
-    if (!text)
-        return std::nullopt;
-    return splitRomsListLines(*text);
-}
 
 std::optional<NameBlock> readRomsListBlock(const QString &path, std::string_view extension)
 {
@@ -308,11 +272,11 @@ std::optional<NameBlock> readRomsListBlock(const QString &path, std::string_view
     return lines;
 }
 
-std::optional<QStringList> cacheRomsListFile(const QString &path)
+std::optional<NameBlock> cacheRomsListFile(const QString &path)
 {
-    std::optional<QStringList> names = readRomsListEntries(path);
+    std::optional<NameBlock> names = readRomsListBlock(path);
     if (names)
-        sortNames(*names);
+        *names = sortNameBlock(*names);
     return names;
 }
 

@@ -4,7 +4,6 @@
 
 #include <QByteArrayView>
 #include <QString>
-#include <QStringList>
 #include <optional>
 #include <string_view>
 
@@ -18,22 +17,14 @@ inline constexpr QStringView kRomsListFileName = u"- Supported Games Lookup For 
 // Empty when the bytes cannot be decoded in the encoding their mark names.
 std::optional<QString> decodeRomsListText(QByteArrayView bytes);
 
-// The non-empty lines, exactly as written, in file order. Every one of U+000A..U+000D, U+0085,
-// U+2028 and U+2029 ends a line.
-QStringList splitRomsListLines(QStringView text);
-
-// The entries of the supported roms list at `path`, in file order. Empty when the path names nothing, a
-// directory, a symbolic link or another non-regular file, a file over kRomsListMaxBytes, or text
-// that cannot be decoded.
-std::optional<QStringList> readRomsListEntries(const QString &path);
-
-// The same entries as UTF-8, in one block; given `extension`, each of them as setExtensionOfFilenames
-// gives it that one.
+// The non-empty lines of the supported roms list at `path`, exactly as written, in file order, as UTF-8
+// in one block; given `extension`, each of them as setExtensionOfFilenames gives it that one. Every one
+// of U+000A..U+000D, U+0085, U+2028 and U+2029 ends a line. Empty when the path names nothing, a
+// directory, a symbolic link or another non-regular file, a file over kRomsListMaxBytes, or text that
+// cannot be decoded.
 std::optional<NameBlock> readRomsListBlock(const QString &path, std::string_view extension = {});
 
-// The entries of the supported roms list at `path`, sorted. Empty when the path names nothing, a
-// directory, a symbolic link or another non-regular file, a file over kRomsListMaxBytes, or text
-// that cannot be decoded.
-std::optional<QStringList> cacheRomsListFile(const QString &path);
+// The same entries, sorted.
+std::optional<NameBlock> cacheRomsListFile(const QString &path);
 
 } // namespace zelvora

@@ -2,8 +2,9 @@
 
 #include "audit/parallel.h"
 #include "audit/resulttext.h"
+#include "audit/textunits.h"
+#include "audit/tuning.h"
 
-#include <QStringList>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -15,20 +16,21 @@ using namespace Qt::StringLiterals;
 
 namespace zelvora::cli {
 
-static QByteArray textOutput(const QStringList &viewTexts)
+// Each list as the window shows it, with "\n" line ends, one empty line between lists and a newline at
+// the end.
+template <typename Which, typename Results>
+static QByteArray textOutput(const Results &results, std::initializer_list<Which> lists, QStringView (*format)(Which),
+                             const NameList &(*list)(const Results &, Which))
 {
     QByteArray out;
-    for (const QString &viewText : viewTexts) {
-        QString text = viewText;
-        text.replace(u"\r\n"_s, u"\n"_s);
+    for (const Which which : lists) {
+        QByteArray text = formatResultText(format(which), list(results, which), "\n");
         // An empty list's text ends in its empty line; the gap to the next list is that line.
-        while (text.endsWith(u'\n')) {
+        while (text.endsWith('\n'))
             text.chop(1);
-        }
-        if (!out.isEmpty()) {
+        if (!out.isEmpty())
             out += '\n';
-        }
-        out += text.toUtf8();
+        out += text;
         out += '\n';
     }
     return out;
@@ -36,14 +38,13 @@ static QByteArray textOutput(const QStringList &viewTexts)
 
 QByteArray romTextOutput(const RomResults &results)
 {
-    return textOutput({romViewText(results, RomList::Valid), romViewText(results, RomList::Missing),
-                       romViewText(results, RomList::Unknown)});
+    return textOutput(results, {RomList::Valid, RomList::Missing, RomList::Unknown}, romViewFormat, romList);
 }
 
 QByteArray videoTextOutput(const VideoResults &results)
 {
-    return textOutput({videoViewText(results, VideoList::Valid), videoViewText(results, VideoList::Missing),
-                       videoViewText(results, VideoList::Extra), videoViewText(results, VideoList::Unknown)});
+    return textOutput(results, {VideoList::Valid, VideoList::Missing, VideoList::Extra, VideoList::Unknown},
+                      videoViewFormat, videoList);
 }
 
 static const char *shortEscape(char16_t u)
@@ -81,11 +82,7 @@ template <typename Unit> static char *writeJsonString(char *p, const Unit *text,
             while (*escape)
                 *p++ = *escape++;
         } else if (QChar::isHighSurrogate(u) && i + 1 < size && QChar::isLowSurrogate(char16_t(text[i + 1]))) {
-            const char32_t cp = QChar::surrogateToUcs4(u, char16_t(text[++i]));
-            *p++ = char(0xF0 | cp >> 18);
-            *p++ = char(0x80 | (cp >> 12 & 0x3F));
-            *p++ = char(0x80 | (cp >> 6 & 0x3F));
-            *p++ = char(0x80 | (cp & 0x3F));
+            p = encodeUtf8(QChar::surrogateToUcs4(u, char16_t(text[++i])), p);
         } else if (u < 0x20 || u == 0x2028 || u == 0x2029 || QChar::isSurrogate(u)) {
             // Control characters must be escaped; the line separators are too, so the output also stays
             // a JavaScript literal; a lone surrogate has no UTF-8 form, only this one.
@@ -96,13 +93,8 @@ template <typename Unit> static char *writeJsonString(char *p, const Unit *text,
             *p++ = hex[u >> 8 & 0xF];
             *p++ = hex[u >> 4 & 0xF];
             *p++ = hex[u & 0xF];
-        } else if (u < 0x800) {
-            *p++ = char(0xC0 | u >> 6);
-            *p++ = char(0x80 | (u & 0x3F));
         } else {
-            *p++ = char(0xE0 | u >> 12);
-            *p++ = char(0x80 | (u >> 6 & 0x3F));
-            *p++ = char(0x80 | (u & 0x3F));
+            p = encodeUtf8(u, p);
         }
     }
     *p++ = '"';
@@ -135,8 +127,8 @@ public:
     void appendJsonString(std::string_view name)
     {
         const qsizetype size = qsizetype(name.size());
-        if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
-            appendJsonString(QString::fromUtf8(name.data(), size));
+        if (!isAscii(name))
+            appendJsonString(textOfUtf8(name));
         else
             m_used = writeJsonString(room(6 * size + 2), name.data(), size) - m_bytes.data();
     }
@@ -199,31 +191,10 @@ private:
 
 } // namespace
 
-void appendJsonString(QByteArray &out, QStringView text)
-{
-    OutputBuffer buffer;
-    buffer.appendJsonString(text);
-    out += buffer.take();
-}
+using NamedList = std::pair<QString, const NameList *>;
 
-QByteArray jsonString(const QString &text)
-{
-    QByteArray out;
-    out.reserve(text.size() + 2);
-    appendJsonString(out, text);
-    return out;
-}
-
-template <typename List> using NamedList = std::pair<QString, const List *>;
-
-// Lists at least this long are encoded on two cores, this many names at a time on each.
-constexpr qsizetype kParallelJsonNames = 100'000;
-constexpr qsizetype kJsonRun = 32'768;
-
-// `List` is a QStringList, or a list of views of UTF-8 names.
-template <typename List>
 static void writeJson(OutputBuffer &out, const QString &audit, const AuditInputs &inputs, bool withAvailableRomsOnly,
-                      const std::vector<NamedList<List>> &lists)
+                      const std::vector<NamedList> &lists)
 {
     out.append("{\n  \"audit\": ");
     out.appendJsonString(audit);
@@ -240,10 +211,11 @@ static void writeJson(OutputBuffer &out, const QString &audit, const AuditInputs
     }
     out.append(",\n  \"lists\": {");
     bool firstList = true;
-    for (const auto &[key, names] : lists) {
+    for (const NamedList &list : lists) {
+        const NameList *names = list.second;
         out.append(firstList ? "\n    " : ",\n    ");
         firstList = false;
-        out.appendJsonString(key);
+        out.appendJsonString(list.first);
         out.append(": [");
         const auto writeNames = [names](OutputBuffer &to, qsizetype from, qsizetype end) {
             for (qsizetype i = from; i < end; ++i) {
@@ -252,13 +224,13 @@ static void writeJson(OutputBuffer &out, const QString &audit, const AuditInputs
             }
         };
         const auto count = qsizetype(names->size());
-        if (out.isStreaming() && count >= kParallelJsonNames) {
+        if (out.isStreaming() && count >= tuning::kJsonOnTwoCoresFrom) {
             // Names go in pairs of runs: the second run of each pair is encoded on another core meanwhile,
             // into a buffer of its own, and written after the first.
             OutputBuffer ahead;
-            for (qsizetype from = 0; from < count; from += 2 * kJsonRun) {
-                const qsizetype middle = std::min(from + kJsonRun, count);
-                const qsizetype end = std::min(middle + kJsonRun, count);
+            for (qsizetype from = 0; from < count; from += 2 * tuning::kJsonRun) {
+                const qsizetype middle = std::min(from + tuning::kJsonRun, count);
+                const qsizetype end = std::min(middle + tuning::kJsonRun, count);
                 onTwoCores([&](int half) {
                     if (half == 0)
                         writeNames(ahead, middle, end);
@@ -276,72 +248,24 @@ static void writeJson(OutputBuffer &out, const QString &audit, const AuditInputs
     out.append("\n  }\n}\n");
 }
 
-static std::vector<NamedList<QStringList>> namedLists(const RomResults &results)
-{
-    std::vector<NamedList<QStringList>> lists;
-    for (const RomList which : {RomList::Valid, RomList::Missing, RomList::Unknown}) {
-        lists.emplace_back(romListKey(which), &romList(results, which));
-    }
-    return lists;
-}
-
-static std::vector<NamedList<QStringList>> namedLists(const VideoResults &results)
-{
-    std::vector<NamedList<QStringList>> lists;
-    for (const VideoList which : {VideoList::Valid, VideoList::Missing, VideoList::Extra, VideoList::Unknown}) {
-        lists.emplace_back(videoListKey(which), &videoList(results, which));
-    }
-    return lists;
-}
-
-QByteArray romJsonOutput(const AuditInputs &inputs, const RomResults &results)
-{
-    OutputBuffer out;
-    writeJson(out, u"roms"_s, inputs, false, namedLists(results));
-    return out.take();
-}
-
-QByteArray videoJsonOutput(const AuditInputs &inputs, const VideoResults &results)
-{
-    OutputBuffer out;
-    writeJson(out, u"videos"_s, inputs, true, namedLists(results));
-    return out.take();
-}
-
-bool writeRomJsonOutput(std::FILE *stream, const AuditInputs &inputs, const RomResults &results)
+bool writeRomJsonOutput(std::FILE *stream, const AuditInputs &inputs, const RomResults &lists)
 {
     OutputBuffer out(stream);
-    writeJson(out, u"roms"_s, inputs, false, namedLists(results));
+    writeJson(out, u"roms"_s, inputs, false,
+              {{romListKey(RomList::Valid), &lists.valid},
+               {romListKey(RomList::Missing), &lists.missing},
+               {romListKey(RomList::Unknown), &lists.unknown}});
     return out.finish();
 }
 
-bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const VideoResults &results)
+bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const VideoResults &lists)
 {
     OutputBuffer out(stream);
-    writeJson(out, u"videos"_s, inputs, true, namedLists(results));
-    return out.finish();
-}
-
-using Views = std::vector<std::string_view>;
-
-bool writeRomJsonOutput(std::FILE *stream, const AuditInputs &inputs, const RomNameViews &lists)
-{
-    OutputBuffer out(stream);
-    writeJson<Views>(out, u"roms"_s, inputs, false,
-                     {{romListKey(RomList::Valid), &lists.valid},
-                      {romListKey(RomList::Missing), &lists.missing},
-                      {romListKey(RomList::Unknown), &lists.unknown}});
-    return out.finish();
-}
-
-bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const VideoNameViews &lists)
-{
-    OutputBuffer out(stream);
-    writeJson<Views>(out, u"videos"_s, inputs, true,
-                     {{videoListKey(VideoList::Valid), &lists.valid},
-                      {videoListKey(VideoList::Missing), &lists.missing},
-                      {videoListKey(VideoList::Extra), &lists.extra},
-                      {videoListKey(VideoList::Unknown), &lists.unknown}});
+    writeJson(out, u"videos"_s, inputs, true,
+              {{videoListKey(VideoList::Valid), &lists.valid},
+               {videoListKey(VideoList::Missing), &lists.missing},
+               {videoListKey(VideoList::Extra), &lists.extra},
+               {videoListKey(VideoList::Unknown), &lists.unknown}});
     return out.finish();
 }
 

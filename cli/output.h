@@ -4,7 +4,6 @@
 #include "audit/merge.h"
 
 #include <QByteArray>
-#include <QStringView>
 #include <cstdio>
 
 namespace zelvora::cli {
@@ -14,19 +13,10 @@ namespace zelvora::cli {
 QByteArray romTextOutput(const RomResults &results);
 QByteArray videoTextOutput(const VideoResults &results);
 
-// One JSON object: the audit, its paths ("romsList" null when there was none) and its lists keyed
-// "valid", "missing", ("extra",) "unknown", names in merge order. UTF-8.
-QByteArray romJsonOutput(const AuditInputs &inputs, const RomResults &results);
-QByteArray videoJsonOutput(const AuditInputs &inputs, const VideoResults &results);
-// The same written to `stream` as it is made; false when not all of it could be written.
+// One JSON object, written to `stream` as it is made: the audit, its paths ("romsList" null when there
+// was none) and its lists keyed "valid", "missing", ("extra",) "unknown", names in merge order, exactly
+// as they are (only JSON's own escapes). UTF-8. False when not all of it could be written.
 bool writeRomJsonOutput(std::FILE *stream, const AuditInputs &inputs, const RomResults &results);
 bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const VideoResults &results);
-// The same from views of the names, byte for byte.
-bool writeRomJsonOutput(std::FILE *stream, const AuditInputs &inputs, const RomNameViews &lists);
-bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const VideoNameViews &lists);
-
-// A JSON string literal, quotes included; non-ASCII stays as UTF-8.
-QByteArray jsonString(const QString &text);
-void appendJsonString(QByteArray &out, QStringView text);
 
 } // namespace zelvora::cli

@@ -8,6 +8,7 @@
 #include "cli/output.h"
 #include "cli/terminalprogress.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
@@ -93,6 +94,36 @@ int romsListError(const AuditInputs &inputs)
     return kExitRomsListUnusable;
 }
 
+QString folderText(const QByteArray &path, const AuditInputs &inputs)
+{
+    const QString relative = QFile::decodeName(path);
+    return quoted(inputs.zelvoraDir.isEmpty() ? relative : QDir(inputs.zelvoraDir).filePath(relative));
+}
+
+// Says what the walk could not see. A folder the user may not read is a warning: the result stands for
+// what could be read. A folder that could not be opened for any other reason makes the result
+// incomplete, so it is not given at all. Returns false then.
+bool reportWalk(const WalkReport &walk, const AuditInputs &inputs)
+{
+    constexpr std::size_t kMostNamed = 20;
+    const auto name = [&](const std::vector<UnreadFolder> &folders, const QString &line) {
+        for (std::size_t i = 0; i < folders.size() && i < kMostNamed; ++i) {
+            printTo(stderr, line.arg(folderText(folders[i].path, inputs),
+                                     QString::fromLocal8Bit(std::strerror(folders[i].error))));
+        }
+        if (folders.size() > kMostNamed) {
+            printTo(stderr, u"  ... and %1 more folders\n"_s.arg(folders.size() - kMostNamed));
+        }
+    };
+    name(walk.unreadable, u"Warning: the folder %1 could not be read (%2); its files are not counted.\n"_s);
+    if (walk.isComplete()) {
+        return true;
+    }
+    name(walk.failed, u"Error: the folder %1 could not be read (%2).\n"_s);
+    printTo(stderr, u"Error: the folders could not be read completely; no result is given.\n"_s);
+    return false;
+}
+
 // The command ends right after its output is written. The system takes the lists' memory back at once,
 // which is much faster than freeing a million names one by one; a pointer held here keeps them
 // reachable, so leak checkers see them as kept, not lost.
@@ -157,49 +188,33 @@ int run(const QStringList &arguments)
         return std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size()) &&
                std::fflush(stdout) == 0;
     };
-    // JSON alone is written straight from the names as read, without making a text of each of them.
-    const bool namesOnly = json && !options.saveDir;
-    const auto warnWithoutRomsList = [] {
-        printTo(stderr, u"Warning: Can't find supported roms list or it is too big; without it no video counts "
-                        "as a video for a missing rom, every unexpected video is unknown.\n"_s);
-    };
-    if (options.audit == AuditKind::Roms && namesOnly) {
-        const std::optional<RomAuditViews> &roms = keptUntilExit(runRomAuditViews(inputs, progress));
+    if (options.audit == AuditKind::Roms) {
+        const std::optional<RomAudit> &roms = keptUntilExit(runRomAudit(inputs, progress));
         endProgress();
         if (!roms) {
             return romsListError(inputs);
         }
-        writeOutput = [&] { return writeRomJsonOutput(stdout, inputs, roms->lists); };
-    } else if (options.audit == AuditKind::Roms) {
-        const std::optional<RomResults> &roms = keptUntilExit(runRomAudit(inputs, progress));
-        endProgress();
-        if (!roms) {
-            return romsListError(inputs);
+        if (!reportWalk(roms->found.walk, inputs)) {
+            return kExitIncomplete;
         }
         writeOutput = [&] {
-            return json ? writeRomJsonOutput(stdout, inputs, *roms) : writeText(romTextOutput(*roms));
+            return json ? writeRomJsonOutput(stdout, inputs, roms->lists) : writeText(romTextOutput(roms->lists));
         };
         if (options.saveDir) {
-            reports = romReportFiles(*roms);
+            reports = romReportFiles(roms->lists);
         }
-    } else if (namesOnly) {
-        const std::optional<VideoAuditViews> &videos = keptUntilExit(runVideoAuditViews(inputs, progress));
-        endProgress();
-        if (!videos) {
-            return romsListError(inputs);
-        }
-        if (!videos->usedRomsList) {
-            warnWithoutRomsList();
-        }
-        writeOutput = [&] { return writeVideoJsonOutput(stdout, inputs, videos->lists); };
     } else {
         const std::optional<VideoAudit> &videos = keptUntilExit(runVideoAudit(inputs, progress));
         endProgress();
         if (!videos) {
             return romsListError(inputs);
         }
+        if (!reportWalk(videos->walk, inputs)) {
+            return kExitIncomplete;
+        }
         if (!videos->usedRomsList) {
-            warnWithoutRomsList();
+            printTo(stderr, u"Warning: Can't find supported roms list or it is too big; without it no video counts "
+                            "as a video for a missing rom, every unexpected video is unknown.\n"_s);
         }
         writeOutput = [&] {
             return json ? writeVideoJsonOutput(stdout, inputs, videos->lists)

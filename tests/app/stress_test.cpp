@@ -90,16 +90,15 @@ struct StressTrees
     QString smallListPath;
 };
 
+// An audit's result, shared with the model that shows it; empty when the audit gave none.
 struct RomOutcome
 {
-    bool usable = false;
-    RomResults lists;
+    std::shared_ptr<const RomAudit> audit;
 };
 
 struct VideoOutcome
 {
-    bool usable = false;
-    VideoResults lists;
+    std::shared_ptr<const VideoAudit> audit;
 };
 
 class StressTest : public AppTest
@@ -164,10 +163,8 @@ protected:
         if (it == romOutcomes.end()) {
             SilentProgress progress;
             RomOutcome outcome;
-            if (std::optional<RomResults> results = runRomAudit(inputs, progress)) {
-                outcome.usable = true;
-                outcome.lists = std::move(*results);
-            }
+            if (std::optional<RomAudit> audit = runRomAudit(inputs, progress))
+                outcome.audit = std::make_shared<const RomAudit>(std::move(*audit));
             it = romOutcomes.emplace(k, std::move(outcome)).first;
         }
         return it->second;
@@ -179,10 +176,8 @@ protected:
         if (it == videoOutcomes.end()) {
             SilentProgress progress;
             VideoOutcome outcome;
-            if (std::optional<VideoAudit> audit = runVideoAudit(inputs, progress)) {
-                outcome.usable = true;
-                outcome.lists = std::move(audit->lists);
-            }
+            if (std::optional<VideoAudit> audit = runVideoAudit(inputs, progress))
+                outcome.audit = std::make_shared<const VideoAudit>(std::move(*audit));
             it = videoOutcomes.emplace(k, std::move(outcome)).first;
         }
         return it->second;
@@ -193,8 +188,8 @@ protected:
         ASSERT_TRUE(romsRunning) << "a rom audit finished that was never started; seed " << seed;
         romsRunning = false;
         const RomOutcome &outcome = romOutcome(romsInputs);
-        if (outcome.usable)
-            roms = outcome.lists;
+        if (outcome.audit)
+            roms = outcome.audit;
         else
             ++expectedAlerts;
         romsRendered = true;
@@ -205,8 +200,8 @@ protected:
         ASSERT_TRUE(videosRunning) << "a video audit finished that was never started; seed " << seed;
         videosRunning = false;
         const VideoOutcome &outcome = videoOutcome(videosInputs);
-        if (outcome.usable)
-            videos = outcome.lists;
+        if (outcome.audit)
+            videos = outcome.audit;
         else
             ++expectedAlerts;
         videosRendered = true;
@@ -268,11 +263,11 @@ protected:
         if (cancel)
             return;
         ++saves;
-        const std::vector<ReportFile> files = videoAudit ? videoReportFiles(videos) : romReportFiles(roms);
+        const std::vector<ReportFile> files = videoAudit ? videoReportFiles(videoLists()) : romReportFiles(romLists());
         for (const ReportFile &file : files) {
             QFile written(directory + u'/' + file.fileName);
             ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << file.fileName.toStdString() << "; seed " << seed;
-            EXPECT_EQ(QString::fromUtf8(written.readAll()), file.text)
+            EXPECT_EQ(written.readAll(), file.bytes)
                 << file.fileName.toStdString() << " is not the shown audit's report; seed " << seed;
         }
     }
@@ -355,15 +350,15 @@ protected:
         ASSERT_GE(romSegment, 0);
         const QString romText = ui().romsResultView->string();
         if (romsRendered || !romText.isEmpty()) {
-            EXPECT_EQ(romText,
-                      formatResultText(romViewFormat(RomList(romSegment)), romList(roms, RomList(romSegment))));
+            EXPECT_EQ(romText, QString::fromUtf8(formatResultText(romViewFormat(RomList(romSegment)),
+                                                                  romList(romLists(), RomList(romSegment)))));
         }
         const int videoSegment = ui().videosResultControl->selectedSegment();
         ASSERT_GE(videoSegment, 0);
         const QString videoText = ui().videosResultView->string();
         if (videosRendered || !videoText.isEmpty()) {
-            EXPECT_EQ(videoText, formatResultText(videoViewFormat(VideoList(videoSegment)),
-                                                  videoList(videos, VideoList(videoSegment))));
+            EXPECT_EQ(videoText, QString::fromUtf8(formatResultText(videoViewFormat(VideoList(videoSegment)),
+                                                                    videoList(videoLists(), VideoList(videoSegment)))));
         }
 
         // An alert is posted just before its finish step, so one may be up already.
@@ -391,8 +386,18 @@ protected:
     std::map<QString, VideoOutcome> videoOutcomes;
 
     // The model: the lists the window should hold, and what is under way.
-    RomResults roms;
-    VideoResults videos;
+    std::shared_ptr<const RomAudit> roms;
+    std::shared_ptr<const VideoAudit> videos;
+    const RomResults &romLists() const
+    {
+        static const RomResults none;
+        return roms ? roms->lists : none;
+    }
+    const VideoResults &videoLists() const
+    {
+        static const VideoResults none;
+        return videos ? videos->lists : none;
+    }
     bool romsRendered = false;
     bool videosRendered = false;
     bool romsRunning = false;

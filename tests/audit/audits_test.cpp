@@ -1,9 +1,15 @@
 #include "audit/audits.h"
 #include "support/nametexts.h"
 #include "support/temptree.h"
+#include "support/unprivileged.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 #include <string_view>
+#include <sys/resource.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -42,23 +48,17 @@ TEST(Audits, RomAuditEndToEnd)
     f.tree.file(u"roms16BitConsoles/game.zip"_s);
     f.tree.file(u"roms16BitConsoles/a/game 2.zip"_s);
     RecordingProgress progress;
-    const auto results = runRomAudit(f.inputs, progress);
-    ASSERT_TRUE(results.has_value());
-    EXPECT_EQ(results->valid, (QStringList{u"game 2.zip"_s, u"game.zip"_s, u"RaceOne.zip"_s}));
-    EXPECT_EQ(results->missing, QStringList{u"zzz.zip"_s});
-    EXPECT_EQ(results->unknown, QStringList{u"Extra.zip"_s});
+    std::optional<RomAudit> found = runRomAudit(f.inputs, progress);
+    ASSERT_TRUE(found.has_value());
+    // Moved out of the optional, the views still name the names they were made of.
+    const RomAudit results = std::move(*found);
+    found.reset();
+    EXPECT_EQ(test::textsOf(results.lists.valid), (QStringList{u"game 2.zip"_s, u"game.zip"_s, u"RaceOne.zip"_s}));
+    EXPECT_EQ(test::textsOf(results.lists.missing), QStringList{u"zzz.zip"_s});
+    EXPECT_EQ(test::textsOf(results.lists.unknown), QStringList{u"Extra.zip"_s});
     EXPECT_EQ(progress.phases, (QStringList{u"Caching Zelvora rom directories..."_s, u"Caching supported rom list..."_s,
                                             u"Auditing roms..."_s}));
     EXPECT_GE(progress.lastSeen, 4);
-
-    // The lists as views of the names read: the same names, the same phases.
-    RecordingProgress viewsProgress;
-    const auto views = runRomAuditViews(f.inputs, viewsProgress);
-    ASSERT_TRUE(views.has_value());
-    EXPECT_EQ(test::textsOf(views->lists.valid), results->valid);
-    EXPECT_EQ(test::textsOf(views->lists.missing), results->missing);
-    EXPECT_EQ(test::textsOf(views->lists.unknown), results->unknown);
-    EXPECT_EQ(viewsProgress.phases, progress.phases);
 }
 
 TEST(Audits, RomAuditWithoutAUsableListStopsAfterReadingIt)
@@ -66,7 +66,7 @@ TEST(Audits, RomAuditWithoutAUsableListStopsAfterReadingIt)
     Fixture f;
     f.tree.file(u"roms/a.zip"_s);
     RecordingProgress progress;
-    EXPECT_EQ(runRomAudit(f.inputs, progress), std::nullopt);
+    EXPECT_FALSE(runRomAudit(f.inputs, progress).has_value());
     EXPECT_EQ(progress.phases,
               (QStringList{u"Caching Zelvora rom directories..."_s, u"Caching supported rom list..."_s}));
 }
@@ -79,13 +79,13 @@ TEST(Audits, EmptyListAndMissingDirectoryAreNoFailures)
     SilentProgress silent;
     const auto roms = runRomAudit(f.inputs, silent);
     ASSERT_TRUE(roms.has_value());
-    EXPECT_EQ(roms->unknown, QStringList{u"a.zip"_s});
+    EXPECT_EQ(test::textsOf(roms->lists.unknown), QStringList{u"a.zip"_s});
 
     f.inputs.zelvoraDir = f.tree.filePath(u"nowhere"_s);
     f.tree.file(u"list.txt"_s, "a\r\n");
     const auto none = runRomAudit(f.inputs, silent);
     ASSERT_TRUE(none.has_value());
-    EXPECT_EQ(none->missing, QStringList{u"a.zip"_s});
+    EXPECT_EQ(test::textsOf(none->lists.missing), QStringList{u"a.zip"_s});
 }
 
 // Videos abc, abd, zzz; supported abd, abe; archives abe, abf.
@@ -120,27 +120,16 @@ TEST_P(VideoAuditTest, ModesAndLookUp)
     if (!c.listUsable)
         f.inputs.romsListPath = f.tree.filePath(u"absent.txt"_s);
     RecordingProgress progress;
-    const auto audit = runVideoAudit(f.inputs, progress);
-    ASSERT_TRUE(audit.has_value());
-    EXPECT_EQ(audit->usedRomsList, c.listUsable);
-    EXPECT_EQ(audit->lists.valid, c.valid);
-    EXPECT_EQ(audit->lists.missing, c.missing);
-    EXPECT_EQ(audit->lists.extra, c.extra);
-    EXPECT_EQ(audit->lists.unknown, c.unknown);
-    EXPECT_EQ(progress.phases, c.phases);
-
-    // Moved out of the optional, the views still name the names they were made of.
-    RecordingProgress viewsProgress;
-    std::optional<VideoAuditViews> found = runVideoAuditViews(f.inputs, viewsProgress);
+    std::optional<VideoAudit> found = runVideoAudit(f.inputs, progress);
     ASSERT_TRUE(found.has_value());
-    const VideoAuditViews views = std::move(*found);
+    const VideoAudit audit = std::move(*found);
     found.reset();
-    EXPECT_EQ(views.usedRomsList, c.listUsable);
-    EXPECT_EQ(test::textsOf(views.lists.valid), c.valid);
-    EXPECT_EQ(test::textsOf(views.lists.missing), c.missing);
-    EXPECT_EQ(test::textsOf(views.lists.extra), c.extra);
-    EXPECT_EQ(test::textsOf(views.lists.unknown), c.unknown);
-    EXPECT_EQ(viewsProgress.phases, c.phases);
+    EXPECT_EQ(audit.usedRomsList, c.listUsable);
+    EXPECT_EQ(test::textsOf(audit.lists.valid), c.valid);
+    EXPECT_EQ(test::textsOf(audit.lists.missing), c.missing);
+    EXPECT_EQ(test::textsOf(audit.lists.extra), c.extra);
+    EXPECT_EQ(test::textsOf(audit.lists.unknown), c.unknown);
+    EXPECT_EQ(progress.phases, c.phases);
 }
 
 const QString kVideoDirs = u"Caching Zelvora video directories..."_s;
@@ -181,7 +170,7 @@ TEST(Audits, VideoAuditWithoutListAndWithoutCheckBoxFails)
     makeVideoTree(f.tree);
     f.inputs.romsListPath = f.tree.filePath(u"absent.txt"_s);
     RecordingProgress progress;
-    EXPECT_EQ(runVideoAudit(f.inputs, progress), std::nullopt);
+    EXPECT_FALSE(runVideoAudit(f.inputs, progress).has_value());
     EXPECT_EQ(progress.phases, (QStringList{kVideoDirs, kList}));
 }
 
@@ -197,9 +186,68 @@ TEST(Audits, AvailableArchivesAreSortedAgainAfterRenaming)
     SilentProgress silent;
     const auto audit = runVideoAudit(f.inputs, silent);
     ASSERT_TRUE(audit.has_value());
-    EXPECT_EQ(audit->lists.valid, (QStringList{u"game 2.xmv"_s, u"game.xmv"_s}));
-    EXPECT_TRUE(audit->lists.missing.isEmpty());
-    EXPECT_TRUE(audit->lists.unknown.isEmpty());
+    EXPECT_EQ(test::textsOf(audit->lists.valid), (QStringList{u"game 2.xmv"_s, u"game.xmv"_s}));
+    EXPECT_TRUE(audit->lists.missing.empty());
+    EXPECT_TRUE(audit->lists.unknown.empty());
+}
+
+// A U+FEFF is a character of a name wherever it stands: only the list file's own first bytes can be a
+// byte-order mark.
+TEST(Audits, ByteOrderMarksInsideNamesAreCharacters)
+{
+    Fixture f;
+    f.tree.file(u"list.txt"_s, "\xEF\xBB\xBFgame1\r\n\xEF\xBB\xBFgame2\r\ngame3\r\n");
+    f.tree.file(u"roms/game1.zip"_s);
+    f.tree.file(u"roms/\uFEFFgame3.zip"_s);
+    f.tree.file(u"roms/game2.\uFEFFzip"_s);
+    SilentProgress silent;
+    const std::optional<RomAudit> audit = runRomAudit(f.inputs, silent);
+    ASSERT_TRUE(audit.has_value());
+    EXPECT_EQ(test::textsOf(audit->lists.valid), QStringList{u"game1.zip"_s});
+    EXPECT_EQ(test::textsOf(audit->lists.missing), (QStringList{u"game3.zip"_s, u"\uFEFFgame2.zip"_s}));
+    EXPECT_EQ(test::textsOf(audit->lists.unknown), QStringList{u"\uFEFFgame3.zip"_s});
+}
+
+// Without a thread to be had, an audit runs its work on the calling thread and gives the same lists.
+TEST(Audits, WithoutThreadsTheResultIsTheSame)
+{
+    Fixture f;
+    makeVideoTree(f.tree);
+    f.inputs.availableRomsOnly = true;
+    test::openToOthers(f.tree.path(), f.tree.filePath(u"videos3/x"_s));
+    for (const char *folder : {"videos", "videosextra", "roms", "romsConsoles"})
+        test::openToOthers(f.tree.path(), f.tree.filePath(QString::fromLatin1(folder)));
+    // A "roms" folder where the process runs, which a broken fallback would audit instead.
+    test::TempTree elsewhere;
+    elsewhere.file(u"roms/wrong.zip"_s);
+    test::openToOthers(elsewhere.path(), elsewhere.filePath(u"roms"_s));
+
+    const auto lists = [&] {
+        SilentProgress silent;
+        const std::optional<VideoAudit> audit = runVideoAudit(f.inputs, silent);
+        if (!audit)
+            return QByteArray("no audit");
+        QStringList all;
+        for (const NameList *list :
+             {&audit->lists.valid, &audit->lists.missing, &audit->lists.extra, &audit->lists.unknown})
+            all.append(test::textsOf(*list).join(u','));
+        return all.join(u'|').toUtf8();
+    };
+    const QByteArray threaded = lists();
+    const QByteArray alone = test::runUnprivileged([&] {
+        const rlimit one{1, 1};
+        if (::chdir(QFile::encodeName(elsewhere.path()).constData()) != 0 || ::setrlimit(RLIMIT_NPROC, &one) != 0)
+            return QByteArray("no limit");
+        // The limit must bite, or this run proves nothing.
+        try {
+            std::thread([] {}).join();
+            return QByteArray("threads still start");
+        } catch (const std::system_error &) {
+        }
+        return lists();
+    });
+    EXPECT_EQ(threaded, "|abe.xmv|abd.xmv|abc.xmv,zzz.XMV");
+    EXPECT_EQ(alone, threaded);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // walk is under way.
 #include "audit/scan.h"
 #include "support/backgroundloop.h"
+#include "support/nametexts.h"
 #include "support/temptree.h"
 #include "support/unprivileged.h"
 
@@ -11,11 +12,14 @@
 #include <algorithm>
 #include <chrono>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <map>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -67,18 +71,19 @@ TEST(HostileTree, OnlyRegularFilesCountAndNoLinkIsFollowed)
     tree.rawFile("roms/ext.z\xFFp");        // extension not UTF-8: no match
     tree.rawFile("roms/dotted.Z\xC4\xB0P"); // "ZİP": folds to more than "zip"
 
-    const QStringList names = cacheZelvoraRomDirs(tree.path());
+    const QStringList names = test::textsOf(cacheZelvoraRomDirs(tree.path()));
     EXPECT_EQ(sorted(names),
               sorted({u"real.zip"_s, u"inner.zip"_s, u"cr\rname.zip"_s, u"lf\nname.zip"_s, u"crlf\r\nname.ZIP"_s,
                       u"bad\uFFFD\uFFFD.zip"_s, u"cut\uFFFD.zip"_s, u"in-bad-folder.zip"_s, u"in-lf-folder.zip"_s}))
         << "device made: " << madeDevice;
 
     // The folder of a file below a folder whose name is not UTF-8 is still reported.
-    for (const FoundFile &file : findFilesWithExtension(tree.path(), romDirectoryNames(), u"zip"_s)) {
-        if (file.name == u"in-bad-folder.zip") {
-            EXPECT_EQ(file.folder, u"roms/dir\uFFFDname");
-        } else if (file.name == u"in-lf-folder.zip") {
-            EXPECT_EQ(file.folder, u"roms/line\nfolder");
+    const FoundFiles found = cacheZelvoraRomDirs(tree.path());
+    for (qsizetype i = 0; i < found.size(); ++i) {
+        if (found.names.at(i) == "in-bad-folder.zip") {
+            EXPECT_EQ(found.folderOf(i), "roms/dir\xFFname");
+        } else if (found.names.at(i) == "in-lf-folder.zip") {
+            EXPECT_EQ(found.folderOf(i), "roms/line\nfolder");
         }
     }
 }
@@ -146,7 +151,33 @@ TEST(HostileTree, DeepCombIsListedWhole)
     // More levels than the walk keeps handles for, and a path far longer than PATH_MAX.
     constexpr int depth = 64;
     makeComb(tree.filePath(u"roms"_s), depth, "level", QByteArray(150, 'c'));
-    EXPECT_EQ(sorted(cacheZelvoraRomDirs(tree.path())), sorted(combNames(depth)));
+    EXPECT_EQ(sorted(test::textsOf(cacheZelvoraRomDirs(tree.path()))), sorted(combNames(depth)));
+}
+
+// Out of file handles, the walk gives back its own and goes on; when it still cannot open a folder,
+// the result says it is incomplete. A partial result never passes for the whole tree.
+TEST(HostileTree, RunningOutOfHandlesNeverLooksComplete)
+{
+    test::TempTree tree;
+    tree.dir(u"roms"_s);
+    constexpr int depth = 800;
+    makeComb(tree.filePath(u"roms"_s), depth);
+    const QByteArray all = sorted(combNames(depth)).join(u'|').toUtf8();
+    for (const rlim_t limit : {rlim_t(48), rlim_t(24), rlim_t(7)}) {
+        SCOPED_TRACE(limit);
+        const QByteArray answer = test::runInChild([&] {
+            const rlimit handles{limit, limit};
+            if (::setrlimit(RLIMIT_NOFILE, &handles) != 0)
+                return QByteArray("no limit");
+            const FoundFiles found = cacheZelvoraRomDirs(tree.path());
+            return (found.walk.isComplete() ? "complete " : "incomplete ") +
+                   sorted(test::textsOf(found)).join(u'|').toUtf8();
+        });
+        if (limit >= 24)
+            EXPECT_EQ(answer, "complete " + all) << "a few handles are enough for any depth";
+        else
+            EXPECT_TRUE(answer == "complete " + all || answer.startsWith("incomplete ")) << answer.left(200).data();
+    }
 }
 
 // Folders nobody may read contribute nothing; everything readable around them is listed.
@@ -174,16 +205,15 @@ TEST(HostileTree, UnreadableFoldersKeepTheReadableRest)
     // The Zelvora directory itself may be entered but not listed: its folders are opened by name.
     setMode(QString(), 0711);
 
-    const QByteArray roms =
-        test::runUnprivileged([&] { return sorted(cacheZelvoraRomDirs(tree.path())).join(u'|').toUtf8(); });
+    const QByteArray roms = test::runUnprivileged(
+        [&] { return sorted(test::textsOf(cacheZelvoraRomDirs(tree.path()))).join(u'|').toUtf8(); });
     const QByteArray list = test::runUnprivileged(
         [&] { return findFileBelow(tree.filePath(u"list"_s), kListName).value_or(u"none"_s).toUtf8(); });
     for (const QString &path : {QString(), u"roms"_s, u"romsConsoles/a"_s, u"romsConsoles/b"_s, u"list/a"_s})
         setMode(path, 0755);
 
-    // "listed.zip" lies in a folder that can be listed: its name is known, so it counts; nothing below
-    // that folder can be reached.
-    EXPECT_EQ(roms, "late.zip|listed.zip|open.zip");
+    // Nothing in a folder that can be listed but not entered counts: its entries cannot be examined.
+    EXPECT_EQ(roms, "late.zip|open.zip");
     EXPECT_EQ(list, QFile::encodeName(tree.filePath(u"list/b/"_s + kListName)));
 }
 
@@ -241,7 +271,7 @@ TEST(HostileTree, FolderReplacedDuringTheWalk)
     int walksWithChurn = 0;
     while (walks < 400 && std::chrono::steady_clock::now() < deadline) {
         ++walks;
-        const QStringList names = cacheZelvoraRomDirs(tree.path());
+        const QStringList names = test::textsOf(cacheZelvoraRomDirs(tree.path()));
         std::map<QString, int> seen;
         for (const QString &name : names)
             ++seen[name];

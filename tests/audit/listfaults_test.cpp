@@ -3,6 +3,7 @@
 // them, lone surrogates and NUL bytes.
 #include "audit/romslist.h"
 #include "support/backgroundloop.h"
+#include "support/nametexts.h"
 #include "support/temptree.h"
 
 #include <QFile>
@@ -19,6 +20,13 @@ using namespace Qt::StringLiterals;
 
 namespace zelvora {
 namespace {
+
+// The entries of the list at `path` as text, in file order.
+std::optional<QStringList> readRomsListEntries(const QString &path)
+{
+    const std::optional<NameBlock> names = readRomsListBlock(path);
+    return names ? std::optional(test::textsOf(*names)) : std::nullopt;
+}
 
 // A list of `size` bytes in all: the mark, then lines of "g", a number and padding in the mark's
 // encoding (one byte per character for UTF-8, two for UTF-16), the last line cut to fit.

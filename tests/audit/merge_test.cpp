@@ -1,6 +1,8 @@
 #include "audit/merge.h"
 #include "audit/names.h"
+#include "audit/namesort.h"
 #include "support/nametexts.h"
+#include "support/reference.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -11,12 +13,32 @@ using namespace Qt::StringLiterals;
 namespace zelvora {
 namespace {
 
+using test::sortedBlock;
+using test::TextRoms;
 using test::textsOf;
+using test::TextVideos;
 
-QStringList sorted(QStringList names)
+TextRoms textsOf(const RomResults &r)
 {
-    sortNames(names);
-    return names;
+    return {textsOf(r.valid), textsOf(r.missing), textsOf(r.unknown)};
+}
+
+TextVideos textsOf(const VideoResults &r)
+{
+    return {textsOf(r.valid), textsOf(r.missing), textsOf(r.extra), textsOf(r.unknown)};
+}
+
+// The engine's merges of names given as text, each list sorted first.
+TextRoms mergedRoms(const QStringList &found, const QStringList &supported)
+{
+    return textsOf(mergeRoms(sortedBlock(found), sortedBlock(supported)));
+}
+
+TextVideos mergedVideos(const QStringList &videos, const QStringList &expected,
+                        const std::optional<QStringList> &lookup)
+{
+    const NameBlock lookupNames = lookup ? sortedBlock(*lookup) : NameBlock();
+    return textsOf(mergeVideos(sortedBlock(videos), sortedBlock(expected), lookup ? &lookupNames : nullptr));
 }
 
 QStringList lowered(const QStringList &names)
@@ -53,7 +75,7 @@ class RomMergeTest : public ::testing::TestWithParam<RomCase>
 TEST_P(RomMergeTest, SplitsIntoValidMissingUnknown)
 {
     const RomCase &c = GetParam();
-    const RomResults r = mergeRoms(sorted(c.found), sorted(c.supported));
+    const TextRoms r = mergedRoms(c.found, c.supported);
     EXPECT_EQ(r.valid, c.valid);
     EXPECT_EQ(r.missing, c.missing);
     EXPECT_EQ(r.unknown, c.unknown);
@@ -104,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Merge, TwoArchivesDifferingInCaseMatchOneEntry)
 {
-    const RomResults r = mergeRoms(sorted({u"abc.zip"_s, u"ABC.zip"_s}), {u"abc.zip"_s});
+    const TextRoms r = mergedRoms({u"abc.zip"_s, u"ABC.zip"_s}, {u"abc.zip"_s});
     EXPECT_EQ(r.valid, QStringList{u"abc.zip"_s});
     ASSERT_EQ(r.unknown.size(), 1);
     EXPECT_EQ(r.unknown[0].toLower(), u"abc.zip");
@@ -128,8 +150,7 @@ class VideoMergeTest : public ::testing::TestWithParam<VideoCase>
 TEST_P(VideoMergeTest, SplitsIntoFourLists)
 {
     const VideoCase &c = GetParam();
-    const QStringList lookup = c.lookup ? sorted(*c.lookup) : QStringList();
-    const VideoResults r = mergeVideos(sorted(c.videos), sorted(c.expected), c.lookup ? &lookup : nullptr);
+    const TextVideos r = mergedVideos(c.videos, c.expected, c.lookup);
     EXPECT_EQ(r.valid, c.valid);
     EXPECT_EQ(r.missing, c.missing);
     EXPECT_EQ(r.extra, c.extra);
@@ -221,114 +242,13 @@ TEST(Merge, LargeRandomisedInputsPartitionCompletely)
             name.append(QChar(u"aAbB c"[next() % 6]));
         (next() % 2 ? found : supported).append(name + u".zip"_s);
     }
-    const RomResults r = mergeRoms(sorted(found), sorted(supported));
+    const TextRoms r = mergedRoms(found, supported);
     EXPECT_EQ(r.valid.size() + r.missing.size(), supported.size());
     EXPECT_EQ(r.valid.size() + r.unknown.size(), found.size());
     // The single pass must pair equal names: none may be left both unknown and missing.
     QStringList missingLower = lowered(r.missing);
     for (const QString &u : lowered(r.unknown))
         EXPECT_FALSE(missingLower.contains(u)) << u.toStdString() << " is both unknown and missing";
-}
-
-// The single pass as the rules state it, for comparing with the merges on inputs large enough to be
-// merged in two halves.
-RomResults referenceRoms(const QStringList &found, const QStringList &supported)
-{
-    RomResults r;
-    qsizetype f = 0, s = 0;
-    while (f < found.size() || s < supported.size()) {
-        const int order = f == found.size()       ? 1
-                          : s == supported.size() ? -1
-                                                  : compareSringsCaseInsensitive(found[f], supported[s]);
-        if (order == 0) {
-            r.valid.append(supported[s++]);
-            ++f;
-        } else if (order > 0) {
-            r.missing.append(supported[s++]);
-        } else {
-            r.unknown.append(found[f++]);
-        }
-    }
-    return r;
-}
-
-// Without look-up names (null) every unmatched expected name is missing and every other video unknown.
-VideoResults referenceVideos(const QStringList &videos, const QStringList &expected, const QStringList *lookupNames)
-{
-    VideoResults r;
-    qsizetype v = 0, e = 0, l = 0;
-    const QStringList lookup = lookupNames ? *lookupNames : QStringList();
-    const auto lookUp = [&](const QString &x) {
-        while (l < lookup.size() && compareSringsCaseInsensitive(x, lookup[l]) > 0)
-            ++l;
-        if (l < lookup.size() && compareSringsCaseInsensitive(x, lookup[l]) == 0) {
-            ++l;
-            return true;
-        }
-        return false;
-    };
-    while (v < videos.size() || e < expected.size()) {
-        const int order = v == videos.size()     ? 1
-                          : e == expected.size() ? -1
-                                                 : compareSringsCaseInsensitive(videos[v], expected[e]);
-        if (order == 0) {
-            r.valid.append(expected[e++]);
-            ++v;
-        } else if (order > 0) {
-            if (!lookupNames || lookUp(expected[e]))
-                r.missing.append(expected[e]);
-            ++e;
-        } else {
-            (lookupNames && lookUp(videos[v]) ? r.extra : r.unknown).append(videos[v]);
-            ++v;
-        }
-    }
-    return r;
-}
-
-// Many equal names that differ in case, so that which copy lands in which list shows.
-QStringList randomNames(quint32 seed, int count)
-{
-    QStringList names;
-    for (int i = 0; i < count; ++i) {
-        seed = seed * 1664525u + 1013904223u;
-        QString name = QString::number(seed % 30000);
-        if (seed & 0x10000)
-            name += u"A"_s;
-        else
-            name += u"a"_s;
-        names.append(name + u".zip"_s);
-    }
-    return sorted(names);
-}
-
-TEST(Merge, LargeMergesMatchTheSinglePass)
-{
-    const QStringList found = randomNames(1, 60000);
-    const QStringList supported = randomNames(2, 50000);
-    const QStringList lookup = randomNames(3, 40000);
-    const RomResults roms = mergeRoms(found, supported);
-    const RomResults expectedRoms = referenceRoms(found, supported);
-    EXPECT_EQ(roms.valid, expectedRoms.valid);
-    EXPECT_EQ(roms.missing, expectedRoms.missing);
-    EXPECT_EQ(roms.unknown, expectedRoms.unknown);
-
-    // Taking the lists rather than copying them must give the same lists.
-    const RomResults moved = mergeRoms(QStringList(found), QStringList(supported), NameComparison(false));
-    EXPECT_EQ(moved.valid, expectedRoms.valid);
-    EXPECT_EQ(moved.missing, expectedRoms.missing);
-    EXPECT_EQ(moved.unknown, expectedRoms.unknown);
-
-    const VideoResults expectedVideos = referenceVideos(found, supported, &lookup);
-    for (const bool take : {false, true}) {
-        const VideoResults videos =
-            take ? mergeVideos(QStringList(found), QStringList(supported), &lookup, NameComparison(false))
-                 : mergeVideos(found, supported, &lookup);
-        EXPECT_EQ(videos.valid, expectedVideos.valid);
-        EXPECT_EQ(videos.missing, expectedVideos.missing);
-        EXPECT_EQ(videos.extra, expectedVideos.extra);
-        EXPECT_EQ(videos.unknown, expectedVideos.unknown);
-    }
 }
 
 // Names found on disk (UTF-8, some not valid) and list names, some behind folders, both kept as UTF-8,
@@ -381,41 +301,18 @@ MixedNames mixedNames(quint32 seed, int count, const char *extension)
 
 TEST(Merge, FoundNamesMergeAsTheirTextsDo)
 {
-    for (const int count : {400, 50'000}) { // one pass, and two halves
+    for (const int count : {400, 50'000}) {
         SCOPED_TRACE(count);
         const MixedNames roms = mixedNames(quint32(count), count, "zip");
-        const RomResults fromBlock = mergeRoms(roms.found, roms.listed);
-        const RomResults fromTexts = referenceRoms(roms.foundTexts, roms.listedTexts);
-        const RomNameViews views = mergeRomViews(roms.found, roms.listed);
-        EXPECT_EQ(textsOf(views.valid), fromTexts.valid);
-        EXPECT_EQ(textsOf(views.missing), fromTexts.missing);
-        EXPECT_EQ(textsOf(views.unknown), fromTexts.unknown);
-        EXPECT_EQ(fromBlock.valid, fromTexts.valid);
-        EXPECT_EQ(fromBlock.missing, fromTexts.missing);
-        EXPECT_EQ(fromBlock.unknown, fromTexts.unknown);
+        EXPECT_EQ(textsOf(mergeRoms(roms.found, roms.listed)), test::referenceRoms(roms.foundTexts, roms.listedTexts));
 
         // Videos against the list, and against found rom names with the list to look names up in.
         const MixedNames videos = mixedNames(quint32(count) + 1, count, "xmv");
         const MixedNames available = mixedNames(quint32(count) + 2, count, "xmv");
-        const VideoResults againstList = mergeVideos(videos.found, videos.listed, nullptr);
-        const VideoResults againstListTexts = referenceVideos(videos.foundTexts, videos.listedTexts, nullptr);
-        EXPECT_EQ(againstList.valid, againstListTexts.valid);
-        EXPECT_EQ(againstList.missing, againstListTexts.missing);
-        EXPECT_EQ(againstList.extra, QStringList());
-        EXPECT_EQ(againstList.unknown, againstListTexts.unknown);
-
-        const VideoResults againstFound = mergeVideos(videos.found, available.found, &available.listed);
-        const VideoResults againstFoundTexts =
-            referenceVideos(videos.foundTexts, available.foundTexts, &available.listedTexts);
-        EXPECT_EQ(againstFound.valid, againstFoundTexts.valid);
-        EXPECT_EQ(againstFound.missing, againstFoundTexts.missing);
-        EXPECT_EQ(againstFound.extra, againstFoundTexts.extra);
-        EXPECT_EQ(againstFound.unknown, againstFoundTexts.unknown);
-        const VideoNameViews foundViews = mergeVideoViews(videos.found, available.found, &available.listed);
-        EXPECT_EQ(textsOf(foundViews.valid), againstFoundTexts.valid);
-        EXPECT_EQ(textsOf(foundViews.missing), againstFoundTexts.missing);
-        EXPECT_EQ(textsOf(foundViews.extra), againstFoundTexts.extra);
-        EXPECT_EQ(textsOf(foundViews.unknown), againstFoundTexts.unknown);
+        EXPECT_EQ(textsOf(mergeVideos(videos.found, videos.listed, nullptr)),
+                  test::referenceVideos(videos.foundTexts, videos.listedTexts, nullptr));
+        EXPECT_EQ(textsOf(mergeVideos(videos.found, available.found, &available.listed)),
+                  test::referenceVideos(videos.foundTexts, available.foundTexts, &available.listedTexts));
     }
 }
 

@@ -1,4 +1,5 @@
 #include "audit/names.h"
+#include "support/nametexts.h"
 
 #include <gtest/gtest.h>
 
@@ -45,8 +46,7 @@ TEST(Names, LastPathComponent)
 
 TEST(Names, SortKeepsDuplicatesAndIgnoresCase)
 {
-    QStringList names{u"b.zip"_s, u"A.zip"_s, u"a.zip"_s, u"C.zip"_s, u"b.zip"_s};
-    sortNames(names);
+    const QStringList names = test::sortedTexts({u"b.zip"_s, u"A.zip"_s, u"a.zip"_s, u"C.zip"_s, u"b.zip"_s});
     ASSERT_EQ(names.size(), 5);
     EXPECT_EQ(names[0].toLower(), u"a.zip");
     EXPECT_EQ(names[1].toLower(), u"a.zip");
@@ -79,7 +79,7 @@ TEST(Names, SortAgreesWithTheComparisonAcrossUnicode)
             ASSERT_EQ(compareSringsCaseInsensitive(names[i - 1], names[i]), (qtOrder > 0) - (qtOrder < 0))
                 << names[i - 1].toStdString() << " against " << names[i].toStdString();
         }
-        sortNames(names);
+        names = test::sortedTexts(names);
         for (qsizetype i = 1; i < names.size(); ++i)
             ASSERT_LE(compareSringsCaseInsensitive(names[i - 1], names[i]), 0)
                 << names[i - 1].toStdString() << " before " << names[i].toStdString();
@@ -98,7 +98,7 @@ TEST(Names, LargeSortIsAPermutationInOrder)
     QStringList expected = names;
     std::stable_sort(expected.begin(), expected.end(),
                      [](const QString &a, const QString &b) { return compareSringsCaseInsensitive(a, b) < 0; });
-    sortNames(names);
+    names = test::sortedTexts(names);
     ASSERT_EQ(names.size(), expected.size());
     for (qsizetype i = 0; i < names.size(); ++i)
         ASSERT_EQ(compareSringsCaseInsensitive(names[i], expected[i]), 0) << i;
@@ -121,10 +121,9 @@ class SetExtensionTest : public ::testing::TestWithParam<ExtensionCase>
 TEST_P(SetExtensionTest, ReplacesTheLastExtension)
 {
     const ExtensionCase &c = GetParam();
-    QStringList names{QString::fromUtf16(c.name)};
+    NameBlock names = test::blockOf({QString::fromUtf16(c.name)});
     setExtensionOfFilenames(QString::fromUtf16(c.extension), names);
-    ASSERT_EQ(names.size(), 1);
-    EXPECT_EQ(names[0], QString::fromUtf16(c.expected));
+    EXPECT_EQ(test::textsOf(names), QStringList{QString::fromUtf16(c.expected)});
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, SetExtensionTest,
@@ -142,20 +141,12 @@ INSTANTIATE_TEST_SUITE_P(Names, SetExtensionTest,
 
 TEST(Names, SetExtensionKeepsOrderAndEmptyLists)
 {
-    QStringList names{u"game"_s, u"game 2"_s};
+    NameBlock names = test::blockOf({u"game"_s, u"game 2"_s});
     setExtensionOfFilenames(u"zip"_s, names);
-    EXPECT_EQ(names, (QStringList{u"game.zip"_s, u"game 2.zip"_s}));
-    QStringList empty;
+    EXPECT_EQ(test::textsOf(names), (QStringList{u"game.zip"_s, u"game 2.zip"_s}));
+    NameBlock empty;
     setExtensionOfFilenames(u"zip"_s, empty);
     EXPECT_TRUE(empty.isEmpty());
-}
-
-TEST(Names, PathExtension)
-{
-    EXPECT_EQ(pathExtension(u"a/b.c/file.ZiP"), u"ZiP");
-    EXPECT_EQ(pathExtension(u"a.b/file"), u"");
-    EXPECT_EQ(pathExtension(u".zip"), u"");
-    EXPECT_EQ(pathExtension(u"game."), u"");
 }
 
 } // namespace

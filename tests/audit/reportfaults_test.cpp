@@ -31,11 +31,15 @@ namespace {
 // A rom report set whose three files hold about `bytes` bytes each, all names carrying `tag`.
 std::vector<ReportFile> romSet(const QString &tag, qsizetype bytes = 0)
 {
+    // The views are taken once every name is in the block: growing it moves them.
+    NameBlock names;
+    qsizetype count = 0;
+    for (qsizetype size = 0; size < bytes || count == 0; size += 32, ++count)
+        names.append(u"%1-%2-with-some-padding.zip"_s.arg(tag).arg(count, 4, 10, QChar(u'0')).toStdString());
     RomResults results;
-    for (QStringList *list : {&results.valid, &results.missing, &results.unknown}) {
-        for (qsizetype size = 0; size < bytes || list->isEmpty(); size += 32)
-            list->append(u"%1-%2-with-some-padding.zip"_s.arg(tag).arg(list->size(), 4, 10, QChar(u'0')));
-    }
+    for (NameList *list : {&results.valid, &results.missing, &results.unknown})
+        for (qsizetype i = 0; i < names.size(); ++i)
+            list->push_back(names.at(i));
     return romReportFiles(results);
 }
 
@@ -43,7 +47,7 @@ QByteArray bytesOf(const std::vector<ReportFile> &files, const QString &fileName
 {
     for (const ReportFile &file : files)
         if (file.fileName == fileName)
-            return file.text.toUtf8();
+            return file.bytes;
     return {};
 }
 
@@ -148,31 +152,6 @@ TEST(ReportFaults, LockedReportFailsAlone)
 }
 
 // Runs `work` in a forked child and returns what it printed; "exit N" when it ended otherwise.
-QByteArray inChild(const std::function<QByteArray()> &work)
-{
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return "pipe failed";
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(fds[0]);
-        const QByteArray out = work();
-        const bool written = ::write(fds[1], out.constData(), std::size_t(out.size())) == out.size();
-        ::_exit(written ? 0 : 3);
-    }
-    ::close(fds[1]);
-    QByteArray out;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-        out.append(buffer, n);
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return "exit " + QByteArray::number(status);
-    return out;
-}
-
 // Fills the file system of `directory` up, then frees `leave` bytes.
 bool fillLeaving(const QString &directory, qint64 leave)
 {
@@ -203,7 +182,7 @@ TEST(ReportFaults, FullFileSystem)
     bigSet[1] = romSet(u"big"_s, 100 * 1024)[1];
     const auto smallSet = romSet(u"small"_s, 6000);
 
-    const QByteArray seen = inChild([&]() -> QByteArray {
+    const QByteArray seen = test::runInChild([&]() -> QByteArray {
         if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             ::mount("tmpfs", QFile::encodeName(mnt).constData(), "tmpfs", 0, "size=256k") != 0)
             return "cannot mount";
@@ -244,7 +223,7 @@ TEST(ReportFaults, FileSizeLimit)
     mixedSet[1] = romSet(u"mixed"_s, 30000)[1];
     const auto bigSet = romSet(u"big"_s, 30000);
     ASSERT_TRUE(writeReportFiles(tree.path(), oldSet).isEmpty());
-    const QByteArray seen = inChild([&]() -> QByteArray {
+    const QByteArray seen = test::runInChild([&]() -> QByteArray {
         const rlimit limit{20000, 20000};
         if (std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
             return "cannot limit";

@@ -13,8 +13,8 @@ TEST(Reports, RomSetHasExactBytes)
 {
     test::TempTree tree;
     RomResults results;
-    results.valid = {u"\u00C9lan.zip"_s};
-    results.unknown = {u"a.zip"_s, u"b.zip"_s, u"c.zip"_s};
+    results.valid = {"\xC3\x89lan.zip"};
+    results.unknown = {"a.zip", "b.zip", "c.zip"};
     EXPECT_TRUE(writeReportFiles(tree.path(), romReportFiles(results)).isEmpty());
 
     EXPECT_EQ(tree.read(u"valid_roms.txt"_s), "Found 1 roms with valid filename:\r\n\r\n\xC3\x89lan.zip");
@@ -39,10 +39,10 @@ TEST(Reports, SavingAgainReplacesWholeFiles)
 {
     test::TempTree tree;
     RomResults first;
-    first.missing = {u"a-very-long-name-that-makes-the-first-file-longer.zip"_s};
+    first.missing = {"a-very-long-name-that-makes-the-first-file-longer.zip"};
     writeReportFiles(tree.path(), romReportFiles(first));
     RomResults second;
-    second.missing = {u"b.zip"_s};
+    second.missing = {"b.zip"};
     EXPECT_TRUE(writeReportFiles(tree.path(), romReportFiles(second)).isEmpty());
     EXPECT_EQ(tree.read(u"missing_roms.txt"_s), "Found 1 missing roms:\r\n\r\nb.zip");
 }

@@ -1,4 +1,5 @@
 #include "audit/resulttext.h"
+#include "support/nametexts.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,12 @@ using namespace Qt::StringLiterals;
 
 namespace zelvora {
 namespace {
+
+QString formatResultText(QStringView format, const QStringList &names)
+{
+    const NameBlock block = test::blockOf(names);
+    return QString::fromUtf8(zelvora::formatResultText(format, test::viewsOf(block)));
+}
 
 TEST(ResultText, FillsCountAndJoinsWithCrLf)
 {
@@ -50,6 +57,36 @@ TEST(ResultText, EveryFormatToTheCharacter)
         EXPECT_EQ(formatResultText(row.format, names), row.expected);
     for (int i = 0; i < kVideoListCount; ++i)
         EXPECT_EQ(videoFileFormat(VideoList(i)), videoViewFormat(VideoList(i)));
+}
+
+TEST(ResultText, ControlCharactersInNamesCannotMakeOrForgeLines)
+{
+    struct Row
+    {
+        QString name;
+        QString shown;
+    };
+    const Row rows[] = {
+        {u"plain \u00e9.zip"_s, u"plain \u00e9.zip"_s},
+        {u"a\r\nFound 1 roms with valid filename:\r\n\r\nb.zip"_s,
+         u"a\\u{000D}\\u{000A}Found 1 roms with valid filename:\\u{000D}\\u{000A}\\u{000D}\\u{000A}b.zip"_s},
+        {u"\x1b[2Jx\x7f.zip"_s, u"\\u{001B}[2Jx\\u{007F}.zip"_s},
+        {u"c1\u0085\u009f.zip"_s, u"c1\\u{0085}\\u{009F}.zip"_s},
+        {u"ls\u2028ps\u2029.zip"_s, u"ls\\u{2028}ps\\u{2029}.zip"_s},
+        {u"tab\there"_s, u"tab\\u{0009}here"_s},
+        {u"\uFEFFgame1.zip"_s, u"\uFEFFgame1.zip"_s},
+    };
+    QStringList names;
+    QString expected = u"Found %1 missing roms:\r\n\r\n"_s.arg(std::size(rows));
+    for (const Row &row : rows) {
+        names.append(row.name);
+        expected += (names.size() > 1 ? u"\r\n"_s : QString()) + row.shown;
+        const QByteArray bytes = row.name.toUtf8();
+        EXPECT_EQ(nameText(std::string_view(bytes.constData(), std::size_t(bytes.size()))), row.shown);
+    }
+    const QString text = formatResultText(romFileFormat(RomList::Missing), names);
+    EXPECT_EQ(text, expected);
+    EXPECT_EQ(text.count(u"\r\n"_s), 2 + names.size() - 1) << "one line per name";
 }
 
 TEST(ResultText, FileNamesAndKeys)

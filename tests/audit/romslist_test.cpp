@@ -1,6 +1,8 @@
 #include "audit/names.h"
 #include "audit/romslist.h"
 #include "support/encodings.h"
+#include "support/nametexts.h"
+#include "support/reference.h"
 #include "support/temptree.h"
 
 #include <gtest/gtest.h>
@@ -80,48 +82,60 @@ TEST_P(DecodeTest, ReadAsUtf8GivesTheSameEntries)
     for (const QByteArray &bytes : {GetParam().bytes, GetParam().bytes + lineEnds.toUtf8(), lineEnds.toUtf8()}) {
         test::TempTree tree;
         tree.file(u"list.txt"_s, bytes);
-        const std::optional<QStringList> entries = readRomsListEntries(tree.filePath(u"list.txt"_s));
+        const std::optional<QString> decoded = decodeRomsListText(bytes);
         const std::optional<NameBlock> block = readRomsListBlock(tree.filePath(u"list.txt"_s));
-        ASSERT_EQ(block.has_value(), entries.has_value());
+        ASSERT_EQ(block.has_value(), decoded.has_value());
         if (!block)
             continue;
-        QStringList texts;
-        for (qsizetype i = 0; i < block->size(); ++i)
-            texts.append(block->text(i));
-        EXPECT_EQ(texts, *entries);
+        const QStringList entries = test::referenceSplitLines(*decoded);
+        EXPECT_EQ(test::textsOf(*block), entries);
 
         // Given an extension on the way, as the names are given one afterwards.
         const std::optional<NameBlock> renamed = readRomsListBlock(tree.filePath(u"list.txt"_s), "zip");
         ASSERT_TRUE(renamed.has_value());
-        QStringList renamedTexts;
-        for (qsizetype i = 0; i < renamed->size(); ++i)
-            renamedTexts.append(renamed->text(i));
-        QStringList expected = *entries;
-        setExtensionOfFilenames(u"zip"_s, expected);
-        EXPECT_EQ(renamedTexts, expected);
+        QStringList expected;
+        for (const QString &entry : entries)
+            expected.append(test::referenceWithExtension(entry, u"zip"_s));
+        EXPECT_EQ(test::textsOf(*renamed), expected);
     }
+}
+
+// The entries of a list file holding `text`, in file order.
+QStringList entriesOf(const QString &text)
+{
+    test::TempTree tree;
+    tree.file(u"list.txt"_s, text.toUtf8());
+    return test::textsOf(readRomsListBlock(tree.filePath(u"list.txt"_s)).value());
+}
+
+std::optional<QStringList> sortedEntries(const QString &path)
+{
+    const std::optional<NameBlock> names = cacheRomsListFile(path);
+    return names ? std::optional(test::textsOf(*names)) : std::nullopt;
 }
 
 TEST(RomsList, SplitsOnEveryLineEndAndDropsEmptyPieces)
 {
-    EXPECT_EQ(splitRomsListLines(u"b\na\r\n\r\nC"), (QStringList{u"b"_s, u"a"_s, u"C"_s}));
-    EXPECT_EQ(splitRomsListLines(u"1\u000B2\u000C3\u00854\u20285\u20296\r7"),
+    EXPECT_EQ(entriesOf(u"b\na\r\n\r\nC"_s), (QStringList{u"b"_s, u"a"_s, u"C"_s}));
+    EXPECT_EQ(entriesOf(u"1\u000B2\u000C3\u00854\u20285\u20296\r7"_s),
               (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s}));
-    EXPECT_EQ(splitRomsListLines(u" game1 \n   \n\tx"), (QStringList{u" game1 "_s, u"   "_s, u"\tx"_s}));
-    EXPECT_TRUE(splitRomsListLines(u"\r\n\n\r").isEmpty());
-    EXPECT_EQ(splitRomsListLines(u"dup\ndup"), (QStringList{u"dup"_s, u"dup"_s}));
+    EXPECT_EQ(entriesOf(u" game1 \n   \n\tx"_s), (QStringList{u" game1 "_s, u"   "_s, u"\tx"_s}));
+    EXPECT_TRUE(entriesOf(u"\r\n\n\r"_s).isEmpty());
+    EXPECT_EQ(entriesOf(u"dup\ndup"_s), (QStringList{u"dup"_s, u"dup"_s}));
+    // A line's own leading U+FEFF is a character of the name, not a byte-order mark.
+    EXPECT_EQ(entriesOf(u"a\n\uFEFFgame1"_s), (QStringList{u"a"_s, u"\uFEFFgame1"_s}));
 }
 
 TEST(RomsList, ReadsSortedEntries)
 {
     test::TempTree tree;
     tree.file(u"list.txt"_s, "b\na\r\n\r\nC");
-    EXPECT_EQ(cacheRomsListFile(tree.filePath(u"list.txt"_s)), (QStringList{u"a"_s, u"b"_s, u"C"_s}));
+    EXPECT_EQ(sortedEntries(tree.filePath(u"list.txt"_s)), (QStringList{u"a"_s, u"b"_s, u"C"_s}));
 
     tree.file(u"empty.txt"_s);
     tree.file(u"newlines.txt"_s, "\r\n\r\n\n");
-    EXPECT_EQ(cacheRomsListFile(tree.filePath(u"empty.txt"_s)), QStringList());
-    EXPECT_EQ(cacheRomsListFile(tree.filePath(u"newlines.txt"_s)), QStringList());
+    EXPECT_EQ(sortedEntries(tree.filePath(u"empty.txt"_s)), QStringList());
+    EXPECT_EQ(sortedEntries(tree.filePath(u"newlines.txt"_s)), QStringList());
 }
 
 TEST(RomsList, SizeLimitIsInclusive)
@@ -135,7 +149,7 @@ TEST(RomsList, SizeLimitIsInclusive)
     const auto read = cacheRomsListFile(tree.filePath(u"at.txt"_s));
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(read->size(), 2);
-    EXPECT_EQ(cacheRomsListFile(tree.filePath(u"over.txt"_s)), std::nullopt);
+    EXPECT_EQ(sortedEntries(tree.filePath(u"over.txt"_s)), std::nullopt);
 }
 
 TEST(RomsList, RefusesWhatIsNotARegularFile)
@@ -147,7 +161,7 @@ TEST(RomsList, RefusesWhatIsNotARegularFile)
     tree.fifo(u"fifo"_s);
     for (const QString &path : {tree.filePath(u"link.txt"_s), tree.filePath(u"folder"_s), tree.filePath(u"fifo"_s),
                                 tree.filePath(u"absent.txt"_s), u"/dev/null"_s, QString()})
-        EXPECT_EQ(cacheRomsListFile(path), std::nullopt) << path.toStdString();
+        EXPECT_EQ(sortedEntries(path), std::nullopt) << path.toStdString();
     EXPECT_TRUE(cacheRomsListFile(tree.filePath(u"real.txt"_s)).has_value());
 }
 
@@ -157,7 +171,7 @@ TEST(RomsList, UndecodableTextIsRefused)
     tree.file(u"bad.txt"_s, QByteArray("\xFF\xFE"
                                        "\x00\xDC",
                                        4));
-    EXPECT_EQ(cacheRomsListFile(tree.filePath(u"bad.txt"_s)), std::nullopt);
+    EXPECT_EQ(sortedEntries(tree.filePath(u"bad.txt"_s)), std::nullopt);
 }
 
 } // namespace

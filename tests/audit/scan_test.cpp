@@ -1,5 +1,6 @@
 #include "audit/names.h"
 #include "audit/scan.h"
+#include "support/nametexts.h"
 #include "support/temptree.h"
 #include "support/unprivileged.h"
 
@@ -25,7 +26,7 @@ TEST(Scan, FindsArchivesAtAnyDepthKeepingTheirCase)
 {
     test::TempTree tree;
     tree.file(u"roms/a/b/game1.ZIP"_s);
-    EXPECT_EQ(cacheZelvoraRomDirs(tree.path()), QStringList{u"game1.ZIP"_s});
+    EXPECT_EQ(test::textsOf(cacheZelvoraRomDirs(tree.path())), QStringList{u"game1.ZIP"_s});
 }
 
 TEST(Scan, CountsOnlyRegularFilesWithTheExtension)
@@ -43,7 +44,7 @@ TEST(Scan, CountsOnlyRegularFilesWithTheExtension)
     tree.symlink(tree.filePath(u"roms/game1.zip"_s), u"roms/link.zip"_s);
     tree.fifo(u"roms/pipe.zip"_s);
     tree.socket(u"roms/sock.zip"_s);
-    const QStringList names = cacheZelvoraRomDirs(tree.path());
+    const QStringList names = test::textsOf(cacheZelvoraRomDirs(tree.path()));
     EXPECT_EQ(names, (QStringList{u"Beta.Zip"_s, u"game1.tar.zip"_s, u"game1.zip"_s, u"game1.zip"_s, u"inner.zip"_s}));
 }
 
@@ -53,7 +54,7 @@ TEST(Scan, ResultIsSortedWithoutRegardToCase)
     for (const QString &name : {u"b.xmv"_s, u"A.xmv"_s, u"c.XMV"_s, u"\u00C9t\u00E9.xmv"_s})
         tree.file(u"videos2/"_s + name);
     tree.file(u"videosextra/deep/er/D.xmv"_s);
-    const QStringList names = cacheZelvoraVideoDirs(tree.path());
+    const QStringList names = test::textsOf(cacheZelvoraVideoDirs(tree.path()));
     EXPECT_EQ(names, (QStringList{u"A.xmv"_s, u"b.xmv"_s, u"c.XMV"_s, u"D.xmv"_s, u"\u00C9t\u00E9.xmv"_s}));
     EXPECT_TRUE(std::is_sorted(names.begin(), names.end(), [](const QString &a, const QString &b) {
         return compareSringsCaseInsensitive(a, b) < 0;
@@ -63,18 +64,20 @@ TEST(Scan, ResultIsSortedWithoutRegardToCase)
 TEST(Scan, MissingFoldersGiveAnEmptyList)
 {
     test::TempTree tree;
-    EXPECT_TRUE(cacheZelvoraVideoDirs(tree.path()).isEmpty());
-    EXPECT_TRUE(cacheZelvoraRomDirs(tree.filePath(u"does-not-exist"_s)).isEmpty());
+    EXPECT_TRUE(test::textsOf(cacheZelvoraVideoDirs(tree.path())).isEmpty());
+    EXPECT_TRUE(test::textsOf(cacheZelvoraRomDirs(tree.filePath(u"does-not-exist"_s))).isEmpty());
     tree.file(u"roms"_s, "a file where a folder should be");
-    EXPECT_TRUE(cacheZelvoraRomDirs(tree.path()).isEmpty());
+    EXPECT_TRUE(test::textsOf(cacheZelvoraRomDirs(tree.path())).isEmpty());
 }
 
 TEST(Scan, TheWantedExtensionIsNotFolded)
 {
     test::TempTree tree;
     tree.file(u"roms/game.zip"_s);
-    EXPECT_TRUE(cacheFilenamesFromDirsWithFileExtensions(tree.path(), romDirectoryNames(), u"ZIP"_s).isEmpty());
-    EXPECT_EQ(cacheFilenamesFromDirsWithFileExtensions(tree.path(), romDirectoryNames(), u"zip"_s).size(), 1);
+    EXPECT_TRUE(
+        test::textsOf(cacheFilenamesFromDirsWithFileExtensions(tree.path(), romDirectoryNames(), u"ZIP"_s)).isEmpty());
+    EXPECT_EQ(
+        test::textsOf(cacheFilenamesFromDirsWithFileExtensions(tree.path(), romDirectoryNames(), u"zip"_s)).size(), 1);
 }
 
 TEST(Scan, EmptyZelvoraPathMeansTheWorkingDirectory)
@@ -83,7 +86,7 @@ TEST(Scan, EmptyZelvoraPathMeansTheWorkingDirectory)
     tree.file(u"roms/here.zip"_s);
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(tree.path()));
-    const QStringList names = cacheZelvoraRomDirs(QString());
+    const QStringList names = test::textsOf(cacheZelvoraRomDirs(QString()));
     QDir::setCurrent(previous);
     EXPECT_EQ(names, QStringList{u"here.zip"_s});
 }
@@ -97,7 +100,7 @@ TEST(Scan, SymbolicLinksAreNotFollowed)
     tree.symlink(tree.filePath(u"outside"_s), u"roms/out"_s);
     tree.symlink(tree.filePath(u"nowhere"_s), u"roms/dangling.zip"_s);
     tree.file(u"roms/loop/real.zip"_s);
-    EXPECT_EQ(cacheZelvoraRomDirs(tree.path()), QStringList{u"real.zip"_s});
+    EXPECT_EQ(test::textsOf(cacheZelvoraRomDirs(tree.path())), QStringList{u"real.zip"_s});
 }
 
 TEST(Scan, RomFolderThatIsALinkIsWalked)
@@ -106,7 +109,7 @@ TEST(Scan, RomFolderThatIsALinkIsWalked)
     tree.file(u"disk2/roms/far.zip"_s);
     tree.dir(u"zelvora"_s);
     tree.symlink(tree.filePath(u"disk2/roms"_s), u"zelvora/roms"_s);
-    EXPECT_EQ(cacheZelvoraRomDirs(tree.filePath(u"zelvora"_s)), QStringList{u"far.zip"_s});
+    EXPECT_EQ(test::textsOf(cacheZelvoraRomDirs(tree.filePath(u"zelvora"_s))), QStringList{u"far.zip"_s});
 }
 
 TEST(Scan, NamesThatAreNotUtf8AreListedNotDropped)
@@ -114,26 +117,41 @@ TEST(Scan, NamesThatAreNotUtf8AreListedNotDropped)
     test::TempTree tree;
     tree.rawFile(QByteArray("roms/caf\xE9.zip"));
     tree.rawFile(QByteArray("roms/line\nbreak.zip"));
-    const QStringList names = cacheZelvoraRomDirs(tree.path());
+    const QStringList names = test::textsOf(cacheZelvoraRomDirs(tree.path()));
     ASSERT_EQ(names.size(), 2);
     EXPECT_TRUE(names.contains(u"caf\uFFFD.zip"_s)) << names.join(u", "_s).toStdString();
     EXPECT_TRUE(names.contains(u"line\nbreak.zip"_s));
 }
 
-TEST(Scan, UnreadableFolderDoesNotStopTheWalk)
+TEST(Scan, UnreadableFoldersCountNothingAndAreReported)
 {
     test::TempTree tree;
     tree.file(u"roms/a/locked/inside.zip"_s);
     tree.file(u"roms/a/unlistable/x/inside.zip"_s);
+    tree.file(u"roms/a/listonly/seen-but-not-examined.zip"_s);
     tree.file(u"roms/b/open.zip"_s);
     tree.file(u"roms/c.zip"_s);
+    const struct
+    {
+        QString folder;
+        mode_t mode;
+    } locks[] = {{u"roms/a/locked"_s, 0}, {u"roms/a/unlistable"_s, 0311}, {u"roms/a/listonly"_s, 0444}};
     ASSERT_EQ(::chmod(QFile::encodeName(tree.path()).constData(), 0755), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(tree.filePath(u"roms/a/locked"_s)).constData(), 0), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(tree.filePath(u"roms/a/unlistable"_s)).constData(), 0311), 0);
-    const QByteArray seen = test::runUnprivileged([&] { return cacheZelvoraRomDirs(tree.path()).join(u'|').toUtf8(); });
-    ::chmod(QFile::encodeName(tree.filePath(u"roms/a/locked"_s)).constData(), 0755);
-    ::chmod(QFile::encodeName(tree.filePath(u"roms/a/unlistable"_s)).constData(), 0755);
-    EXPECT_EQ(seen, "c.zip|open.zip");
+    for (const auto &lock : locks)
+        ASSERT_EQ(::chmod(QFile::encodeName(tree.filePath(lock.folder)).constData(), lock.mode), 0);
+    const QByteArray seen = test::runUnprivileged([&] {
+        const FoundFiles found = cacheZelvoraRomDirs(tree.path());
+        QStringList unreadable;
+        for (const UnreadFolder &folder : found.walk.unreadable)
+            unreadable.append(QString::fromUtf8(folder.path) + u':' + QString::number(folder.error));
+        unreadable.sort();
+        return (test::textsOf(found).join(u'|') + u'#' + unreadable.join(u'|') + u'#' +
+                QString::number(found.walk.failed.size()))
+            .toUtf8();
+    });
+    for (const auto &lock : locks)
+        ::chmod(QFile::encodeName(tree.filePath(lock.folder)).constData(), 0755);
+    EXPECT_EQ(seen, "c.zip|open.zip#roms/a/listonly:13|roms/a/locked:13|roms/a/unlistable:13#0");
 }
 
 // Builds a chain of folders deeper than PATH_MAX through directory handles, since no path reaches it.
@@ -182,25 +200,10 @@ TEST(Scan, WalksTreesDeeperThanPathMax)
     const QByteArray component(40, 'd');
     const int depth = 300; // about 12,300 bytes of path
     makeDeepChain(tree.filePath(u"roms"_s), depth, component);
-    const std::vector<FoundFile> found = findFilesWithExtension(tree.path(), romDirectoryNames(), u"zip"_s);
-    EXPECT_EQ(found.size(), std::size_t((depth + 36) / 37));
-    bool sawDeepest = false;
-    for (const FoundFile &file : found)
-        sawDeepest = sawDeepest || file.name == u"level296.zip";
-    EXPECT_TRUE(sawDeepest);
+    const FoundFiles found = cacheZelvoraRomDirs(tree.path());
+    EXPECT_EQ(found.size(), (depth + 36) / 37);
+    EXPECT_TRUE(test::textsOf(found).contains(u"level296.zip"_s));
     removeBelow(AT_FDCWD, QFile::encodeName(tree.filePath(u"roms"_s)).constData());
-}
-
-TEST(Scan, ReportsTheFolderOfEachFile)
-{
-    test::TempTree tree;
-    tree.file(u"roms/a/b/one.zip"_s);
-    tree.file(u"romsConsoles/two.zip"_s);
-    std::vector<FoundFile> found = findFilesWithExtension(tree.path(), romDirectoryNames(), u"zip"_s);
-    std::sort(found.begin(), found.end(), [](const FoundFile &x, const FoundFile &y) { return x.name < y.name; });
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[0].folder, u"roms/a/b");
-    EXPECT_EQ(found[1].folder, u"romsConsoles");
 }
 
 TEST(Scan, FindFileBelowTakesTheFirstInSortedPathOrder)
@@ -251,31 +254,34 @@ TEST(Scan, GatheringOnEveryCoreFindsWhatTheSingleWalkFinds)
     // files in between.
     test::TempTree tree;
     int archives = 0;
+    QStringList expected;
     for (int i = 0; i < 60; ++i) {
         const QString top = u"%1/pack %2"_s.arg(romDirectoryNames()[i % 3]).arg(i);
         for (int j = 0; j < 5; ++j) {
             const QString folder = j == 0 ? top : u"%1/sub %2/deeper"_s.arg(top).arg(j);
-            for (int k = 0; k < 12; ++k, ++archives)
-                tree.file(u"%1/Game %2 %3 %4.%5"_s.arg(folder).arg(i).arg(j).arg(k).arg(k % 2 ? u"zip" : u"ZIP"));
+            for (int k = 0; k < 12; ++k, ++archives) {
+                expected.append(u"%1/Game %2 %3 %4.%5"_s.arg(folder).arg(i).arg(j).arg(k).arg(k % 2 ? u"zip" : u"ZIP"));
+                tree.file(expected.last());
+            }
             tree.file(folder + u"/notes.txt"_s);
         }
         tree.symlink(u"../pack 0"_s, top + u"/linked"_s);
     }
     tree.file(u"roms/loose.zip"_s);
+    expected.append(u"roms/loose.zip"_s);
     ++archives;
 
     RecordingProgress progress;
-    const NameBlock gathered = gatherFilesWithExtension(tree.path(), romDirectoryNames(), u"zip"_s, &progress);
-    QStringList gatheredNames;
+    const FoundFiles gathered = gatherFilesWithExtension(tree.path(), romDirectoryNames(), u"zip"_s, &progress);
+    // Every archive once, each with the folder it lies in.
+    QStringList paths;
     for (qsizetype i = 0; i < gathered.size(); ++i)
-        gatheredNames.append(gathered.text(i));
-    QStringList walkedNames;
-    for (const FoundFile &file : findFilesWithExtension(tree.path(), romDirectoryNames(), u"zip"_s))
-        walkedNames.append(file.name);
-    std::sort(gatheredNames.begin(), gatheredNames.end());
-    std::sort(walkedNames.begin(), walkedNames.end());
-    EXPECT_EQ(gatheredNames.size(), archives);
-    EXPECT_EQ(gatheredNames, walkedNames);
+        paths.append(QString::fromUtf8(gathered.folderOf(i)) + u'/' + gathered.names.text(i));
+    paths.sort();
+    expected.sort();
+    EXPECT_EQ(paths, expected);
+    EXPECT_TRUE(gathered.walk.unreadable.empty());
+    EXPECT_TRUE(gathered.walk.isComplete());
 
     // Progress comes on the calling thread only, never going back, and ends with every entry seen.
     ASSERT_FALSE(progress.totals.empty());

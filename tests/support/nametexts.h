@@ -1,6 +1,12 @@
 #pragma once
 
+// Names as the tests write them (text lists) and as the engine keeps them (UTF-8 blocks and views).
+
+#include "audit/foundfiles.h"
+#include "audit/merge.h"
 #include "audit/nameblock.h"
+#include "audit/namesort.h"
+#include "audit/textunits.h"
 
 #include <QStringList>
 #include <string_view>
@@ -8,7 +14,7 @@
 
 namespace zelvora::test {
 
-// The names of a block, or names given as views of UTF-8 bytes, as text: as the lists of text hold them.
+// The names of a block, or names given as views of UTF-8 bytes, as text.
 inline QStringList textsOf(const NameBlock &names)
 {
     QStringList texts;
@@ -17,12 +23,45 @@ inline QStringList textsOf(const NameBlock &names)
     return texts;
 }
 
-inline QStringList textsOf(const std::vector<std::string_view> &views)
+inline QStringList textsOf(const NameList &views)
 {
     QStringList texts;
     for (const std::string_view view : views)
-        texts.append(QString::fromUtf8(view.data(), qsizetype(view.size())));
+        texts.append(textOfUtf8(view));
     return texts;
+}
+
+inline QStringList textsOf(const FoundFiles &files)
+{
+    return textsOf(files.names);
+}
+
+inline NameBlock blockOf(const QStringList &names)
+{
+    NameBlock block;
+    for (const QString &name : names) {
+        const QByteArray bytes = name.toUtf8();
+        block.append(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    }
+    return block;
+}
+
+inline NameList viewsOf(const NameBlock &names)
+{
+    NameList views;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        views.push_back(names.at(i));
+    return views;
+}
+
+inline NameBlock sortedBlock(const QStringList &names)
+{
+    return sortNameBlock(blockOf(names));
+}
+
+inline QStringList sortedTexts(const QStringList &names)
+{
+    return textsOf(sortedBlock(names));
 }
 
 } // namespace zelvora::test

@@ -21,16 +21,14 @@ bool dropRoot()
            ::setresuid(nobody, nobody, nobody) == 0;
 }
 
-QByteArray runUnprivileged(const std::function<QByteArray()> &work)
+QByteArray runInChild(const std::function<QByteArray()> &work)
 {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0)
-        return "pipe failed";
+        return "child failed";
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(pipeFds[0]);
-        if (!dropRoot())
-            ::_exit(2);
         const QByteArray out = work();
         if (::write(pipeFds[1], out.constData(), std::size_t(out.size())) != out.size())
             ::_exit(3);
@@ -47,6 +45,15 @@ QByteArray runUnprivileged(const std::function<QByteArray()> &work)
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return "child failed";
     return out;
+}
+
+QByteArray runUnprivileged(const std::function<QByteArray()> &work)
+{
+    return runInChild([&]() -> QByteArray {
+        if (!dropRoot())
+            ::_exit(2);
+        return work();
+    });
 }
 
 void openToOthers(const QString &root, const QString &path)

@@ -13,6 +13,10 @@ namespace zelvora::test {
 // Returns false when that fails. Meant for a freshly forked child, e.g. as a child setup function.
 bool dropRoot();
 
+// Runs `work` in a forked child and returns what it produced, or "child failed" when the child did not
+// end normally: for work that changes the process (its limits, its user) or may not survive.
+QByteArray runInChild(const std::function<QByteArray()> &work);
+
 // Runs `work` in a forked child that has given up root and returns what it produced. Returns
 // "child failed" when the child could not give up root or did not end normally.
 QByteArray runUnprivileged(const std::function<QByteArray()> &work);

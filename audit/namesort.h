@@ -1,0 +1,22 @@
+#pragma once
+
+// The sort of every name list: names folded once into keys that order like compareSringsCaseInsensitive,
+// spread into buckets by their first two folded units, then sorted a byte at a time.
+
+#include "audit/foundfiles.h"
+#include "audit/nameblock.h"
+
+#include <vector>
+
+namespace zelvora {
+
+// The positions of the names in ascending compareSringsCaseInsensitive order of their last components;
+// names that compare equal are ordered by their bytes, so the order never depends on the walk's.
+std::vector<qint32> sortedPositions(const NameBlock &names);
+
+NameBlock sortNameBlock(const NameBlock &names);
+
+// The files in the same order, each keeping its folder.
+FoundFiles sortFoundFiles(const FoundFiles &files);
+
+} // namespace zelvora
