@@ -20,6 +20,8 @@ LABELS = {
     "find_videos": "find <video dirs> | sort -f",
     "fd_roms": "fdfind -u -t f -e zip",
     "fd_videos": "fdfind -u -t f -e xmv",
+    "floor_roms": "floor: bare walk, rom dirs",
+    "floor_videos": "floor: bare walk, video dirs",
 }
 
 
@@ -89,6 +91,8 @@ def main():
         "roms / fdfind": median["roms"] / median["fd_roms"],
         "videos / find|sort": median["videos"] / median["find_videos"],
         "videos / fdfind": median["videos"] / median["fd_videos"],
+        "roms / floor": median["roms"] / median["floor_roms"],
+        "videos / floor": median["videos"] / median["floor_videos"],
     }
     print("ratios of medians (below 1.0: the audit is faster)")
     for name, value in ratios.items():

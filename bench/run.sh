@@ -4,7 +4,8 @@
 #
 #   bench/run.sh [--games N] [--runs K] [--keep] [--seed S] [--extra-unknown-files M]
 #
-# ZELVORA_CLI=/path/to/zelvora-auditor-cli skips the build. See bench/README.md.
+# ZELVORA_CLI=/path/to/zelvora-auditor-cli skips the build (ZELVORA_FLOOR names the floor walker,
+# default: beside it, ../bench/floor/zelvora-walk-floor in the same build). See bench/README.md.
 set -euo pipefail
 
 games=120000
@@ -47,7 +48,8 @@ if [[ -n ${ZELVORA_CLI:-} ]]; then
     cli=$ZELVORA_CLI
 else
     echo "building the release preset (log: $out/build.log)" >&2
-    if ! (cd "$repo" && cmake --preset release && cmake --build --preset release --target zelvora-auditor-cli) \
+    if ! (cd "$repo" && cmake --preset release &&
+        cmake --build --preset release --target zelvora-auditor-cli zelvora-walk-floor) \
         >"$out/build.log" 2>&1; then
         tail -n 30 "$out/build.log" >&2
         echo "run.sh: the release build failed" >&2
@@ -56,6 +58,8 @@ else
     cli=$(find "$repo/build/release" -name zelvora-auditor-cli -type f -perm -u+x -print -quit)
 fi
 [[ -n $cli && -x $cli ]] || { echo "run.sh: no executable zelvora-auditor-cli (${cli:-not found})" >&2; exit 1; }
+floor=${ZELVORA_FLOOR:-$(dirname "$cli")/../bench/floor/zelvora-walk-floor}
+[[ -x $floor ]] || { echo "run.sh: no floor walker at $floor (build zelvora-walk-floor or set ZELVORA_FLOOR)" >&2; exit 1; }
 
 # --- the tree -------------------------------------------------------------------------------------
 name="tree-$games"
@@ -115,8 +119,10 @@ cmd_find_roms() { find "${rom_dirs[@]}" -type f -iname '*.zip' -printf '%f\n' | 
 cmd_find_videos() { find "${video_dirs[@]}" -type f -iname '*.xmv' -printf '%f\n' | LC_ALL=C sort -f; }
 cmd_fd_roms() { fdfind -u -t f -e zip . "${rom_dirs[@]}"; }
 cmd_fd_videos() { fdfind -u -t f -e xmv . "${video_dirs[@]}"; }
+cmd_floor_roms() { "$floor" "${rom_dirs[@]}"; }
+cmd_floor_videos() { "$floor" "${video_dirs[@]}"; }
 
-commands=(roms videos find_roms find_videos fd_roms fd_videos)
+commands=(roms videos find_roms find_videos fd_roms fd_videos floor_roms floor_videos)
 declare -A label=(
     [roms]="zelvora-auditor-cli roms"
     [videos]="zelvora-auditor-cli videos"
@@ -124,6 +130,8 @@ declare -A label=(
     [find_videos]="find videos | sort -f"
     [fd_roms]="fdfind -e zip"
     [fd_videos]="fdfind -e xmv"
+    [floor_roms]="bare walk of the rom dirs"
+    [floor_videos]="bare walk of the video dirs"
 )
 
 stamp=$(date +%Y%m%d-%H%M%S)
