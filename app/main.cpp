@@ -4,6 +4,7 @@
 #include "platform/openpanel.h"
 #include "platform/settingsstore.h"
 #include "platform/urlopener.h"
+#include "version/version.h"
 
 #include <QApplication>
 
@@ -14,7 +15,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(kSettingsOrganization.toString());
     QApplication::setApplicationName(kSettingsApplication.toString());
-    QApplication::setApplicationVersion(QStringLiteral(ZELVORA_VERSION));
+    QApplication::setApplicationVersion(versionText());
     QGuiApplication::setDesktopFileName(QStringLiteral("zelvora-auditor"));
 
     MainWindow window;
