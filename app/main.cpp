@@ -54,7 +54,7 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(kSettingsOrganization.toString());
     QApplication::setApplicationName(kSettingsApplication.toString());
     QApplication::setApplicationVersion(versionText());
-    QGuiApplication::setDesktopFileName(QStringLiteral("zelvora-auditor"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(ZELVORA_APP_ID));
 
     MainWindow window;
     QtSettingsStore settings;
