@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/aboutbox.h"
 #include "app/qkappdelegate.h"
 #include "audit/resulttext.h"
 #include "ui_mainwindow.h"
@@ -75,6 +76,12 @@ void MainWindow::connectController(QKAppDelegate &controller)
     onTrigger(w.actionChooseRomsList, &QKAppDelegate::selectRomsListFile);
     onTrigger(w.actionOpenHomepage, &QKAppDelegate::openHomepage);
     connect(w.actionQuit, &QAction::triggered, this, &QWidget::close);
+    connect(w.actionAbout, &QAction::triggered, this, [this, c, item = w.actionAbout] {
+        auto *box = new AboutBox(QStringLiteral(ZELVORA_HOMEPAGE), this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        connect(box, &AboutBox::homepageClicked, c, [c, item] { c->openHomepage(item); });
+        box->open();
+    });
 
     SegmentedControl *roms = w.romsResultControl;
     SegmentedControl *videos = w.videosResultControl;

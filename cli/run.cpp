@@ -7,6 +7,7 @@
 #include "cli/options.h"
 #include "cli/output.h"
 #include "cli/terminalprogress.h"
+#include "version/version.h"
 
 #include <QDir>
 #include <QFile>
@@ -147,7 +148,7 @@ int run(const QStringList &arguments)
         printTo(stdout, usageText());
         return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
     case Command::Kind::Version:
-        printTo(stdout, u"zelvora-auditor-cli %1\n"_s.arg(QLatin1StringView(ZELVORA_VERSION)));
+        printTo(stdout, u"zelvora-auditor-cli %1\n"_s.arg(versionText()));
         return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
     case Command::Kind::Run:
         break;

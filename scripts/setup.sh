@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the tests and the desktop app need. Does nothing, not
 # even an `apt-get update`, when every one of them is already installed, so it is safe to run again.
+#   scripts/setup.sh --packaging   also what building and checking the .deb needs (packaging/check.sh)
 set -euo pipefail
 
 packages=(
@@ -15,6 +16,16 @@ fail() {
     printf 'setup.sh: %s\n' "$*" >&2
     exit 1
 }
+
+for arg in "$@"; do
+    case "$arg" in
+        --packaging)
+            # dpkg-shlibdeps and file work out the package's dependencies; the rest check the package.
+            packages+=(dpkg-dev file lintian appstream desktop-file-utils man-db bash-completion)
+            ;;
+        *) fail "unknown argument: $arg" ;;
+    esac
+done
 
 command -v dpkg-query >/dev/null 2>&1 || fail "dpkg-query not found: this script supports Debian 12 (apt and dpkg) only."
 

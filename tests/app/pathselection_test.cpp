@@ -1,5 +1,8 @@
+#include "app/aboutbox.h"
 #include "apptestfixture.h"
+#include "version/version.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -123,13 +126,28 @@ TEST_F(PathSelectionTest, AnEarlierSearchNeverOverwritesALaterChoice)
     EXPECT_EQ(ui().romsListPathTextField->text(), u"/chosen/by/hand.txt"_s);
 }
 
-TEST_F(PathSelectionTest, OpensTheHomepageInTheBrowser)
+TEST_F(PathSelectionTest, OpensTheHomepageFromTheHelpMenuAndTheAboutBox)
 {
     ui().actionOpenHomepage->trigger();
     ASSERT_EQ(urlOpener.opened.size(), 1);
-    const QUrl &url = urlOpener.opened.at(0);
+    const QUrl url = urlOpener.opened.at(0);
     EXPECT_TRUE(url.isValid());
     EXPECT_TRUE(url.scheme() == u"https"_s || url.scheme() == u"http"_s) << url.toString().toStdString();
+
+    ui().actionAbout->trigger();
+    auto *box = window.findChild<AboutBox *>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible());
+    auto *text = box->findChild<QLabel *>(u"aboutText"_s);
+    ASSERT_NE(text, nullptr);
+    for (const QString &shown : {versionText(), u"MIT licence"_s, url.toString()})
+        EXPECT_TRUE(text->text().contains(shown.toHtmlEscaped())) << shown.toStdString();
+
+    // What a click on the link sends.
+    Q_EMIT text->linkActivated(url.toString());
+    ASSERT_EQ(urlOpener.opened.size(), 2);
+    EXPECT_EQ(urlOpener.opened.at(1), url);
+    box->close();
 }
 
 } // namespace
