@@ -82,13 +82,13 @@ bool NameBlock::holdsSeparator() const
     return !m_bytes.empty() && std::memchr(m_bytes.data(), '/', m_bytes.size()) != nullptr;
 }
 
-NameBlock NameBlock::reordered(std::span<const qint32> positions) const
+NameBlock NameBlock::reordered(std::span<const qint32> positions, std::size_t twoCoresFrom) const
 {
     // Reading names in an order unrelated to where they lie is a cache miss per name: asking for the
     // ones a little ahead lets those misses overlap, and two cores take half the names each.
     constexpr std::size_t kAhead = 16;
     const std::size_t count = positions.size();
-    const std::size_t middle = count >= tuning::kReorderOnTwoCoresFrom ? count / 2 : count;
+    const std::size_t middle = count >= twoCoresFrom ? count / 2 : count;
     const auto eachHalf = [&](auto work) {
         if (middle < count)
             onTwoCores(work);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audit/growingarray.h"
+#include "audit/tuning.h"
 
 #include <QString>
 #include <cstddef>
@@ -52,7 +53,9 @@ public:
 
     // The names in the order given by their positions, laid out in that order so that reading them in
     // it walks memory forwards.
-    NameBlock reordered(std::span<const qint32> positions) const;
+    // From `twoCoresFrom` names on, two cores copy half each.
+    NameBlock reordered(std::span<const qint32> positions,
+                        std::size_t twoCoresFrom = tuning::kReorderOnTwoCoresFrom) const;
 
 private:
     GrowingArray<char> m_bytes;

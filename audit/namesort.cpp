@@ -174,11 +174,12 @@ inline unsigned keyByte(const SortKey &key, int depth)
 // Sorts keys that agree on their first `depth` bytes, one byte at a time while the head words last (a
 // most-significant-digit radix sort), then by comparison. None of them is a slow one.
 template <typename Order>
-void radixSort(SortKey *begin, SortKey *end, int depth, const Order &order, std::vector<SortKey> &scratch)
+void radixSort(SortKey *begin, SortKey *end, int depth, const Order &order, std::vector<SortKey> &scratch,
+               std::ptrdiff_t radixFrom)
 {
     for (;;) {
         const std::ptrdiff_t n = end - begin;
-        if (n < tuning::kRadixFrom || depth >= 16) {
+        if (n < radixFrom || depth >= 16) {
             std::sort(begin, end, order);
             return;
         }
@@ -209,7 +210,7 @@ void radixSort(SortKey *begin, SortKey *end, int depth, const Order &order, std:
                 if (b == 0)
                     std::sort(run, runEnd, order);
                 else
-                    radixSort(run, runEnd, depth + 1, order, scratch);
+                    radixSort(run, runEnd, depth + 1, order, scratch, radixFrom);
             }
             run = runEnd;
         }
@@ -219,11 +220,11 @@ void radixSort(SortKey *begin, SortKey *end, int depth, const Order &order, std:
 }
 
 // The positions of the names in sorted order.
-template <typename Names> std::vector<qint32> positionsInOrder(const Names &names)
+template <typename Names> std::vector<qint32> positionsInOrder(const Names &names, const tuning::SortSizes &sizes)
 {
     const qsizetype count = names.size();
-    const bool bucketed = count >= tuning::kSortBucketsFrom;
-    const bool parallel = count >= tuning::kSortOnTwoCoresFrom;
+    const bool bucketed = count >= sizes.bucketsFrom;
+    const bool parallel = count >= sizes.twoCoresFrom;
     // The names split into two halves, each folded on a core of its own.
     const qsizetype halfEnd[2] = {parallel ? count / 2 : count, count};
     const auto halfBegin = [&](int half) { return half == 0 ? qsizetype(0) : halfEnd[0]; };
@@ -299,7 +300,7 @@ template <typename Names> std::vector<qint32> positionsInOrder(const Names &name
             if (std::any_of(begin, end, [](const SortKey &key) { return key.offset < 0; }))
                 std::sort(begin, end, order);
             else
-                radixSort(begin, end, depth, order, scratch);
+                radixSort(begin, end, depth, order, scratch, sizes.radixFrom);
         }
     };
     if (!bucketed) {
@@ -322,14 +323,14 @@ template <typename Names> std::vector<qint32> positionsInOrder(const Names &name
 
 } // namespace
 
-std::vector<qint32> sortedPositions(const NameBlock &names)
+std::vector<qint32> sortedPositions(const NameBlock &names, const tuning::SortSizes &sizes)
 {
-    return positionsInOrder(BlockNames(names));
+    return positionsInOrder(BlockNames(names), sizes);
 }
 
-NameBlock sortNameBlock(const NameBlock &names)
+NameBlock sortNameBlock(const NameBlock &names, const tuning::SortSizes &sizes)
 {
-    return names.reordered(sortedPositions(names));
+    return names.reordered(sortedPositions(names, sizes), sizes.reorderOnTwoCoresFrom);
 }
 
 FoundFiles sortFoundFiles(const FoundFiles &files)

@@ -5,6 +5,7 @@
 
 #include "audit/foundfiles.h"
 #include "audit/nameblock.h"
+#include "audit/tuning.h"
 
 #include <vector>
 
@@ -12,9 +13,10 @@ namespace zelvora {
 
 // The positions of the names in ascending compareSringsCaseInsensitive order of their last components;
 // names that compare equal are ordered by their bytes, so the order never depends on the walk's.
-std::vector<qint32> sortedPositions(const NameBlock &names);
+// `sizes` is for the tuning benchmark; the engine keeps the defaults.
+std::vector<qint32> sortedPositions(const NameBlock &names, const tuning::SortSizes &sizes = {});
 
-NameBlock sortNameBlock(const NameBlock &names);
+NameBlock sortNameBlock(const NameBlock &names, const tuning::SortSizes &sizes = {});
 
 // The files in the same order, each keeping its folder.
 FoundFiles sortFoundFiles(const FoundFiles &files);

@@ -16,6 +16,15 @@ inline constexpr qsizetype kSortOnTwoCoresFrom = 50'000;
 inline constexpr std::ptrdiff_t kRadixFrom = 48;
 // Laying names out in sorted order: from this many names, two cores copy half each.
 inline constexpr std::size_t kReorderOnTwoCoresFrom = 100'000;
+// The sort's sizes together, so that the tuning benchmark can try others; the engine uses these.
+struct SortSizes
+{
+    qsizetype bucketsFrom = kSortBucketsFrom;
+    qsizetype twoCoresFrom = kSortOnTwoCoresFrom;
+    std::ptrdiff_t radixFrom = kRadixFrom;
+    std::size_t reorderOnTwoCoresFrom = kReorderOnTwoCoresFrom;
+};
+
 // JSON output: lists this long are encoded on two cores, runs of this many names at a time on each.
 inline constexpr qsizetype kJsonOnTwoCoresFrom = 100'000;
 inline constexpr qsizetype kJsonRun = 32'768;

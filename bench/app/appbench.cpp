@@ -23,6 +23,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
+#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -43,6 +44,8 @@ constexpr double kStallMs = 50.0;
 constexpr double kSwitchTargetMs = 100.0;
 // Heartbeat kept running after the measured step, so the paint it schedules is measured too.
 constexpr int kTailMs = 150;
+constexpr double kMemoryTargetBytes = 150;
+constexpr double kCommandLineRatioTarget = 1.5;
 constexpr int kAuditTimeoutMs = 600000;
 
 class MemorySettings final : public SettingsStore
@@ -210,6 +213,37 @@ QMap<QString, qsizetype> expectedCounts(const QString &tree)
     return counts;
 }
 
+// The process's peak resident memory so far, in KB.
+qint64 peakResidentKb()
+{
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// The median wall time of `runs` rom audits of the command line on the same tree, in ms.
+double commandLineRomAuditMs(const QString &cli, const QString &tree, int runs)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QProcess process;
+        process.setStandardOutputFile(QProcess::nullDevice());
+        QElapsedTimer clock;
+        clock.start();
+        process.start(cli, {u"roms"_s, u"-q"_s, u"-f"_s, u"json"_s, u"-d"_s, tree, u"-l"_s,
+                            QDir(tree).filePath(u"- Supported Games Lookup For Naming.txt"_s)});
+        if (!process.waitForFinished(-1) || process.exitCode() != 0)
+            return -1;
+        times.push_back(double(clock.nsecsElapsed()) / 1e6);
+    }
+    return median(times);
+}
+
 // The count in a result text's header, "Found N ...".
 qsizetype shownCount(const QString &text)
 {
@@ -263,6 +297,7 @@ public:
     }
 
     Ui::MainWindow &ui() { return m_window.ui(); }
+    qsizetype expected(const QString &key) const { return m_expected.value(key, 0); }
     bool failed() const { return m_failed || m_alert.shown > 0 || m_panel.opened > 0; }
     QSize viewSize() { return ui().romsResultView->viewport()->size(); }
 
@@ -349,10 +384,7 @@ public:
         row.over += stats.over;
     }
 
-    qsizetype shown(bool videos)
-    {
-        return shownCount((videos ? ui().videosResultView : ui().romsResultView)->string());
-    }
+    qsizetype shown(bool videos) { return shownCount((videos ? ui().videosResultView : ui().romsResultView)->line(0)); }
 
 private:
     // The finish step showed the first segment, the valid names; its count must be the generator's.
@@ -409,9 +441,10 @@ std::string withCount(const char *text, qsizetype count)
     return std::string(text) + " (" + std::to_string(count) + ")";
 }
 
-int run(const QString &tree, int runs, int heartbeatMs)
+int run(const QString &tree, int runs, int heartbeatMs, const QString &cli)
 {
     Bench bench(tree, heartbeatMs);
+    const qint64 idleKb = peakResidentKb();
     const QSize viewSize = bench.viewSize();
     std::printf("zelvora-app-bench: %s, %d runs, heartbeat %d ms, result view %dx%d px, Qt %s, platform %s\n",
                 qPrintable(QDir(tree).dirName()), runs, heartbeatMs, viewSize.width(), viewSize.height(), qVersion(),
@@ -434,8 +467,11 @@ int run(const QString &tree, int runs, int heartbeatMs)
     Row roms{"rom audit"};
     Row videosOff{"video audit, check box off"};
     Row videosOn{"video audit, check box on"};
+    qint64 romPeakKb = -1;
     for (int i = 0; i < runs; ++i) {
         bench.audit(roms, false);
+        if (i == 0)
+            romPeakKb = peakResidentKb();
         if (bench.ui().checkAvailableRomVideosOnly->isChecked())
             bench.ui().checkAvailableRomVideosOnly->click();
         bench.audit(videosOff, true);
@@ -470,6 +506,21 @@ int run(const QString &tree, int runs, int heartbeatMs)
     printAuditTable({idle, roms, videosOff, videosOn});
     std::printf("\n");
     printSwitchTable({toValid, toMissing, toValidVideos});
+
+    // Memory of the first rom audit, above the launched window, per archive it found.
+    const qsizetype romFiles = bench.expected(u"roms.valid"_s) + bench.expected(u"roms.unknown"_s);
+    const double perFile = romFiles > 0 ? double(romPeakKb - idleKb) * 1024 / double(romFiles) : 0;
+    std::printf("\npeak memory: idle window %lld KB, after the rom audit %lld KB: %.1f B per archive found (%lld)  "
+                "target: <= 150: %s\n",
+                qlonglong(idleKb), qlonglong(romPeakKb), perFile, qlonglong(romFiles),
+                perFile <= kMemoryTargetBytes ? "PASS" : "FAIL");
+    if (!cli.isEmpty()) {
+        const double cliMs = commandLineRomAuditMs(cli, tree, runs);
+        const double ratio = median(roms.times) / cliMs;
+        std::printf("rom audit: window click to result %.1f ms, command line %.1f ms: ratio %.2f  "
+                    "target: <= 1.5: %s\n",
+                    median(roms.times), cliMs, ratio, cliMs > 0 && ratio <= kCommandLineRatioTarget ? "PASS" : "FAIL");
+    }
     if (bench.failed()) {
         std::fprintf(stderr, "zelvora-app-bench: a check failed (wrong counts, a dialog, or an unfinished audit)\n");
         return 1;
@@ -491,6 +542,8 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.addOption({{u"r"_s, u"runs"_s}, u"Runs of each measurement (default 5)."_s, u"K"_s, u"5"_s});
     parser.addOption({u"heartbeat-ms"_s, u"Heartbeat interval (default 1)."_s, u"MS"_s, u"1"_s});
+    parser.addOption(
+        {u"cli"_s, u"Also time this zelvora-auditor-cli's rom audit of the tree, for the ratio."_s, u"PATH"_s});
     parser.addPositionalArgument(u"tree"_s, u"The Zelvora directory, e.g. bench/out/tree-120000."_s);
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
@@ -507,5 +560,5 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "zelvora-app-bench: --runs and --heartbeat-ms must be at least 1\n");
         return 2;
     }
-    return zelvora::run(tree, runs, heartbeatMs);
+    return zelvora::run(tree, runs, heartbeatMs, parser.value(u"cli"_s));
 }
