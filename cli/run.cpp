@@ -123,7 +123,7 @@ int run(const QStringList &arguments)
     }
     const Options &options = command.options;
 
-    const auto resolved = resolveInputs(options, readSavedPaths());
+    const auto resolved = resolveInputs(options, [] { return readStoredPaths(userSettingsFile()); });
     if (const QString *error = std::get_if<QString>(&resolved)) {
         return usageError(*error);
     }

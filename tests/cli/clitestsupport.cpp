@@ -13,13 +13,16 @@ QString utf8(const char *text)
     return QString::fromUtf8(text);
 }
 
-CliResult runCli(const QStringList &arguments, const QString &configHome, const std::function<void()> &childSetup)
+CliResult runCli(const QStringList &arguments, const QString &configHome, const std::function<void()> &childSetup,
+                 const QStringList &environment, int timeoutMs)
 {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"XDG_CONFIG_HOME"_s, configHome);
-    environment.insert(u"HOME"_s, configHome);
-    process.setProcessEnvironment(environment);
+    QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
+    childEnvironment.insert(u"XDG_CONFIG_HOME"_s, configHome);
+    childEnvironment.insert(u"HOME"_s, configHome);
+    for (const QString &entry : environment)
+        childEnvironment.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+    process.setProcessEnvironment(childEnvironment);
     process.setInputChannelMode(QProcess::ManagedInputChannel);
     if (childSetup) {
         process.setChildProcessModifier(childSetup);
@@ -27,7 +30,7 @@ CliResult runCli(const QStringList &arguments, const QString &configHome, const 
     process.start(QString::fromUtf8(ZELVORA_CLI_PATH), arguments);
     process.closeWriteChannel();
     CliResult result;
-    if (!process.waitForFinished(30'000) || process.exitStatus() != QProcess::NormalExit) {
+    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit) {
         ADD_FAILURE() << "zelvora-auditor-cli did not finish normally: " << process.errorString().toStdString();
         process.kill();
         process.waitForFinished();
