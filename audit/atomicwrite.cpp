@@ -1,6 +1,7 @@
 #include "audit/atomicwrite.h"
 
-#include <QFile>
+#include "audit/filenames.h"
+
 #include <QRandomGenerator>
 #include <cerrno>
 #include <cstring>
@@ -109,7 +110,7 @@ int writeAndSync(int fd, QByteArrayView bytes)
 
 SaveFolder::SaveFolder(const QString &path)
 {
-    const QByteArray encoded = QFile::encodeName(path);
+    const QByteArray encoded = encodeFileName(path);
     m_fd = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     // A folder that may be written but not listed is still written into, only not cleaned up.
     if (m_fd < 0 && errno == EACCES)
@@ -128,7 +129,7 @@ QString writeFileAtomically(const SaveFolder &folder, const QString &name, QByte
 {
     if (!folder.isOpen())
         return folder.error();
-    const QByteArray target = QFile::encodeName(name);
+    const QByteArray target = encodeFileName(name);
     if (target.isEmpty() || target.contains('/') || target == "." || target == "..")
         return reason(EINVAL);
     const int dir = folder.handle();

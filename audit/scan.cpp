@@ -1,5 +1,6 @@
 #include "audit/scan.h"
 
+#include "audit/filenames.h"
 #include "audit/names.h"
 
 #include <QFile>
@@ -162,7 +163,7 @@ public:
     static std::optional<Frame> openRoot(const QString &rootPath, const QString &rootFolder)
     {
         FileDescriptor root(
-            ::open(QFile::encodeName(rootPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK));
+            ::open(encodeFileName(rootPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK));
         if (!root.isOpen())
             return std::nullopt;
         Frame frame;

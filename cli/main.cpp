@@ -1,6 +1,6 @@
+#include "audit/filenames.h"
 #include "cli/run.h"
 
-#include <QFile>
 #include <QStringList>
 #include <malloc.h>
 
@@ -12,11 +12,12 @@ int main(int argc, char *argv[])
     // default the threshold rises after each large free, which keeps large arrays too.)
     mallopt(M_MMAP_THRESHOLD, 4 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
-    // Decoded as file names, since most arguments are paths.
+    // Decoded as file names, since most arguments are paths, and without loss: a path that is not
+    // UTF-8 must still name the same file when it is encoded again.
     QStringList arguments;
     arguments.reserve(argc);
     for (int i = 0; i < argc; ++i) {
-        arguments.append(QFile::decodeName(argv[i]));
+        arguments.append(zelvora::decodeFileName(argv[i]));
     }
     return zelvora::cli::run(arguments);
 }

@@ -23,6 +23,9 @@ struct CliResult
 CliResult runCli(const QStringList &arguments, const QString &configHome, const std::function<void()> &childSetup = {},
                  const QStringList &environment = {}, int timeoutMs = 30'000);
 
+// The same with arguments given as bytes, for paths that are not UTF-8 (QProcess would change them).
+CliResult runCliBytes(const QList<QByteArray> &arguments, const QString &configHome);
+
 // Saves the desktop application's paths into the settings below `configHome`.
 void saveSettings(const QString &configHome, const QString *zelvoraDir, const QString *romsListPath);
 
