@@ -63,6 +63,17 @@ TEST_F(ExitStatus, HelpAndVersionGoToStdout)
     EXPECT_TRUE(version.out.startsWith("zelvora-auditor-cli ")) << version.out.toStdString();
 }
 
+// Every exit status the command can give is listed in its help, 1 included.
+TEST_F(ExitStatus, HelpListsEveryExitStatus)
+{
+    const QString help = QString::fromUtf8(runCli({u"--help"_s}, config.path()).out).simplified();
+    for (const QString &status :
+         {u"0 the audit ran"_s, u"1 standard output could not be written"_s, u"2 usage error"_s,
+          u"3 the supported roms list cannot be used"_s, u"4 report files could not be written"_s}) {
+        EXPECT_TRUE(help.contains(status)) << status.toStdString();
+    }
+}
+
 // Wherever the window would show its alert, the command prints its line and no list.
 TEST_F(ExitStatus, UnusableRomsListGivesStatus3AndNoOutput)
 {
