@@ -31,7 +31,7 @@ Options:
 
 Exit status: 0 the audit ran, 1 standard output could not be written, 2 usage
 error, 3 the supported roms list cannot be used, 4 report files could not be
-written.
+written, 6 out of memory.
 )"_s;
 }
 

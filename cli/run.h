@@ -11,6 +11,7 @@ enum ExitStatus : int {
     kExitUsage = 2,
     kExitRomsListUnusable = 3,
     kExitReportsNotWritten = 4,
+    kExitOutOfMemory = 6,
 };
 
 // Runs the command: `arguments` as main received them, the program name first. Prints to stdout
