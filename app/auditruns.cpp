@@ -2,6 +2,7 @@
 // worker threads.
 #include "app/phasereporter.h"
 #include "app/qkappdelegate.h"
+#include "platform/alert.h"
 #include "platform/busyindicator.h"
 #include "platform/mainthread.h"
 #include "platform/resultview.h"
@@ -11,6 +12,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
+#include <new>
+
+using namespace Qt::StringLiterals;
 
 namespace zelvora {
 
@@ -75,6 +79,27 @@ bool QKAppDelegate::isShowable(const WalkReport *walk)
 void QKAppDelegate::startInBackground(std::function<void()> work)
 {
     startOnPool(m_workers, std::move(work));
+}
+
+void QKAppDelegate::startAudit(const QString &audit, std::function<void()> work, std::function<void()> failed)
+{
+    startInBackground([this, audit, work = std::move(work), failed = std::move(failed)] {
+        try {
+            work();
+        } catch (const std::bad_alloc &) {
+            // Posted apart, as the other alerts of an audit are: the window finishes behind the alert.
+            postToMainThread(this, [this, audit] { showOutOfMemoryAlert(audit); });
+            postToMainThread(this, failed);
+        }
+    });
+}
+
+void QKAppDelegate::showOutOfMemoryAlert(const QString &audit)
+{
+    m_alert.runModal(
+        AlertMessage{u"Out of memory"_s,
+                     u"The %1 ran out of memory and could not finish. The earlier results are kept."_s.arg(audit),
+                     u"OK"_s, AlertMessage::Style::Critical});
 }
 
 } // namespace zelvora

@@ -148,6 +148,11 @@ private:
     // Worker thread: whether an audit's result may be shown (null: the supported roms list could not be
     // used); when not, the alert that says why is on its way to the main thread.
     bool isShowable(const WalkReport *walk);
+    // Starts an audit's `work` in the background. Should it run out of memory, what it held is freed as
+    // its stack unwinds; then an alert names the audit (e.g. "rom audit") and `failed` finishes it on
+    // the main thread, keeping the earlier results.
+    void startAudit(const QString &audit, std::function<void()> work, std::function<void()> failed);
+    void showOutOfMemoryAlert(const QString &audit);
 
     void didFindRomListFile(const std::optional<QString> &path, quint64 search);
     void writeResultFiles(const std::vector<ReportFile> &files);

@@ -28,7 +28,8 @@ void QKAppDelegate::auditRoms(QObject *)
     Q_EMIT romsAuditRunningChanged(true);
 
     beginBusyLook(romsResultView());
-    startInBackground([this, inputs] { auditRomsInBackground(inputs); });
+    startAudit(
+        u"rom audit"_s, [this, inputs] { auditRomsInBackground(inputs); }, [this] { didFinishAuditRoms({}); });
 }
 
 void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs)

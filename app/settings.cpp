@@ -1,4 +1,5 @@
 #include "app/qkappdelegate.h"
+#include "audit/storedsettings.h"
 #include "platform/settingsstore.h"
 
 #include <QLineEdit>

@@ -20,7 +20,9 @@ void QKAppDelegate::auditVideos(QObject *)
     Q_EMIT videosAuditRunningChanged(true);
 
     beginBusyLook(videosResultView());
-    startInBackground([this, inputs] { auditVideosInBackground(inputs); });
+    startAudit(
+        QStringLiteral("video audit"), [this, inputs] { auditVideosInBackground(inputs); },
+        [this] { didFinishAuditVideos({}); });
 }
 
 void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs)

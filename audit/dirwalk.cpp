@@ -3,6 +3,7 @@
 
 #include "audit/dirwalk.h"
 
+#include "audit/filenames.h"
 #include "audit/textunits.h"
 
 #include <QFile>
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <deque>
 #include <dirent.h>
+#include <exception>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
@@ -171,7 +173,7 @@ public:
     // An absent root, or one that is not a folder, contributes nothing.
     std::optional<Frame> openRoot(const QString &rootPath, const QByteArray &rootFolder)
     {
-        const QByteArray path = QFile::encodeName(rootPath);
+        const QByteArray path = encodeFileName(rootPath);
         const int fd =
             openRetrying([&] { return ::open(path.constData(), kDirectoryOpenFlags & ~O_NOFOLLOW); }, rootFolder);
         if (fd < 0)
@@ -394,9 +396,9 @@ public:
             {
                 std::unique_lock lock(m_mutex);
                 m_waiting.fetch_add(1, std::memory_order_relaxed);
-                m_wake.wait(lock, [&] { return !m_queue.empty() || m_busy == 0; });
+                m_wake.wait(lock, [&] { return !m_queue.empty() || m_busy == 0 || m_failed; });
                 m_waiting.fetch_sub(1, std::memory_order_relaxed);
-                if (m_queue.empty()) {
+                if (m_queue.empty() || m_failed) {
                     m_wake.notify_all();
                     return;
                 }
@@ -404,7 +406,17 @@ public:
                 m_queue.pop_front();
                 ++m_busy;
             }
-            walk.runFrom(std::move(frame));
+            try {
+                walk.runFrom(std::move(frame));
+            } catch (...) {
+                // Out of memory: every walker stops, so that none waits for this one's folders.
+                std::lock_guard lock(m_mutex);
+                m_failed = true;
+                --m_busy;
+                m_queue.clear();
+                m_wake.notify_all();
+                throw;
+            }
             std::lock_guard lock(m_mutex);
             if (--m_busy == 0 && m_queue.empty())
                 m_wake.notify_all();
@@ -418,7 +430,7 @@ private:
         if (waiting == 0)
             return false;
         std::lock_guard lock(m_mutex);
-        if (m_queue.size() >= std::size_t(waiting))
+        if (m_failed || m_queue.size() >= std::size_t(waiting))
             return false;
         m_queue.push_back(std::move(child));
         m_wake.notify_one();
@@ -429,6 +441,7 @@ private:
     std::condition_variable m_wake;
     std::deque<Frame> m_queue;
     int m_busy = 0;
+    bool m_failed = false;
     std::atomic<int> m_waiting{0};
 };
 
@@ -480,17 +493,31 @@ WalkReport walkInParallel(const QString &base, const QStringList &roots, const Q
             report);
     };
 
+    // A walker that fails (out of memory) stops the others; the first failure is thrown once all have
+    // ended, since no walker may outlive the stack it works on.
+    std::vector<std::exception_ptr> failures(walkers);
+    const auto guarded = [&](unsigned index, Progress *reporter) {
+        try {
+            walker(index, reporter);
+        } catch (...) {
+            failures[index] = std::current_exception();
+        }
+    };
     std::vector<std::thread> helpers;
     for (unsigned i = 1; i < walkers; ++i) {
         try {
-            helpers.emplace_back(walker, i, nullptr);
-        } catch (const std::system_error &) {
+            helpers.emplace_back(guarded, i, nullptr);
+        } catch (...) {
             break; // fewer walkers, same result
         }
     }
-    walker(0, progress);
+    guarded(0, progress);
     for (std::thread &helper : helpers)
         helper.join();
+    for (const std::exception_ptr &failure : failures) {
+        if (failure)
+            std::rethrow_exception(failure);
+    }
     if (progress)
         progress->entriesSeen(seenByAll.load());
 

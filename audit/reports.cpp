@@ -1,11 +1,7 @@
 #include "audit/reports.h"
 
+#include "audit/atomicwrite.h"
 #include "audit/resulttext.h"
-
-#include <QSaveFile>
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
 
 namespace zelvora {
 
@@ -29,58 +25,19 @@ std::vector<ReportFile> videoReportFiles(const VideoResults &results)
     return files;
 }
 
-namespace {
-
-// Writes `bytes` to `path` through a file beside it that is renamed over the target only once every
-// byte is on disk. On failure says why in `reason`.
-bool replaceFile(const QString &path, const QByteArray &bytes, QString &reason)
-{
-    QSaveFile out(path);
-    // Unbuffered: a buffered write that fails only when flushed still lets commit() rename the cut
-    // file into place and report success (seen with Qt 6.4 on a full file system).
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        reason = out.errorString();
-        return false;
-    }
-    for (qint64 done = 0; done < bytes.size();) {
-        // A short write says nothing; writing the rest gives the reason.
-        const qint64 n = out.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0) {
-            reason = out.errorString();
-            out.cancelWriting();
-            return false;
-        }
-        done += n;
-    }
-    // commit() ignores a failed sync, and with it errors the file system reports only then; a file
-    // system that cannot sync at all is no failure.
-    int synced;
-    do
-        synced = ::fdatasync(out.handle());
-    while (synced != 0 && errno == EINTR);
-    if (synced != 0 && errno != EINVAL && errno != ENOTSUP) {
-        reason = QString::fromLocal8Bit(std::strerror(errno));
-        out.cancelWriting();
-        return false;
-    }
-    if (!out.commit()) {
-        reason = out.errorString();
-        return false;
-    }
-    return true;
-}
-
-} // namespace
-
 QList<WriteFailure> writeReportFiles(const QString &directory, const std::vector<ReportFile> &files)
 {
+    const SaveFolder folder(directory);
+    removeStaleTemporaryFiles(folder);
     QList<WriteFailure> failures;
     for (const ReportFile &file : files) {
-        const QString path = directory.endsWith(u'/') ? directory + file.fileName : directory + u'/' + file.fileName;
-        // Written beside the target and renamed over it: an existing report is either kept or replaced whole.
-        QString reason;
-        if (!replaceFile(path, file.bytes, reason))
+        // An existing report is either kept or replaced whole; a link in its place is replaced, not followed.
+        const QString reason = writeFileAtomically(folder, file.fileName, file.bytes);
+        if (!reason.isEmpty()) {
+            const QString path =
+                directory.endsWith(u'/') ? directory + file.fileName : directory + u'/' + file.fileName;
             failures.append({file.fileName, path, reason});
+        }
     }
     return failures;
 }

@@ -26,9 +26,11 @@ struct WriteFailure
     QString reason;
 };
 
-// Writes every file into `directory` as UTF-8 without a byte-order mark, each replaced atomically:
-// a reader sees the old content or the new, never a mix. Every file is attempted even when one
-// fails; the failures are returned in write order (empty when all were written).
+// Writes every file into `directory` as UTF-8 without a byte-order mark, each replaced atomically
+// by writeFileAtomically: a reader sees the old content or the new, never a mix, and a link in the
+// folder is replaced, never written through. Temporary files that killed saves left in `directory`
+// are removed first. Every file is attempted even when one fails; the failures are returned in write
+// order (empty when all were written).
 QList<WriteFailure> writeReportFiles(const QString &directory, const std::vector<ReportFile> &files);
 
 } // namespace zelvora

@@ -1,5 +1,6 @@
 #include "audit/romslist.h"
 
+#include "audit/filenames.h"
 #include "audit/namesort.h"
 #include "audit/textunits.h"
 
@@ -169,7 +170,7 @@ std::optional<QByteArray> readRomsListBytes(const QString &path)
 {
     if (path.isEmpty())
         return std::nullopt;
-    const QByteArray encoded = QFile::encodeName(path);
+    const QByteArray encoded = encodeFileName(path);
     // Looked at before opening: opening a device can have effects of its own.
     struct stat st;
     if (::lstat(encoded.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kRomsListMaxBytes)

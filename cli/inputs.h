@@ -1,26 +1,19 @@
 #pragma once
 
 #include "audit/audits.h"
+#include "audit/storedsettings.h"
 #include "cli/options.h"
 
 #include <QString>
-#include <optional>
+#include <functional>
 #include <variant>
 
 namespace zelvora::cli {
 
-// The two paths the desktop application keeps in the user's settings; absent when not saved or
-// not text.
-struct SavedPaths
-{
-    std::optional<QString> zelvoraDir;
-    std::optional<QString> romsListPath;
-};
-
-SavedPaths readSavedPaths();
-
-// The audit's inputs from the options, falling back to the saved paths. When no list is given and
-// none is found, romsListPath stays empty. A usage error comes back as its message.
-std::variant<AuditInputs, QString> resolveInputs(const Options &options, const SavedPaths &saved);
+// The audit's inputs from the options, falling back to the paths the desktop application saved,
+// which `readSaved` gives. It is called only without -d: a directory given on the command line
+// needs nothing from the settings, so they are not read at all. When no list is given and none is
+// found, romsListPath stays empty. A usage error comes back as its message.
+std::variant<AuditInputs, QString> resolveInputs(const Options &options, const std::function<StoredPaths()> &readSaved);
 
 } // namespace zelvora::cli

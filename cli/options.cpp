@@ -29,8 +29,9 @@ Options:
   -h, --help                 show this help
       --version              show the version
 
-Exit status: 0 the audit ran, 2 usage error, 3 the supported roms list cannot be
-used, 4 report files could not be written.
+Exit status: 0 the audit ran, 1 standard output could not be written, 2 usage
+error, 3 the supported roms list cannot be used, 4 report files could not be
+written, 5 the folders could not be read completely, 6 out of memory.
 )"_s;
 }
 

@@ -1,6 +1,7 @@
 #include "cli/run.h"
 
 #include "audit/audits.h"
+#include "audit/filenames.h"
 #include "audit/reports.h"
 #include "audit/romslist.h"
 #include "cli/inputs.h"
@@ -9,9 +10,7 @@
 #include "cli/terminalprogress.h"
 #include "version/version.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -38,30 +37,47 @@ QString quoted(const QString &path)
     return u'"' + path + u'"';
 }
 
-// Makes `directory` and its missing parents. Empty on success, else why not.
-QString makeDirectory(const QString &directory)
+bool isDirectory(const QByteArray &path)
 {
-    const QFileInfo info(directory);
-    if (info.isDir()) {
+    struct stat st;
+    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Makes the folder `path` (as bytes: it need not be UTF-8) and its missing parents. Empty on success,
+// else why not.
+QString makeDirectoryBytes(const QByteArray &path)
+{
+    const QString shown = quoted(decodeFileName(path));
+    if (isDirectory(path)) {
         return {};
     }
-    if (info.exists() || info.isSymLink()) {
-        return u"%1 is not a directory"_s.arg(quoted(directory));
+    struct stat st;
+    if (::lstat(path.constData(), &st) == 0) {
+        return u"%1 is not a directory"_s.arg(shown);
     }
-    const QString absolute = info.absoluteFilePath();
-    const QString parent = QFileInfo(absolute).path();
-    if (parent != absolute) {
-        if (QString error = makeDirectory(parent); !error.isEmpty()) {
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash > 0) {
+        if (QString error = makeDirectoryBytes(path.first(slash)); !error.isEmpty()) {
             return error;
         }
     }
-    if (::mkdir(QFile::encodeName(absolute).constData(), 0777) != 0 && errno != EEXIST) {
-        return u"can't create %1: %2"_s.arg(quoted(directory), QString::fromLocal8Bit(std::strerror(errno)));
+    if (::mkdir(path.constData(), 0777) != 0 && errno != EEXIST) {
+        return u"can't create %1: %2"_s.arg(shown, QString::fromLocal8Bit(std::strerror(errno)));
     }
-    if (!QFileInfo(absolute).isDir()) {
-        return u"%1 is not a directory"_s.arg(quoted(directory));
+    if (!isDirectory(path)) {
+        return u"%1 is not a directory"_s.arg(shown);
     }
     return {};
+}
+
+// Makes `directory` and its missing parents. Empty on success, else why not.
+QString makeDirectory(const QString &directory)
+{
+    QByteArray path = encodeFileName(directory);
+    while (path.size() > 1 && path.endsWith('/')) {
+        path.chop(1);
+    }
+    return makeDirectoryBytes(path);
 }
 
 QList<WriteFailure> saveReports(const QString &directory, const std::vector<ReportFile> &files)
@@ -98,7 +114,9 @@ int romsListError(const AuditInputs &inputs)
 QString folderText(const QByteArray &path, const AuditInputs &inputs)
 {
     const QString relative = QFile::decodeName(path);
-    return quoted(inputs.zelvoraDir.isEmpty() ? relative : QDir(inputs.zelvoraDir).filePath(relative));
+    if (inputs.zelvoraDir.isEmpty())
+        return quoted(relative);
+    return quoted(inputs.zelvoraDir + (inputs.zelvoraDir.endsWith(u'/') ? QString() : u"/"_s) + relative);
 }
 
 // Says what the walk could not see. A folder the user may not read is a warning: the result stands for
@@ -155,18 +173,19 @@ int run(const QStringList &arguments)
     }
     const Options &options = command.options;
 
-    const auto resolved = resolveInputs(options, readSavedPaths());
+    const auto resolved = resolveInputs(options, [] { return readStoredPaths(userSettingsFile()); });
     if (const QString *error = std::get_if<QString>(&resolved)) {
         return usageError(*error);
     }
     const AuditInputs &inputs = std::get<AuditInputs>(resolved);
 
     // Not a failure: the audit runs on empty lists, but the user most likely mistyped the path.
-    const QFileInfo dirInfo(inputs.zelvoraDir);
-    if (!dirInfo.isDir()) {
-        printTo(stderr,
-                u"Warning: the Zelvora directory %1 %2; no files are found in it.\n"_s.arg(
-                    quoted(inputs.zelvoraDir), dirInfo.exists() ? u"is not a directory"_s : u"does not exist"_s));
+    const QByteArray zelvoraDir = encodeFileName(inputs.zelvoraDir);
+    struct stat st;
+    if (!isDirectory(zelvoraDir)) {
+        const bool exists = ::lstat(zelvoraDir.constData(), &st) == 0;
+        printTo(stderr, u"Warning: the Zelvora directory %1 %2; no files are found in it.\n"_s.arg(
+                            quoted(inputs.zelvoraDir), exists ? u"is not a directory"_s : u"does not exist"_s));
     }
 
     std::unique_ptr<TerminalProgress> terminal;

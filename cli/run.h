@@ -12,6 +12,7 @@ enum ExitStatus : int {
     kExitRomsListUnusable = 3,
     kExitReportsNotWritten = 4,
     kExitIncomplete = 5,
+    kExitOutOfMemory = 6,
 };
 
 // Runs the command: `arguments` as main received them, the program name first. Prints to stdout

@@ -2,21 +2,18 @@
 
 namespace zelvora {
 
-QtSettingsStore::QtSettingsStore() : m_settings(kSettingsOrganization.toString(), kSettingsApplication.toString()) {}
+QtSettingsStore::QtSettingsStore() : m_settings(kSettingsOrganization.toString(), kSettingsApplication.toString())
+{
+    // Neither the organisation's file nor the system's ($XDG_CONFIG_DIRS): only the user's own.
+    m_settings.setFallbacksEnabled(false);
+}
 
 QtSettingsStore::QtSettingsStore(const QString &fileName) : m_settings(fileName, QSettings::IniFormat) {}
 
 std::optional<QString> QtSettingsStore::stringForKey(const QString &key) const
 {
-    const QVariant value = m_settings.value(key);
     // A hand-edited value such as "a, b" comes back as a list; that is not text the fields can hold.
-    switch (value.typeId()) {
-    case QMetaType::QString:
-    case QMetaType::QByteArray:
-        return value.toString();
-    default:
-        return std::nullopt;
-    }
+    return storedText(m_settings.value(key));
 }
 
 void QtSettingsStore::setString(const QString &key, const QString &value)

@@ -1,23 +1,19 @@
 #pragma once
 
+#include "audit/storedsettings.h"
+
 #include <QSettings>
 #include <QString>
-#include <QStringView>
 #include <optional>
 
 namespace zelvora {
-
-inline constexpr QStringView kSettingsOrganization = u"zelvora";
-inline constexpr QStringView kSettingsApplication = u"zelvora-auditor";
-inline constexpr QStringView kZelvoraDirPathKey = u"ZelvoraDirPath";
-inline constexpr QStringView kZelvoraRomsListPathKey = u"ZelvoraRomsListPath";
 
 // The user's per-user store of text values.
 class SettingsStore
 {
 public:
     virtual ~SettingsStore() = default;
-    // Empty when the key is absent or its value is not text.
+    // Empty when the key is absent or its value is not text (storedText's rule).
     virtual std::optional<QString> stringForKey(const QString &key) const = 0;
     virtual void setString(const QString &key, const QString &value) = 0;
     // Writes pending changes to permanent storage now.
@@ -25,7 +21,8 @@ public:
 };
 
 // QSettings of organization "zelvora", application "zelvora-auditor"; on Linux
-// ~/.config/zelvora/zelvora-auditor.conf.
+// ~/.config/zelvora/zelvora-auditor.conf (userSettingsFile()), without fallbacks, so that it reads
+// what the command line reads.
 class QtSettingsStore final : public SettingsStore
 {
 public:

@@ -1,13 +1,17 @@
 // Report files written where writing fails: a read-only folder, a shared folder whose reports belong
 // to someone else, a locked file, a full file system, a file size limit, and a process killed in the
 // middle of a save. An existing report is always its old content or its new, never a mix, and every
-// file not written is named.
+// file not written is named. Links in the save folder are replaced, never written through, and what
+// killed saves leave behind is hidden and removed by the next save.
+#include "audit/atomicwrite.h"
 #include "audit/reports.h"
 #include "support/temptree.h"
 #include "support/unprivileged.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -16,6 +20,7 @@
 #include <linux/fs.h>
 #include <random>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -282,11 +287,123 @@ TEST(ReportFaults, KilledInTheMiddleOfASave)
     std::cout << "[          ] " << kills << " saves killed: " << firstSeen << " reports held the first set, "
               << secondSeen << " the second, " << leftovers.size() << " temporary files left"
               << (leftovers.isEmpty() ? "" : ": " + leftovers.join(u' ').toStdString()) << '\n';
-    // Left-over temporary files carry the report's name and a suffix; none may take a report's place.
+    // Left-over temporary files are hidden and carry the report's name; none may take a report's place.
     for (const QString &name : leftovers)
-        EXPECT_TRUE(name.startsWith(u"valid_roms.txt."_s) || name.startsWith(u"missing_roms.txt."_s) ||
-                    name.startsWith(u"unknown_roms.txt."_s))
+        EXPECT_TRUE(name.startsWith(u".zelvora-tmp-valid_roms.txt-"_s) ||
+                    name.startsWith(u".zelvora-tmp-missing_roms.txt-"_s) ||
+                    name.startsWith(u".zelvora-tmp-unknown_roms.txt-"_s))
             << name.toStdString();
+}
+
+// A link where a report goes is replaced by the report: nothing outside the save folder is written,
+// created or replaced, wherever the link points, even as root in a shared sticky folder where the link
+// belongs to another user.
+TEST(ReportFaults, LinksInTheSaveFolderAreReplacedNotFollowed)
+{
+    struct Case
+    {
+        const char *label;
+        const char *target; // of the link, below the tree
+        bool sharedFolderOfOthers;
+    };
+    const Case cases[] = {
+        {"a link to a file outside", "victim", false},
+        {"a dangling link to a path outside", "created", false},
+        {"a link to a folder outside", "folder", false},
+        {"another user's link in a sticky shared folder", "victim", true},
+    };
+    const auto newSet = romSet(u"new"_s, 500);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        if (c.sharedFolderOfOthers && ::geteuid() != 0)
+            continue; // the link would belong to the very user who saves
+        test::TempTree tree;
+        tree.file(u"victim"_s, "KEEP");
+        tree.dir(u"folder"_s);
+        tree.dir(u"out"_s);
+        const QString out = tree.filePath(u"out"_s);
+        const QString link = out + u"/valid_roms.txt"_s;
+        const QString target = tree.filePath(QString::fromUtf8(c.target));
+        if (c.sharedFolderOfOthers) {
+            test::openToOthers(tree.path(), out);
+            ASSERT_EQ(::chmod(QFile::encodeName(out).constData(), 01777), 0);
+            ASSERT_EQ(test::runUnprivileged([&] {
+                          return QByteArray::number(
+                              ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()));
+                      }),
+                      "0");
+        } else {
+            tree.symlink(target, u"out/valid_roms.txt"_s);
+        }
+
+        EXPECT_EQ(describe(writeReportFiles(out, newSet)), "");
+        EXPECT_EQ(tree.read(u"victim"_s), "KEEP");
+        EXPECT_FALSE(QFileInfo::exists(tree.filePath(u"created"_s)));
+        EXPECT_EQ(entries(tree.filePath(u"folder"_s)), QStringList());
+        EXPECT_FALSE(QFileInfo(link).isSymLink());
+        EXPECT_EQ(whichContent(out, {newSet}), "valid_roms.txt=0 missing_roms.txt=0 unknown_roms.txt=0");
+    }
+}
+
+// A save killed after it has made a temporary file leaves that file behind. It must be hidden and named
+// as the project's own, and the next save into the folder removes it, and nothing else of that look:
+// not a link nor a folder, not a name of another pattern, not the file of a save still running.
+TEST(ReportFaults, LeftOverTemporaryFilesAreHiddenAndRemovedByTheNextSave)
+{
+    test::TempTree tree;
+    tree.file(u"victim"_s, "KEEP");
+    tree.dir(u"out"_s);
+    const QString out = tree.filePath(u"out"_s);
+    const auto set = romSet(u"set"_s, 60 * 1024);
+    const auto isReport = [&](const QString &name) {
+        return std::any_of(set.begin(), set.end(), [&](const ReportFile &file) { return file.fileName == name; });
+    };
+
+    // A child saves without end; it is stopped at random moments until one finds its temporary file
+    // in the folder, and then killed there.
+    QString leftOver;
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<int> delayMicroseconds(0, 3'000);
+    for (int round = 0; round < 1000 && leftOver.isEmpty(); ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (;;)
+                writeReportFiles(out, set);
+        }
+        ::usleep(useconds_t(delayMicroseconds(random)));
+        ::kill(child, SIGSTOP);
+        ::waitpid(child, nullptr, WUNTRACED);
+        for (const QString &name : entries(out))
+            if (!isReport(name))
+                leftOver = name;
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
+    ASSERT_FALSE(leftOver.isEmpty()) << "no save was caught with its temporary file";
+    EXPECT_TRUE(leftOver.startsWith(QLatin1StringView(kTemporaryFilePrefix))) << leftOver.toStdString();
+    for (const QString &name : entries(out))
+        EXPECT_TRUE(isReport(name) || name == leftOver) << name.toStdString();
+
+    tree.file(u"out/.zelvora-tmp-extra_videos.txt-Zz9900"_s, "stale, of another report");
+    tree.symlink(tree.filePath(u"victim"_s), u"out/.zelvora-tmp-valid_roms.txt-Link00"_s);
+    tree.dir(u"out/.zelvora-tmp-valid_roms.txt-Dir000"_s);
+    tree.file(u"out/.zelvora-tmp-valid_roms.txt-short"_s, "not the pattern");
+    tree.file(u"out/zelvora-tmp-valid_roms.txt-Shown0"_s, "not the pattern");
+    tree.file(u"out/.zelvora-tmp-valid_roms.txt-Live00"_s, "a save still writing");
+    const int live =
+        ::open(QFile::encodeName(out + u"/.zelvora-tmp-valid_roms.txt-Live00"_s).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(live, 0);
+    ASSERT_EQ(::flock(live, LOCK_EX), 0);
+
+    EXPECT_EQ(describe(writeReportFiles(out, set)), "");
+    ::close(live);
+    EXPECT_EQ(entries(out),
+              (QStringList{u".zelvora-tmp-valid_roms.txt-Dir000"_s, u".zelvora-tmp-valid_roms.txt-Link00"_s,
+                           u".zelvora-tmp-valid_roms.txt-Live00"_s, u".zelvora-tmp-valid_roms.txt-short"_s,
+                           u"missing_roms.txt"_s, u"unknown_roms.txt"_s, u"valid_roms.txt"_s,
+                           u"zelvora-tmp-valid_roms.txt-Shown0"_s}));
+    EXPECT_EQ(tree.read(u"victim"_s), "KEEP");
 }
 
 } // namespace

@@ -1,8 +1,16 @@
 #include "clitestsupport.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QSettings>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
 
 using namespace Qt::StringLiterals;
 
@@ -13,13 +21,16 @@ QString utf8(const char *text)
     return QString::fromUtf8(text);
 }
 
-CliResult runCli(const QStringList &arguments, const QString &configHome, const std::function<void()> &childSetup)
+CliResult runCli(const QStringList &arguments, const QString &configHome, const std::function<void()> &childSetup,
+                 const QStringList &environment, int timeoutMs)
 {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"XDG_CONFIG_HOME"_s, configHome);
-    environment.insert(u"HOME"_s, configHome);
-    process.setProcessEnvironment(environment);
+    QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
+    childEnvironment.insert(u"XDG_CONFIG_HOME"_s, configHome);
+    childEnvironment.insert(u"HOME"_s, configHome);
+    for (const QString &entry : environment)
+        childEnvironment.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+    process.setProcessEnvironment(childEnvironment);
     process.setInputChannelMode(QProcess::ManagedInputChannel);
     if (childSetup) {
         process.setChildProcessModifier(childSetup);
@@ -27,7 +38,7 @@ CliResult runCli(const QStringList &arguments, const QString &configHome, const 
     process.start(QString::fromUtf8(ZELVORA_CLI_PATH), arguments);
     process.closeWriteChannel();
     CliResult result;
-    if (!process.waitForFinished(30'000) || process.exitStatus() != QProcess::NormalExit) {
+    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit) {
         ADD_FAILURE() << "zelvora-auditor-cli did not finish normally: " << process.errorString().toStdString();
         process.kill();
         process.waitForFinished();
@@ -36,6 +47,60 @@ CliResult runCli(const QStringList &arguments, const QString &configHome, const 
     result.exitCode = process.exitCode();
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
+    return result;
+}
+
+CliResult runCliBytes(const QList<QByteArray> &arguments, const QString &configHome)
+{
+    // Everything the child needs is made before the fork.
+    const TempTree io;
+    const QByteArray outPath = QFile::encodeName(io.filePath(u"out"_s));
+    const QByteArray errPath = QFile::encodeName(io.filePath(u"err"_s));
+    std::vector<std::string> environment{"XDG_CONFIG_HOME=" + QFile::encodeName(configHome).toStdString(),
+                                         "HOME=" + QFile::encodeName(configHome).toStdString()};
+    for (char **entry = environ; *entry; ++entry) {
+        const std::string text = *entry;
+        if (text.rfind("XDG_CONFIG_HOME=", 0) != 0 && text.rfind("HOME=", 0) != 0)
+            environment.push_back(text);
+    }
+    std::vector<char *> envp;
+    for (std::string &entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    QList<QByteArray> argumentBytes = QList<QByteArray>{ZELVORA_CLI_PATH} + arguments;
+    std::vector<char *> argv;
+    for (QByteArray &argument : argumentBytes)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int out = ::open(outPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open(errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0)
+            ::_exit(126);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    CliResult result;
+    int status = 0;
+    for (int waited = 0; ::waitpid(child, &status, WNOHANG) == 0; waited += 10) {
+        if (waited >= 30'000) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            ADD_FAILURE() << "zelvora-auditor-cli did not finish";
+            return result;
+        }
+        ::usleep(10'000);
+    }
+    if (!WIFEXITED(status)) {
+        ADD_FAILURE() << "zelvora-auditor-cli did not finish normally: status " << status;
+        return result;
+    }
+    result.exitCode = WEXITSTATUS(status);
+    result.out = io.read(u"out"_s);
+    result.err = io.read(u"err"_s);
     return result;
 }
 

@@ -18,8 +18,13 @@ struct CliResult
 
 // Runs zelvora-auditor-cli with `arguments`, its settings folder (XDG_CONFIG_HOME) set to
 // `configHome`, stdin closed and stdout and stderr captured through pipes (so not a terminal).
-// `childSetup` runs in the child before the program starts.
-CliResult runCli(const QStringList &arguments, const QString &configHome, const std::function<void()> &childSetup = {});
+// `childSetup` runs in the child before the program starts; `environment` adds "NAME=value" entries.
+// A run that has not ended after `timeoutMs` is killed and fails the test.
+CliResult runCli(const QStringList &arguments, const QString &configHome, const std::function<void()> &childSetup = {},
+                 const QStringList &environment = {}, int timeoutMs = 30'000);
+
+// The same with arguments given as bytes, for paths that are not UTF-8 (QProcess would change them).
+CliResult runCliBytes(const QList<QByteArray> &arguments, const QString &configHome);
 
 // Saves the desktop application's paths into the settings below `configHome`.
 void saveSettings(const QString &configHome, const QString *zelvoraDir, const QString *romsListPath);

@@ -2,6 +2,16 @@
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define ZELVORA_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define ZELVORA_SANITIZED 1
+#endif
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -61,6 +71,57 @@ TEST_F(ExitStatus, HelpAndVersionGoToStdout)
     const CliResult version = runCli({u"--version"_s}, config.path());
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(version.out.startsWith("zelvora-auditor-cli ")) << version.out.toStdString();
+}
+
+// Every exit status the command can give is listed in its help, 1 and 6 included.
+TEST_F(ExitStatus, HelpListsEveryExitStatus)
+{
+    const QString help = QString::fromUtf8(runCli({u"--help"_s}, config.path()).out).simplified();
+    for (const QString &status :
+         {u"0 the audit ran"_s, u"1 standard output could not be written"_s, u"2 usage error"_s,
+          u"3 the supported roms list cannot be used"_s, u"4 report files could not be written"_s,
+          u"5 the folders could not be read completely"_s, u"6 out of memory"_s}) {
+        EXPECT_TRUE(help.contains(status)) << status.toStdString();
+    }
+}
+
+// Out of memory is an error with a status of its own, not an abort. The limit on the address space is
+// found for this build: just below what the audit of a long list needs, so that it runs out while
+// auditing, not while starting.
+TEST_F(ExitStatus, OutOfMemoryGivesStatus6AndAClearError)
+{
+#ifdef ZELVORA_SANITIZED
+    GTEST_SKIP() << "the sanitizers reserve more address space than any limit this test sets";
+#endif
+    QByteArray list;
+    for (int i = 0; i < 150'000; ++i)
+        list += "game" + QByteArray::number(i) + '\n';
+    tree.file(QString::fromUtf8(kRomsListName), list);
+    const auto auditWithin = [&](rlim_t megabytes) {
+        return runCli({u"-q"_s, u"-d"_s, dir, u"roms"_s}, config.path(), [megabytes] {
+            const rlimit limit{megabytes << 20, megabytes << 20};
+            if (::setrlimit(RLIMIT_AS, &limit) != 0)
+                ::_exit(99);
+        });
+    };
+    rlim_t fails = 16;
+    rlim_t runs = 4096;
+    ASSERT_EQ(auditWithin(runs).exitCode, 0);
+    while (runs - fails > 1) {
+        const rlim_t middle = (fails + runs) / 2;
+        (auditWithin(middle).exitCode == 0 ? runs : fails) = middle;
+    }
+    // Where the need lies varies a little from run to run (threads get memory of their own or not):
+    // below it, the first run that fails must fail as out of memory.
+    for (rlim_t megabytes = runs; megabytes > 16; megabytes -= 4) {
+        const CliResult result = auditWithin(megabytes);
+        if (result.exitCode == 0)
+            continue;
+        EXPECT_EQ(result.exitCode, 6) << "within " << megabytes << " MiB: " << result.err.toStdString();
+        EXPECT_EQ(result.err.toStdString(), "Error: out of memory.\n");
+        return;
+    }
+    ADD_FAILURE() << "the audit never ran out of memory";
 }
 
 // Wherever the window would show its alert, the command prints its line and no list.

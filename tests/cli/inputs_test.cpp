@@ -1,11 +1,13 @@
 #include "clitestsupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <gtest/gtest.h>
 #include <optional>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -95,6 +97,50 @@ TEST_F(Inputs, ListSearchTakesTheFirstInSortedPathOrder)
     EXPECT_EQ(json.value(u"romsList"_s).toString(), tree.filePath(u"a/z/"_s + QString::fromUtf8(kRomsListName)));
     EXPECT_EQ(json.value(u"lists"_s).toObject().value(u"missing"_s).toVariant().toStringList(),
               QStringList{u"from-a.zip"_s});
+}
+
+// Paths that are not UTF-8 reach the file system byte for byte, whichever option gives them; JSON keeps
+// each such byte as an escaped lone surrogate, \udc80 to \udcff.
+TEST_F(Inputs, PathsThatAreNotUtf8ReachTheFileSystemUnchanged)
+{
+    makeSampleZelvora(tree, u"plain"_s);
+    makeSampleZelvora(tree, u"moved"_s);
+    const QByteArray root = QFile::encodeName(tree.path());
+    ASSERT_EQ(::rename(QByteArray(root + "/moved").constData(), QByteArray(root + "/zz\xff").constData()), 0);
+    tree.rawFile("list\xfe.txt", "abd\nabe\n");
+    const QByteArray plain = root + "/plain";
+    struct Case
+    {
+        const char *label;
+        QList<QByteArray> arguments;
+        QByteArray output;  // its start
+        QByteArray savedIn; // the folder that must hold the reports, if any
+    };
+    const Case cases[] = {
+        {"-d", {"-d", root + "/zz\xff", "roms"}, "Found 3 roms with valid filename:\n", {}},
+        {"-d in JSON",
+         {"-f", "json", "-d", root + "/zz\xff", "roms"},
+         "{\n  \"audit\": \"roms\",\n  \"zelvoraDir\": \"" + root + "/zz\\udcff\",",
+         {}},
+        {"-l", {"-d", plain, "-l", root + "/list\xfe.txt", "roms"}, "Found 1 roms with valid filename:\n", {}},
+        {"-s",
+         {"-d", plain, "-s", root + "/out\xff/sub", "roms"},
+         "Found 3 roms with valid filename:\n",
+         "out\xff/sub"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        const CliResult result = runCliBytes(c.arguments, config.path());
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.err.toStdString(), "");
+        EXPECT_TRUE(result.out.startsWith(c.output)) << result.out.toStdString();
+        if (!c.savedIn.isEmpty()) {
+            struct stat st;
+            EXPECT_EQ(::lstat(QByteArray(root + '/' + c.savedIn + "/valid_roms.txt").constData(), &st), 0);
+        }
+    }
+    struct stat st;
+    EXPECT_NE(::lstat(QByteArray(root + "/out\xEF\xBF\xBD").constData(), &st), 0) << "made under a changed name";
 }
 
 // Not a failure: the audit runs on empty lists, with a warning.

@@ -1,6 +1,6 @@
 // The saved paths as the command finds them in a settings file it did not write: corrupt, unreadable,
-// or holding values that are not text. A value the store cannot give as text is no saved path: the
-// command then needs -d, and with -d it runs as usual.
+// holding values that are not text, or not a small regular file. A value the store cannot give as text
+// is no saved path: the command then needs -d, and with -d it runs as usual.
 #include "clitestsupport.h"
 #include "support/unprivileged.h"
 
@@ -68,7 +68,6 @@ TEST_F(Settings, CorruptOrNonTextValuesAreNoSavedDirectory)
         {"key without value", "[General]\nZelvoraDirPath\n"},
         {"invalid value", "[General]\nZelvoraDirPath=@Invalid()\n"},
         {"list", "[General]\nZelvoraDirPath=/a, /b\n"},
-        {"byte array", "[General]\nZelvoraDirPath=@ByteArray(/zelvora)\n"},
         {"rectangle", "[General]\nZelvoraDirPath=@Rect(1 2 3 4)\n"},
         {"serialised integer", QByteArray("[General]\nZelvoraDirPath=@Variant(\\0\\0\\0\\x2\\0\\0\\0*)\n")},
         {"another section only", "[Other]\nZelvoraDirPath=/zelvora\n"},
@@ -83,7 +82,7 @@ TEST_F(Settings, CorruptOrNonTextValuesAreNoSavedDirectory)
 // A list path that is not text is no saved list: the list is looked for below the saved directory.
 TEST_F(Settings, NonTextListPathIsSearchedFor)
 {
-    for (const QByteArray &value : {QByteArray("@Invalid()"), QByteArray("1, 2"), QByteArray("@ByteArray(/x)")}) {
+    for (const QByteArray &value : {QByteArray("@Invalid()"), QByteArray("1, 2")}) {
         SCOPED_TRACE(value.toStdString());
         writeSettings("[General]\nZelvoraDirPath=" + QFile::encodeName(tree.path()) + "\nZelvoraRomsListPath=" + value +
                       '\n');
@@ -137,13 +136,74 @@ TEST_F(Settings, UnreadableSettingsAreNoSavedDirectory)
     EXPECT_EQ(readable.exitCode, 0) << readable.err.toStdString();
 }
 
-// Not a regular file: reading a FIFO blocks until something writes to it, so the command must not
-// open one. Disabled while the command still reads whatever stands at the settings path: it hangs
-// there, even with -d.
-TEST_F(Settings, SettingsFileThatIsAFifoIsNoSavedDirectory)
+// Settings that could stall the command: FIFOs, which block a reader until something writes to them,
+// in every place QSettings would look, and files too large to be what the window wrote. With -d the
+// settings are not read at all; without it only the user's own file is, when it is a regular file of
+// at most 64 KiB.
+TEST_F(Settings, OnlyTheUsersOwnSmallRegularFileIsRead)
 {
-    ASSERT_EQ(::mkfifo(QFile::encodeName(settingsFile()).constData(), 0644), 0);
-    expectNoSavedDirectory();
+    const QString system = config.filePath(u"system"_s); // $XDG_CONFIG_DIRS
+    const QByteArray saved = "[General]\nZelvoraDirPath=" + QFile::encodeName(tree.path()) + "\nPadding=";
+    const auto fifo = [](const QString &path) { ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0); };
+    const auto padded = [&](qsizetype size) { writeSettings(saved + QByteArray(size - saved.size() - 1, 'x') + '\n'); };
+    struct Case
+    {
+        const char *label;
+        std::function<void()> setup;
+        bool withDirectory;
+        bool savedDirectoryUsed;
+    };
+    const Case cases[] = {
+        {"the organisation's file is a FIFO, with -d", [&] { fifo(config.filePath(u"zelvora.conf"_s)); }, true, false},
+        {"the user's file is a FIFO, with -d", [&] { fifo(settingsFile()); }, true, false},
+        {"the user's file is a FIFO", [&] { fifo(settingsFile()); }, false, false},
+        {"the user's file links to a FIFO",
+         [&] {
+             fifo(config.filePath(u"elsewhere"_s));
+             config.symlink(config.filePath(u"elsewhere"_s), u"zelvora/zelvora-auditor.conf"_s);
+         },
+         false, false},
+        {"FIFOs below $XDG_CONFIG_DIRS and as the organisation's file",
+         [&] {
+             writeSettings(saved + '\n');
+             config.dir(u"system/zelvora"_s);
+             fifo(system + u"/zelvora/zelvora-auditor.conf"_s);
+             fifo(system + u"/zelvora.conf"_s);
+             fifo(config.filePath(u"zelvora.conf"_s));
+         },
+         false, true},
+        {"the user's file links to a regular file, as kept with dotfiles",
+         [&] {
+             config.file(u"dotfiles/zelvora-auditor.conf"_s, saved + '\n');
+             config.symlink(config.filePath(u"dotfiles/zelvora-auditor.conf"_s), u"zelvora/zelvora-auditor.conf"_s);
+         },
+         false, true},
+        {"exactly 64 KiB", [&] { padded(64 * 1024); }, false, true},
+        {"one byte over 64 KiB", [&] { padded(64 * 1024 + 1); }, false, false},
+        {"a sparse file of 1 GiB",
+         [&] {
+             writeSettings(saved + '\n');
+             ASSERT_EQ(::truncate(QFile::encodeName(settingsFile()).constData(), 1 << 30), 0);
+         },
+         false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_TRUE(QDir(config.path()).removeRecursively());
+        ASSERT_TRUE(QDir().mkpath(config.filePath(u"zelvora"_s)));
+        c.setup();
+        QStringList arguments{u"-f"_s, u"json"_s, u"roms"_s};
+        if (c.withDirectory)
+            arguments = QStringList{u"-d"_s, tree.path()} + arguments;
+        const CliResult result = runCli(arguments, config.path(), {}, {u"XDG_CONFIG_DIRS="_s + system}, 10'000);
+        if (c.withDirectory || c.savedDirectoryUsed) {
+            EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+            EXPECT_EQ(QJsonDocument::fromJson(result.out).object().value(u"zelvoraDir"_s).toString(), tree.path());
+        } else {
+            EXPECT_EQ(result.exitCode, 2) << result.err.toStdString();
+            EXPECT_TRUE(result.err.startsWith(kNoDirectory)) << result.err.toStdString();
+        }
+    }
 }
 
 } // namespace

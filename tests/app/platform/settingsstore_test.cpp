@@ -1,6 +1,8 @@
+#include "audit/storedsettings.h"
 #include "platform/settingsstore.h"
 #include "support/temptree.h"
 
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -38,6 +40,44 @@ TEST(QtSettingsStoreTest, AbsentOrNonTextValuesReadAsNothing)
     EXPECT_EQ(store.stringForKey(u"ZelvoraRomsListPath"_s), std::nullopt);
 }
 
+// The window reads the settings through its store, the command line with readStoredPaths: both must
+// take the same values as paths, and leave the same ones out.
+TEST(QtSettingsStoreTest, TheWindowAndTheCommandLineTakeTheSameValuesAsPaths)
+{
+    const struct
+    {
+        const char *name;
+        std::optional<QByteArray> value; // as the file holds it, for both keys
+        std::optional<QString> path;
+    } cases[] = {
+        {"plain text", "/media/Jogos \xc3\x81rcade/zelvora", u"/media/Jogos Árcade/zelvora"_s},
+        {"empty text", "", u""_s},
+        {"a byte array", "@ByteArray(/zelvora)", u"/zelvora"_s},
+        {"a byte array that is not UTF-8", "@ByteArray(\\xff\\xfe)", u"\uFFFD\uFFFD"_s},
+        {"a bare number", "42", u"42"_s},
+        {"a serialised number", "@Variant(\\0\\0\\0\\x2\\0\\0\\0*)", std::nullopt},
+        {"a list", "/a, /b", std::nullopt},
+        {"absent", std::nullopt, std::nullopt},
+    };
+    TempTree dir;
+    int number = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        // A file of its own for each case: a process keeps what it once read of a settings file.
+        const QString file = dir.filePath(u"case-%1.conf"_s.arg(++number));
+        QByteArray content = "[General]\nOther=1\n";
+        if (c.value)
+            content += "ZelvoraDirPath=" + *c.value + "\nZelvoraRomsListPath=" + *c.value + '\n';
+        dir.file(QFileInfo(file).fileName(), content);
+        const QtSettingsStore window(file);
+        const StoredPaths commandLine = readStoredPaths(file);
+        EXPECT_EQ(window.stringForKey(u"ZelvoraDirPath"_s), c.path);
+        EXPECT_EQ(window.stringForKey(u"ZelvoraRomsListPath"_s), c.path);
+        EXPECT_EQ(commandLine.zelvoraDir, c.path);
+        EXPECT_EQ(commandLine.romsListPath, c.path);
+    }
+}
+
 TEST(QtSettingsStoreTest, TheUsersStoreIsTheOneTheCommandLineReads)
 {
     // The test environment points XDG_CONFIG_HOME at a folder of its own, never the user's.
@@ -49,8 +89,8 @@ TEST(QtSettingsStoreTest, TheUsersStoreIsTheOneTheCommandLineReads)
         store.synchronize();
     }
     // The command-line auditor takes its defaults from this same file.
-    const QtSettingsStore file(configHome + u"/zelvora/zelvora-auditor.conf"_s);
-    EXPECT_EQ(file.stringForKey(u"ZelvoraDirPath"_s), std::optional<QString>(u"/shared/with/the/cli"_s));
+    EXPECT_EQ(userSettingsFile(), configHome + u"/zelvora/zelvora-auditor.conf"_s);
+    EXPECT_EQ(readStoredPaths(userSettingsFile()).zelvoraDir, std::optional<QString>(u"/shared/with/the/cli"_s));
 }
 
 } // namespace
