@@ -124,6 +124,42 @@ TEST_F(ExitStatus, OutOfMemoryGivesStatus6AndAClearError)
     ADD_FAILURE() << "the audit never ran out of memory";
 }
 
+// A walk that could not open every folder gives no result that looks complete: with a few handles the
+// audit still finds every archive; with almost none it names what it could not read and exits with 5.
+TEST_F(ExitStatus, FoldersThatCouldNotBeReadGiveStatus5AndNoList)
+{
+    QString chain = u"roms"_s;
+    for (int i = 0; i < 120; ++i, chain += u"/c"_s)
+        tree.file(u"%1/side%2/level%2.zip"_s.arg(chain).arg(i));
+    tree.file(QString::fromUtf8(kRomsListName), "level0\n");
+    const auto auditWith = [&](rlim_t handles) {
+        return runCli({u"-q"_s, u"-d"_s, dir, u"-l"_s, tree.filePath(QString::fromUtf8(kRomsListName)), u"roms"_s},
+                      config.path(), [handles] {
+                          const rlimit limit{handles, handles};
+                          if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+                              ::_exit(99);
+                      });
+    };
+    // From plenty of handles down to almost none: a whole result, or status 5 and no list (or, with
+    // too few to read the list at all, status 3); never a result with archives missing.
+    bool sawIncomplete = false;
+    for (rlim_t handles = 24; handles >= 4; --handles) {
+        SCOPED_TRACE(handles);
+        const CliResult result = auditWith(handles);
+        if (result.exitCode == 0) {
+            EXPECT_TRUE(result.out.contains("Found 119 unknown archives:")) << result.out.left(300).toStdString();
+        } else if (result.exitCode == 5) {
+            sawIncomplete = true;
+            EXPECT_TRUE(result.out.isEmpty());
+            EXPECT_TRUE(result.err.contains("Error: the folders could not be read completely; no result is given.\n"))
+                << result.err.toStdString();
+        } else {
+            EXPECT_EQ(result.exitCode, 3) << result.err.toStdString();
+        }
+    }
+    EXPECT_TRUE(sawIncomplete) << "no limit left the walk short of handles";
+}
+
 // Wherever the window would show its alert, the command prints its line and no list.
 TEST_F(ExitStatus, UnusableRomsListGivesStatus3AndNoOutput)
 {
