@@ -4,6 +4,7 @@
 #include "audit/scan.h"
 #include "support/backgroundloop.h"
 #include "support/nametexts.h"
+#include "support/sanitized.h"
 #include "support/temptree.h"
 #include "support/unprivileged.h"
 
@@ -22,6 +23,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -163,7 +165,13 @@ TEST(HostileTree, RunningOutOfHandlesNeverLooksComplete)
     constexpr int depth = 800;
     makeComb(tree.filePath(u"roms"_s), depth);
     const QByteArray all = sorted(combNames(depth)).join(u'|').toUtf8();
-    for (const rlim_t limit : {rlim_t(48), rlim_t(24), rlim_t(7)}) {
+#ifdef ZELVORA_SANITIZED
+    // The sanitizers need file handles of their own: only limits that leave them some.
+    const std::vector<rlim_t> limits{48, 24};
+#else
+    const std::vector<rlim_t> limits{48, 24, 7};
+#endif
+    for (const rlim_t limit : limits) {
         SCOPED_TRACE(limit);
         const QByteArray answer = test::runInChild([&] {
             const rlimit handles{limit, limit};

@@ -1,17 +1,10 @@
 #include "clitestsupport.h"
+#include "support/sanitized.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ZELVORA_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ZELVORA_SANITIZED 1
-#endif
-#endif
 
 using namespace Qt::StringLiterals;
 
@@ -128,6 +121,9 @@ TEST_F(ExitStatus, OutOfMemoryGivesStatus6AndAClearError)
 // audit still finds every archive; with almost none it names what it could not read and exits with 5.
 TEST_F(ExitStatus, FoldersThatCouldNotBeReadGiveStatus5AndNoList)
 {
+#ifdef ZELVORA_SANITIZED
+    GTEST_SKIP() << "the sanitizers need file handles of their own below the limits this test sets";
+#endif
     QString chain = u"roms"_s;
     for (int i = 0; i < 120; ++i, chain += u"/c"_s)
         tree.file(u"%1/side%2/level%2.zip"_s.arg(chain).arg(i));
