@@ -137,20 +137,24 @@ TEST_F(ExitStatus, FoldersThatCouldNotBeReadGiveStatus5AndNoList)
                       });
     };
     // From plenty of handles down to almost none: a whole result, or status 5 and no list (or, with
-    // too few to read the list at all, status 3); never a result with archives missing.
+    // too few to read the list at all, status 3); never a result with archives missing. Where the list
+    // reader and the walkers meet at the limit depends on timing, so the low limits run a few times.
     bool sawIncomplete = false;
     for (rlim_t handles = 24; handles >= 4; --handles) {
         SCOPED_TRACE(handles);
-        const CliResult result = auditWith(handles);
-        if (result.exitCode == 0) {
-            EXPECT_TRUE(result.out.contains("Found 119 unknown archives:")) << result.out.left(300).toStdString();
-        } else if (result.exitCode == 5) {
-            sawIncomplete = true;
-            EXPECT_TRUE(result.out.isEmpty());
-            EXPECT_TRUE(result.err.contains("Error: the folders could not be read completely; no result is given.\n"))
-                << result.err.toStdString();
-        } else {
-            EXPECT_EQ(result.exitCode, 3) << result.err.toStdString();
+        for (int attempt = 0; attempt < (handles <= 8 ? 3 : 1); ++attempt) {
+            const CliResult result = auditWith(handles);
+            if (result.exitCode == 0) {
+                EXPECT_TRUE(result.out.contains("Found 119 unknown archives:")) << result.out.left(300).toStdString();
+            } else if (result.exitCode == 5) {
+                sawIncomplete = true;
+                EXPECT_TRUE(result.out.isEmpty());
+                EXPECT_TRUE(
+                    result.err.contains("Error: the folders could not be read completely; no result is given.\n"))
+                    << result.err.toStdString();
+            } else {
+                EXPECT_EQ(result.exitCode, 3) << result.err.toStdString();
+            }
         }
     }
     EXPECT_TRUE(sawIncomplete) << "no limit left the walk short of handles";
