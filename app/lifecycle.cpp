@@ -16,7 +16,7 @@ namespace zelvora {
 
 QKAppDelegate::QKAppDelegate(const PlatformServices &services, QObject *parent)
     : QObject(parent), m_settings(services.settings), m_openPanel(services.openPanel), m_alert(services.alert),
-      m_urlOpener(services.urlOpener)
+      m_urlOpener(services.urlOpener), m_confirm(services.confirm)
 {
     // Two audits and any number of list-file searches may run at once; none should wait for another.
     m_workers.setMaxThreadCount(std::max(8, QThread::idealThreadCount()));

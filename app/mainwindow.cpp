@@ -90,16 +90,21 @@ void MainWindow::connectController(QKAppDelegate &controller)
 
     // A disabled button loses its focus to the next control in the chain, a path field, which would
     // then select its whole text; the tabs are a calmer place for it.
-    const auto setRunning = [&w](QPushButton *audit, QPushButton *save, bool running) {
+    const auto setRunning = [&w](QPushButton *audit, QPushButton *save, bool running, bool hasResults) {
         if (running && (audit->hasFocus() || save->hasFocus()))
             w.tabView->setFocus(Qt::OtherFocusReason);
         audit->setDisabled(running);
-        save->setDisabled(running);
+        save->setEnabled(!running && hasResults);
     };
-    connect(c, &QKAppDelegate::romsAuditRunningChanged, this,
-            [&w, setRunning](bool running) { setRunning(w.auditRomsButton, w.saveRomsButton, running); });
-    connect(c, &QKAppDelegate::videosAuditRunningChanged, this,
-            [&w, setRunning](bool running) { setRunning(w.auditVideosButton, w.saveVideosButton, running); });
+    // Nothing to save before an audit has given results.
+    w.saveRomsButton->setEnabled(c->hasRomResults());
+    w.saveVideosButton->setEnabled(c->hasVideoResults());
+    connect(c, &QKAppDelegate::romsAuditRunningChanged, this, [&w, c, setRunning](bool running) {
+        setRunning(w.auditRomsButton, w.saveRomsButton, running, c->hasRomResults());
+    });
+    connect(c, &QKAppDelegate::videosAuditRunningChanged, this, [&w, c, setRunning](bool running) {
+        setRunning(w.auditVideosButton, w.saveVideosButton, running, c->hasVideoResults());
+    });
 }
 
 } // namespace zelvora

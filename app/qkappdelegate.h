@@ -27,6 +27,7 @@
 namespace zelvora {
 
 class Alert;
+class Confirm;
 class OpenPanel;
 class Progress;
 class SettingsStore;
@@ -43,6 +44,7 @@ struct PlatformServices
     OpenPanel &openPanel;
     Alert &alert;
     UrlOpener &urlOpener;
+    Confirm &confirm;
 };
 
 // The one controller of the window: it owns the seven result lists, reaches the window's controls
@@ -117,6 +119,9 @@ public:
     // Result files (resultfiles.cpp)
     void saveRomsResult(QObject *sender = nullptr);
     void saveVideosResult(QObject *sender = nullptr);
+    // Whether the audit has given results in this run of the window: only then is there anything to save.
+    bool hasRomResults() const { return m_hasRomResults; }
+    bool hasVideoResults() const { return m_hasVideoResults; }
 
     // Settings (settings.cpp)
     void loadUserDefaults();
@@ -155,7 +160,7 @@ private:
     void showOutOfMemoryAlert(const QString &audit);
 
     void didFindRomListFile(const std::optional<QString> &path, quint64 search);
-    void writeResultFiles(const std::vector<ReportFile> &files);
+    void writeResultFiles(const std::vector<ReportFile> &files, const QString &audit);
 
     const SharedNameList &romsList(int segment) const;
     const SharedNameList &videosList(int segment) const;
@@ -166,6 +171,7 @@ private:
     OpenPanel &m_openPanel;
     Alert &m_alert;
     UrlOpener &m_urlOpener;
+    Confirm &m_confirm;
 
     // Views of the names of the last audit that gave results, which they keep alive.
     SharedNameList m_missingRoms;
@@ -191,6 +197,8 @@ private:
 
     bool m_auditingRoms = false;
     bool m_auditingVideos = false;
+    bool m_hasRomResults = false;
+    bool m_hasVideoResults = false;
     // Audits under way; the phase text and the indicator stay busy until the last one finishes.
     int m_runningAudits = 0;
     // Numbers the list-file searches: only the latest choice may fill the list field.

@@ -50,6 +50,7 @@ void QKAppDelegate::didFinishAuditRoms(std::shared_ptr<const RomAudit> audit)
         m_missingRoms = SharedNameList(audit, audit->lists.missing);
         m_unknownRoms = SharedNameList(audit, audit->lists.unknown);
         m_romsLines = {};
+        m_hasRomResults = true;
     }
 
     endBusyLook(romsResultView());

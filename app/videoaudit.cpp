@@ -43,6 +43,7 @@ void QKAppDelegate::didFinishAuditVideos(std::shared_ptr<const VideoAudit> audit
         m_extraVideos = SharedNameList(audit, audit->lists.extra);
         m_unknownVideos = SharedNameList(audit, audit->lists.unknown);
         m_videosLines = {};
+        m_hasVideoResults = true;
     }
 
     endBusyLook(videosResultView());
