@@ -67,6 +67,13 @@ void QKAppDelegate::showPhase(const QString &text)
     progressLabel()->setText(text);
 }
 
+void QKAppDelegate::showNotes(QLabel *label, const ResultNotes &notes)
+{
+    label->setText(notes.text);
+    label->setToolTip(notes.toolTip);
+    label->setHidden(notes.text.isEmpty());
+}
+
 bool QKAppDelegate::isShowable(const WalkReport *walk)
 {
     if (!walk)

@@ -38,6 +38,8 @@ QKAppDelegate::~QKAppDelegate()
     setVideosResultControl(nullptr);
     setVideosResultView(nullptr);
     setTabView(nullptr);
+    setRomsNotesLabel(nullptr);
+    setVideosNotesLabel(nullptr);
 }
 
 void QKAppDelegate::applicationDidFinishLaunching(QObject *)
@@ -110,6 +112,16 @@ void QKAppDelegate::setProgressIndicator(BusyIndicator *indicator)
 void QKAppDelegate::setTabView(QTabWidget *tabView)
 {
     m_tabView = tabView;
+}
+
+void QKAppDelegate::setRomsNotesLabel(QLabel *label)
+{
+    m_romsNotesLabel = label;
+}
+
+void QKAppDelegate::setVideosNotesLabel(QLabel *label)
+{
+    m_videosNotesLabel = label;
 }
 
 } // namespace zelvora

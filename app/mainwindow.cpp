@@ -35,6 +35,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     labelPolicy.setRetainSizeWhenHidden(true);
     m_ui->progressLabel->setSizePolicy(labelPolicy);
     m_ui->progressLabel->hide();
+    // Nothing to note before an audit.
+    m_ui->romsNotesLabel->hide();
+    m_ui->videosNotesLabel->hide();
     // The check box starts off, so the segment of videos for missing roms starts disabled.
     m_ui->videosResultControl->setEnabledForSegment(m_ui->checkAvailableRomVideosOnly->isChecked(),
                                                     int(VideoList::Extra));
@@ -55,6 +58,8 @@ void MainWindow::connectController(QKAppDelegate &controller)
     controller.setProgressLabel(w.progressLabel);
     controller.setProgressIndicator(w.progressIndicator);
     controller.setTabView(w.tabView);
+    controller.setRomsNotesLabel(w.romsNotesLabel);
+    controller.setVideosNotesLabel(w.videosNotesLabel);
 
     QKAppDelegate *c = &controller;
     // Actions take their sender, as a user's click would give it.

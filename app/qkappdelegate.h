@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/resultlists.h"
+#include "app/resultnotes.h"
 #include "audit/audits.h"
 #include "audit/merge.h"
 #include "audit/reports.h"
@@ -84,6 +85,11 @@ public:
     void setProgressIndicator(BusyIndicator *indicator);
     QTabWidget *tabView() const { return m_tabView; }
     void setTabView(QTabWidget *tabView);
+    // Beside each audit's result: why it may hold fewer files than the tree.
+    QLabel *romsNotesLabel() const { return m_romsNotesLabel; }
+    void setRomsNotesLabel(QLabel *label);
+    QLabel *videosNotesLabel() const { return m_videosNotesLabel; }
+    void setVideosNotesLabel(QLabel *label);
 
     // Name lists, worker thread (namelists.cpp). They read the paths of `inputs`, never the window, and
     // are the engine's own steps, which the audits run.
@@ -99,7 +105,8 @@ public:
     void auditRoms(QObject *sender = nullptr);
     void auditRomsInBackground(const AuditInputs &inputs); // worker thread
     // No audit: the supported roms list could not be used and the lists stay as they were.
-    void didFinishAuditRoms(std::shared_ptr<const RomAudit> audit);
+    // `notes` go with the audit's result, shown beside it until the next result replaces it.
+    void didFinishAuditRoms(std::shared_ptr<const RomAudit> audit, const ResultNotes &notes = {});
     void showInvalidRomsListAlert();
     // The walk could not open every folder: the audit gave no result and the earlier one stays.
     void showIncompleteWalkAlert(const WalkReport &walk);
@@ -108,7 +115,7 @@ public:
     // Video audit (videoaudit.cpp)
     void auditVideos(QObject *sender = nullptr);
     void auditVideosInBackground(const AuditInputs &inputs); // worker thread
-    void didFinishAuditVideos(std::shared_ptr<const VideoAudit> audit);
+    void didFinishAuditVideos(std::shared_ptr<const VideoAudit> audit, const ResultNotes &notes = {});
     bool isAuditingVideos() const { return m_auditingVideos; }
 
     // Result views (resultviews.cpp)
@@ -149,6 +156,7 @@ private:
     void beginBusyLook(ResultView *view);
     void endBusyLook(ResultView *view);
     void showPhase(const QString &text);
+    static void showNotes(QLabel *label, const ResultNotes &notes);
     void startInBackground(std::function<void()> work);
     // Worker thread: whether an audit's result may be shown (null: the supported roms list could not be
     // used); when not, the alert that says why is on its way to the main thread.
@@ -194,6 +202,8 @@ private:
     QPointer<QLabel> m_progressLabel;
     QPointer<BusyIndicator> m_progressIndicator;
     QPointer<QTabWidget> m_tabView;
+    QPointer<QLabel> m_romsNotesLabel;
+    QPointer<QLabel> m_videosNotesLabel;
 
     bool m_auditingRoms = false;
     bool m_auditingVideos = false;

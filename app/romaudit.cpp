@@ -6,6 +6,7 @@
 #include "platform/segmentedcontrol.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QString>
 #include <QStringList>
 #include <cstring>
@@ -35,16 +36,22 @@ void QKAppDelegate::auditRoms(QObject *)
 void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs)
 {
     PhaseReporter progress(this);
+    const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
     std::optional<RomAudit> done = runRomAudit(inputs, progress);
     std::shared_ptr<const RomAudit> audit;
-    if (isShowable(done ? &done->found.walk : nullptr))
+    ResultNotes notes;
+    if (isShowable(done ? &done->found.walk : nullptr)) {
+        notes = resultNotes(inputs.zelvoraDir, dirWarning, done->found.walk);
         audit = std::make_shared<const RomAudit>(std::move(*done));
-    postToMainThread(this, [this, audit = std::move(audit)] { didFinishAuditRoms(audit); });
+    }
+    postToMainThread(this,
+                     [this, audit = std::move(audit), notes = std::move(notes)] { didFinishAuditRoms(audit, notes); });
 }
 
-void QKAppDelegate::didFinishAuditRoms(std::shared_ptr<const RomAudit> audit)
+void QKAppDelegate::didFinishAuditRoms(std::shared_ptr<const RomAudit> audit, const ResultNotes &notes)
 {
     if (audit) {
+        showNotes(romsNotesLabel(), notes);
         // The earlier audit's names go with the last of its views, a few large blocks at once.
         m_validRoms = SharedNameList(audit, audit->lists.valid);
         m_missingRoms = SharedNameList(audit, audit->lists.missing);

@@ -4,6 +4,7 @@
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
 
+#include <QLabel>
 #include <utility>
 
 namespace zelvora {
@@ -28,16 +29,22 @@ void QKAppDelegate::auditVideos(QObject *)
 void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs)
 {
     PhaseReporter progress(this);
+    const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
     std::optional<VideoAudit> done = runVideoAudit(inputs, progress);
     std::shared_ptr<const VideoAudit> audit;
-    if (isShowable(done ? &done->walk : nullptr))
+    ResultNotes notes;
+    if (isShowable(done ? &done->walk : nullptr)) {
+        notes = resultNotes(inputs.zelvoraDir, dirWarning, done->walk);
         audit = std::make_shared<const VideoAudit>(std::move(*done));
-    postToMainThread(this, [this, audit = std::move(audit)] { didFinishAuditVideos(audit); });
+    }
+    postToMainThread(
+        this, [this, audit = std::move(audit), notes = std::move(notes)] { didFinishAuditVideos(audit, notes); });
 }
 
-void QKAppDelegate::didFinishAuditVideos(std::shared_ptr<const VideoAudit> audit)
+void QKAppDelegate::didFinishAuditVideos(std::shared_ptr<const VideoAudit> audit, const ResultNotes &notes)
 {
     if (audit) {
+        showNotes(videosNotesLabel(), notes);
         m_validVideos = SharedNameList(audit, audit->lists.valid);
         m_missingVideos = SharedNameList(audit, audit->lists.missing);
         m_extraVideos = SharedNameList(audit, audit->lists.extra);

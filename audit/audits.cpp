@@ -1,10 +1,12 @@
 #include "audit/audits.h"
 
+#include "audit/filenames.h"
 #include "audit/namesort.h"
 #include "audit/romslist.h"
 #include "audit/scan.h"
 
 #include <future>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace zelvora {
@@ -40,6 +42,17 @@ std::future<std::optional<NameBlock>> readSupportedNames(const QString &path, QS
 }
 
 } // namespace
+
+std::optional<QString> zelvoraDirWarning(const QString &zelvoraDir)
+{
+    const QByteArray path = encodeFileName(zelvoraDir);
+    struct stat st;
+    if (::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        return std::nullopt;
+    const bool exists = ::lstat(path.constData(), &st) == 0;
+    return QStringLiteral("Warning: the Zelvora directory \"%1\" %2; no files are found in it.")
+        .arg(zelvoraDir, exists ? QStringLiteral("is not a directory") : QStringLiteral("does not exist"));
+}
 
 std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progress)
 {

@@ -51,6 +51,11 @@ struct VideoAudit
     WalkReport walk;
 };
 
+// The warning for a Zelvora directory that is missing or not a directory ("Warning: the Zelvora
+// directory ... does not exist; no files are found in it."), or empty. Not an error: the audit still
+// runs, on empty lists, but the user most likely mistyped the path.
+std::optional<QString> zelvoraDirWarning(const QString &zelvoraDir);
+
 // The whole rom audit. Empty when the supported roms list cannot be used (the caller shows its error).
 std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progress);
 

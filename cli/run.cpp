@@ -179,13 +179,8 @@ int run(const QStringList &arguments)
     }
     const AuditInputs &inputs = std::get<AuditInputs>(resolved);
 
-    // Not a failure: the audit runs on empty lists, but the user most likely mistyped the path.
-    const QByteArray zelvoraDir = encodeFileName(inputs.zelvoraDir);
-    struct stat st;
-    if (!isDirectory(zelvoraDir)) {
-        const bool exists = ::lstat(zelvoraDir.constData(), &st) == 0;
-        printTo(stderr, u"Warning: the Zelvora directory %1 %2; no files are found in it.\n"_s.arg(
-                            quoted(inputs.zelvoraDir), exists ? u"is not a directory"_s : u"does not exist"_s));
+    if (const std::optional<QString> warning = zelvoraDirWarning(inputs.zelvoraDir)) {
+        printTo(stderr, *warning + u'\n');
     }
 
     std::unique_ptr<TerminalProgress> terminal;
