@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/aboutbox.h"
+#include "app/pathdrops.h"
 #include "app/qkappdelegate.h"
 #include "audit/resulttext.h"
 #include "ui_mainwindow.h"
@@ -87,6 +88,16 @@ void MainWindow::connectController(QKAppDelegate &controller)
         connect(box, &AboutBox::homepageClicked, c, [c, item] { c->openHomepage(item); });
         box->open();
     });
+
+    // A folder dropped anywhere on the window is the Zelvora directory; a file, only on the list field.
+    const auto takeFolder = [c](const QString &path) { c->chooseZelvoraDirectory(path); };
+    auto *folderDrops = new PathDropFilter(PathDropFilter::Kind::Folder, takeFolder, this);
+    setAcceptDrops(true);
+    installEventFilter(folderDrops);
+    w.zelvoraDirPathTextField->installEventFilter(folderDrops);
+    folderDrops->refuseOver(w.romsListPathTextField);
+    w.romsListPathTextField->installEventFilter(new PathDropFilter(
+        PathDropFilter::Kind::File, [c](const QString &path) { c->chooseRomsListFile(path); }, this));
 
     SegmentedControl *roms = w.romsResultControl;
     SegmentedControl *videos = w.videosResultControl;

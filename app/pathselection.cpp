@@ -19,12 +19,15 @@ void QKAppDelegate::selectZelvoraDirectory(QObject *)
                                                                                    .allowsMultipleSelection = false,
                                                                                    .title = u"Zelvora directory"_s,
                                                                                    .prompt = u"Select"_s});
-    if (!directory)
-        return;
-    zelvoraDirPathTextField()->setText(*directory);
+    if (directory)
+        chooseZelvoraDirectory(*directory);
+}
 
+void QKAppDelegate::chooseZelvoraDirectory(const QString &directory)
+{
+    zelvoraDirPathTextField()->setText(directory);
     const quint64 search = ++m_romListSearch;
-    startInBackground([this, directory = *directory, search] { findRomListFile(directory, search); });
+    startInBackground([this, directory, search] { findRomListFile(directory, search); });
 }
 
 void QKAppDelegate::selectRomsListFile(QObject *)
@@ -34,11 +37,15 @@ void QKAppDelegate::selectRomsListFile(QObject *)
                                                                               .allowsMultipleSelection = false,
                                                                               .title = u"Supported roms list"_s,
                                                                               .prompt = u"Select"_s});
-    if (!file)
-        return;
+    if (file)
+        chooseRomsListFile(*file);
+}
+
+void QKAppDelegate::chooseRomsListFile(const QString &file)
+{
     // The user's own choice must not be overwritten by a search that is still running.
     ++m_romListSearch;
-    romsListPathTextField()->setText(*file);
+    romsListPathTextField()->setText(file);
 }
 
 void QKAppDelegate::findRomListFile(const QString &directory, quint64 search)

@@ -137,6 +137,10 @@ public:
     // Path selection (pathselection.cpp)
     void selectZelvoraDirectory(QObject *sender = nullptr);
     void selectRomsListFile(QObject *sender = nullptr);
+    // What a choice in a panel, a drop or a confirmed typed path does: the directory is taken and its
+    // supported roms list looked up; the list file is taken as it is.
+    void chooseZelvoraDirectory(const QString &directory);
+    void chooseRomsListFile(const QString &file);
     void findRomListFile(const QString &directory, quint64 search); // worker thread
     void openHomepage(QObject *sender = nullptr);
 

@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -124,6 +125,72 @@ TEST_F(PathSelectionTest, AnEarlierSearchNeverOverwritesALaterChoice)
     QTest::mouseClick(ui().chooseRomsListButton, Qt::LeftButton);
     waitForRomListSearches(1);
     EXPECT_EQ(ui().romsListPathTextField->text(), u"/chosen/by/hand.txt"_s);
+}
+
+// Sends a drag over `target` and, when it is taken, the drop; returns whether it was taken.
+bool dragAndDrop(QWidget *target, const QMimeData &data)
+{
+    const QPoint at(target->width() / 2, target->height() / 2);
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+TEST_F(PathSelectionTest, TakesDroppedFoldersAndListFilesAndRefusesTheRest)
+{
+    TempTree tree;
+    tree.file(u"deep/"_s + kListName);
+    tree.file(u"other.txt"_s);
+    const QUrl folder = QUrl::fromLocalFile(tree.path());
+    const QUrl file = QUrl::fromLocalFile(tree.filePath(u"other.txt"_s));
+    enum Target { DirField, ListField, Window };
+    const struct
+    {
+        const char *name;
+        Target target;
+        QList<QUrl> urls; // empty: plain text
+        bool taken;
+    } cases[] = {
+        {"folder on the directory field", DirField, {folder}, true},
+        {"folder on the window", Window, {folder}, true},
+        {"file on the list field", ListField, {file}, true},
+        {"file on the directory field", DirField, {file}, false},
+        {"file on the window", Window, {file}, false},
+        {"folder on the list field", ListField, {folder}, false},
+        {"two folders", DirField, {folder, folder}, false},
+        {"a web address", Window, {QUrl(u"https://example.org/x"_s)}, false},
+        {"absent folder", DirField, {QUrl::fromLocalFile(tree.filePath(u"gone"_s))}, false},
+        {"plain text", DirField, {}, false},
+        {"plain text on the list field", ListField, {}, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ui().zelvoraDirPathTextField->setText(u"/earlier/dir"_s);
+        ui().romsListPathTextField->setText(u"/earlier/list.txt"_s);
+        QMimeData data;
+        if (c.urls.isEmpty())
+            data.setText(tree.path());
+        else
+            data.setUrls(c.urls);
+        QWidget *target = c.target == DirField    ? static_cast<QWidget *>(ui().zelvoraDirPathTextField)
+                          : c.target == ListField ? static_cast<QWidget *>(ui().romsListPathTextField)
+                                                  : &window;
+
+        EXPECT_EQ(dragAndDrop(target, data), c.taken);
+        if (c.taken && c.target != ListField) {
+            waitForRomListSearches(1);
+            EXPECT_EQ(ui().zelvoraDirPathTextField->text(), tree.path());
+            EXPECT_EQ(ui().romsListPathTextField->text(), tree.filePath(u"deep/"_s + kListName));
+        } else {
+            EXPECT_EQ(ui().zelvoraDirPathTextField->text(), u"/earlier/dir"_s);
+            EXPECT_EQ(ui().romsListPathTextField->text(),
+                      c.taken ? tree.filePath(u"other.txt"_s) : u"/earlier/list.txt"_s);
+        }
+    }
 }
 
 TEST_F(PathSelectionTest, OpensTheHomepageFromTheHelpMenuAndTheAboutBox)
