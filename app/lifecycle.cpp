@@ -72,6 +72,8 @@ void QKAppDelegate::setZelvoraDirPathTextField(QLineEdit *field)
 void QKAppDelegate::setRomsListPathTextField(QLineEdit *field)
 {
     m_romsListPathTextField = field;
+    if (field)
+        m_romsListPlaceholder = field->placeholderText();
 }
 
 void QKAppDelegate::setRomsResultView(ResultView *view)

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QIcon>
+#include <QLineEdit>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
@@ -71,6 +72,11 @@ void MainWindow::connectController(QKAppDelegate &controller)
         connect(item, &QAction::triggered, c, [c, item, action] { (c->*action)(item); });
     };
 
+    // A typed path confirmed with Enter is taken as a chosen one.
+    connect(w.zelvoraDirPathTextField, &QLineEdit::returnPressed, c, [c, field = w.zelvoraDirPathTextField] {
+        if (!field->text().isEmpty())
+            c->chooseZelvoraDirectory(field->text());
+    });
     onClick(w.chooseZelvoraDirButton, &QKAppDelegate::selectZelvoraDirectory);
     onClick(w.chooseRomsListButton, &QKAppDelegate::selectRomsListFile);
     onClick(w.auditRomsButton, &QKAppDelegate::auditRoms);

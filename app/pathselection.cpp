@@ -46,6 +46,7 @@ void QKAppDelegate::chooseRomsListFile(const QString &file)
     // The user's own choice must not be overwritten by a search that is still running.
     ++m_romListSearch;
     romsListPathTextField()->setText(file);
+    romsListPathTextField()->setPlaceholderText(m_romsListPlaceholder);
 }
 
 void QKAppDelegate::findRomListFile(const QString &directory, quint64 search)
@@ -56,8 +57,12 @@ void QKAppDelegate::findRomListFile(const QString &directory, quint64 search)
 
 void QKAppDelegate::didFindRomListFile(const std::optional<QString> &path, quint64 search)
 {
-    if (path && search == m_romListSearch)
-        romsListPathTextField()->setText(*path);
+    if (search == m_romListSearch) {
+        // Another tree's list must not pass for this one's.
+        romsListPathTextField()->setText(path.value_or(QString()));
+        romsListPathTextField()->setPlaceholderText(path ? m_romsListPlaceholder
+                                                         : u"No supported roms list found below this folder"_s);
+    }
     Q_EMIT romListSearchFinished();
 }
 

@@ -215,6 +215,8 @@ private:
     bool m_hasVideoResults = false;
     // Audits under way; the phase text and the indicator stay busy until the last one finishes.
     int m_runningAudits = 0;
+    // The list field's own hint, given back once a list is found or chosen.
+    QString m_romsListPlaceholder;
     // Numbers the list-file searches: only the latest choice may fill the list field.
     quint64 m_romListSearch = 0;
 

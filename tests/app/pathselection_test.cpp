@@ -33,7 +33,7 @@ TEST_F(PathSelectionTest, FindsTheListBelowTheChosenDirectory)
     {
         const char *name;
         QStringList files;
-        QString expected; // relative to the tree; empty: the list field keeps its text
+        QString expected; // relative to the tree; empty: none found
     } cases[] = {
         {"at depth", {u"a/b/c/"_s + kListName, u"roms/x.zip"_s}, u"a/b/c/"_s + kListName},
         {"at the top", {kListName}, kListName},
@@ -56,8 +56,7 @@ TEST_F(PathSelectionTest, FindsTheListBelowTheChosenDirectory)
         EXPECT_EQ(ui().zelvoraDirPathTextField->text(), tree.path()) << "the path as the panel gives it";
         waitForRomListSearches(1);
 
-        EXPECT_EQ(ui().romsListPathTextField->text(),
-                  c.expected.isEmpty() ? u"/earlier/list.txt"_s : tree.filePath(c.expected));
+        EXPECT_EQ(ui().romsListPathTextField->text(), c.expected.isEmpty() ? QString() : tree.filePath(c.expected));
     }
 }
 
@@ -118,13 +117,40 @@ TEST_F(PathSelectionTest, AnEarlierSearchNeverOverwritesALaterChoice)
     chooseZelvoraDirectory(first.path());
     chooseZelvoraDirectory(empty.path());
     waitForRomListSearches(2);
-    EXPECT_EQ(ui().romsListPathTextField->text(), u"/earlier/list.txt"_s) << "the later directory has no list";
+    EXPECT_EQ(ui().romsListPathTextField->text(), QString()) << "the later directory has no list";
 
     chooseZelvoraDirectory(first.path());
     panel.willChoose(u"/chosen/by/hand.txt"_s);
     QTest::mouseClick(ui().chooseRomsListButton, Qt::LeftButton);
     waitForRomListSearches(1);
     EXPECT_EQ(ui().romsListPathTextField->text(), u"/chosen/by/hand.txt"_s);
+}
+
+TEST_F(PathSelectionTest, TypedDirectoryConfirmedWithEnterIsLookedUpAndNoListIsSaid)
+{
+    TempTree withList;
+    withList.file(u"x/"_s + kListName);
+    TempTree without;
+    const QString hint = ui().romsListPathTextField->placeholderText();
+    const struct
+    {
+        const TempTree &tree;
+        QString list;
+        QString placeholder;
+    } cases[] = {
+        {without, {}, u"No supported roms list found below this folder"_s},
+        {withList, withList.filePath(u"x/"_s + kListName), hint},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.tree.path().toStdString());
+        ui().zelvoraDirPathTextField->clear();
+        ui().zelvoraDirPathTextField->setFocus();
+        QTest::keyClicks(ui().zelvoraDirPathTextField, c.tree.path());
+        QTest::keyClick(ui().zelvoraDirPathTextField, Qt::Key_Return);
+        waitForRomListSearches(1);
+        EXPECT_EQ(ui().romsListPathTextField->text(), c.list);
+        EXPECT_EQ(ui().romsListPathTextField->placeholderText(), c.placeholder);
+    }
 }
 
 // Sends a drag over `target` and, when it is taken, the drop; returns whether it was taken.
