@@ -1,6 +1,7 @@
 #include "app/qkappdelegate.h"
 #include "audit/romslist.h"
 #include "audit/scan.h"
+#include "platform/alert.h"
 #include "platform/mainthread.h"
 #include "platform/openpanel.h"
 #include "platform/urlopener.h"
@@ -68,7 +69,13 @@ void QKAppDelegate::didFindRomListFile(const std::optional<QString> &path, quint
 
 void QKAppDelegate::openHomepage(QObject *)
 {
-    m_urlOpener.openUrl(QUrl(QStringLiteral(ZELVORA_HOMEPAGE)));
+    const QUrl homepage(QStringLiteral(ZELVORA_HOMEPAGE));
+    if (m_urlOpener.openUrl(homepage))
+        return;
+    // The address can still be copied from the alert into a browser.
+    m_alert.runModal(AlertMessage{u"No web browser could be opened."_s,
+                                  u"Open this address in your browser:\n\n%1"_s.arg(homepage.toString()), u"OK"_s,
+                                  AlertMessage::Style::Warning});
 }
 
 } // namespace zelvora

@@ -101,9 +101,10 @@ public:
     bool openUrl(const QUrl &url) override
     {
         opened.append(url);
-        return true;
+        return opens;
     }
 
+    bool opens = true; // false: as if no browser could be found
     QList<QUrl> opened;
 };
 

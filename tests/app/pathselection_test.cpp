@@ -153,6 +153,16 @@ TEST_F(PathSelectionTest, TypedDirectoryConfirmedWithEnterIsLookedUpAndNoListIsS
     }
 }
 
+TEST_F(PathSelectionTest, HomepageWithoutABrowserGivesTheAddressToCopy)
+{
+    urlOpener.opens = false;
+    ui().actionOpenHomepage->trigger();
+    ASSERT_EQ(urlOpener.opened.size(), 1);
+    ASSERT_EQ(alert.shown.size(), 1) << "a homepage that did not open must not pass for one that did";
+    EXPECT_TRUE(alert.shown.at(0).informativeText.contains(urlOpener.opened.at(0).toString()))
+        << alert.shown.at(0).informativeText.toStdString();
+}
+
 // Sends a drag over `target` and, when it is taken, the drop; returns whether it was taken.
 bool dragAndDrop(QWidget *target, const QMimeData &data)
 {
