@@ -74,10 +74,10 @@ void QKAppDelegate::showNotes(QLabel *label, const ResultNotes &notes)
     label->setHidden(notes.text.isEmpty());
 }
 
-bool QKAppDelegate::isShowable(const WalkReport *walk)
+bool QKAppDelegate::isShowable(const WalkReport *walk, const QString &listPath, RomsListFault fault)
 {
     if (!walk)
-        postToMainThread(this, [this] { showInvalidRomsListAlert(); });
+        postToMainThread(this, [this, listPath, fault] { showInvalidRomsListAlert(listPath, fault); });
     else if (!walk->isComplete())
         postToMainThread(this, [this, report = *walk] { showIncompleteWalkAlert(report); });
     return walk && walk->isComplete();
@@ -106,7 +106,9 @@ void QKAppDelegate::showOutOfMemoryAlert(const QString &audit)
     m_alert.runModal(
         AlertMessage{u"Out of memory"_s,
                      u"The %1 ran out of memory and could not finish. The earlier results are kept."_s.arg(audit),
-                     u"OK"_s, AlertMessage::Style::Critical});
+                     u"OK"_s,
+                     AlertMessage::Style::Critical,
+                     {}});
 }
 
 } // namespace zelvora

@@ -55,6 +55,8 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(kSettingsOrganization.toString());
     QApplication::setApplicationName(kSettingsApplication.toString());
     QApplication::setApplicationVersion(versionText());
+    // Every window and box is titled with this, never with the binary's name.
+    QGuiApplication::setApplicationDisplayName(u"Zelvora Auditor"_s);
     QGuiApplication::setDesktopFileName(QStringLiteral(ZELVORA_APP_ID));
 
     MainWindow window;

@@ -74,8 +74,10 @@ void QKAppDelegate::openHomepage(QObject *)
         return;
     // The address can still be copied from the alert into a browser.
     m_alert.runModal(AlertMessage{u"No web browser could be opened."_s,
-                                  u"Open this address in your browser:\n\n%1"_s.arg(homepage.toString()), u"OK"_s,
-                                  AlertMessage::Style::Warning});
+                                  u"Open this address in your browser:\n\n%1"_s.arg(homepage.toString()),
+                                  u"OK"_s,
+                                  AlertMessage::Style::Warning,
+                                  {}});
 }
 
 } // namespace zelvora

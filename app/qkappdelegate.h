@@ -107,7 +107,8 @@ public:
     // No audit: the supported roms list could not be used and the lists stay as they were.
     // `notes` go with the audit's result, shown beside it until the next result replaces it.
     void didFinishAuditRoms(std::shared_ptr<const RomAudit> audit, const ResultNotes &notes = {});
-    void showInvalidRomsListAlert();
+    // `listPath` is the list the audit tried, `fault` why it was refused.
+    void showInvalidRomsListAlert(const QString &listPath, RomsListFault fault);
     // The walk could not open every folder: the audit gave no result and the earlier one stays.
     void showIncompleteWalkAlert(const WalkReport &walk);
     bool isAuditingRoms() const { return m_auditingRoms; }
@@ -164,7 +165,7 @@ private:
     void startInBackground(std::function<void()> work);
     // Worker thread: whether an audit's result may be shown (null: the supported roms list could not be
     // used); when not, the alert that says why is on its way to the main thread.
-    bool isShowable(const WalkReport *walk);
+    bool isShowable(const WalkReport *walk, const QString &listPath, RomsListFault fault);
     // Starts an audit's `work` in the background. Should it run out of memory, what it held is freed as
     // its stack unwinds; then an alert names the audit (e.g. "rom audit") and `failed` finishes it on
     // the main thread, keeping the earlier results.

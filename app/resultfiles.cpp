@@ -75,8 +75,8 @@ void QKAppDelegate::writeResultFiles(const std::vector<ReportFile> &files, const
     QStringList lines{u"Not written in %1:"_s.arg(shownDirectory), QString()};
     for (const WriteFailure &failure : failures)
         lines.append(u"%1: %2"_s.arg(failure.fileName, failure.reason));
-    m_alert.runModal(AlertMessage{u"Some result files could not be saved."_s, lines.join(u'\n'), u"OK"_s,
-                                  AlertMessage::Style::Warning});
+    m_alert.runModal(AlertMessage{
+        u"Some result files could not be saved."_s, lines.join(u'\n'), u"OK"_s, AlertMessage::Style::Warning, {}});
 }
 
 } // namespace zelvora

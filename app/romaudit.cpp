@@ -5,6 +5,7 @@
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QString>
@@ -37,10 +38,11 @@ void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs)
 {
     PhaseReporter progress(this);
     const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
-    std::optional<RomAudit> done = runRomAudit(inputs, progress);
+    RomsListFault listFault{};
+    std::optional<RomAudit> done = runRomAudit(inputs, progress, &listFault);
     std::shared_ptr<const RomAudit> audit;
     ResultNotes notes;
-    if (isShowable(done ? &done->found.walk : nullptr)) {
+    if (isShowable(done ? &done->found.walk : nullptr, inputs.romsListPath, listFault)) {
         notes = resultNotes(inputs.zelvoraDir, dirWarning, done->found.walk);
         audit = std::make_shared<const RomAudit>(std::move(*done));
     }
@@ -76,14 +78,20 @@ void QKAppDelegate::showIncompleteWalkAlert(const WalkReport &walk)
         lines.append(
             u"%1: %2"_s.arg(QFile::decodeName(folder.path), QString::fromLocal8Bit(std::strerror(folder.error))));
     m_alert.runModal(AlertMessage{u"The folders could not be read completely."_s,
-                                  u"The earlier results are kept.\n\n"_s + lines.join(u'\n'), u"OK"_s,
-                                  AlertMessage::Style::Warning});
+                                  u"The earlier results are kept.\n\n"_s + lines.join(u'\n'),
+                                  u"OK"_s,
+                                  AlertMessage::Style::Warning,
+                                  {}});
 }
 
-void QKAppDelegate::showInvalidRomsListAlert()
+void QKAppDelegate::showInvalidRomsListAlert(const QString &listPath, RomsListFault fault)
 {
+    const QString detail =
+        listPath.isEmpty()
+            ? u"No file named \"%1\" was found below the Zelvora directory."_s.arg(kRomsListFileName)
+            : u"%1\n\nThe file is %2."_s.arg(QDir::toNativeSeparators(listPath), romsListFaultText(fault));
     m_alert.runModal(AlertMessage{u"Error"_s, u"Can't find supported roms list or it is too big."_s, u"OK"_s,
-                                  AlertMessage::Style::Critical});
+                                  AlertMessage::Style::Critical, detail});
 }
 
 } // namespace zelvora

@@ -30,10 +30,11 @@ void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs)
 {
     PhaseReporter progress(this);
     const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
-    std::optional<VideoAudit> done = runVideoAudit(inputs, progress);
+    RomsListFault listFault{};
+    std::optional<VideoAudit> done = runVideoAudit(inputs, progress, &listFault);
     std::shared_ptr<const VideoAudit> audit;
     ResultNotes notes;
-    if (isShowable(done ? &done->walk : nullptr)) {
+    if (isShowable(done ? &done->walk : nullptr, inputs.romsListPath, listFault)) {
         notes = resultNotes(inputs.zelvoraDir, dirWarning, done->walk);
         audit = std::make_shared<const VideoAudit>(std::move(*done));
     }

@@ -6,6 +6,7 @@
 #include "audit/foundfiles.h"
 #include "audit/merge.h"
 #include "audit/progress.h"
+#include "audit/romslist.h"
 
 #include <QString>
 #include <QStringView>
@@ -57,10 +58,12 @@ struct VideoAudit
 std::optional<QString> zelvoraDirWarning(const QString &zelvoraDir);
 
 // The whole rom audit. Empty when the supported roms list cannot be used (the caller shows its error).
-std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progress);
+// `listFault`, if given, then says why the list was refused.
+std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progress, RomsListFault *listFault = nullptr);
 
 // The whole video audit. Empty when the expected names cannot be built (check box off and the
-// supported roms list unusable).
-std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress);
+// supported roms list unusable); `listFault`, if given, says why the list was refused whenever it was.
+std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress,
+                                        RomsListFault *listFault = nullptr);
 
 } // namespace zelvora

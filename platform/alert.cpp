@@ -14,6 +14,8 @@ void QtAlert::runModal(const AlertMessage &message)
     box.setIcon(message.style == AlertMessage::Style::Critical ? QMessageBox::Critical : QMessageBox::Warning);
     box.setText(message.messageText);
     box.setInformativeText(message.informativeText);
+    if (!message.detail.isEmpty())
+        box.setDetailedText(message.detail);
     // Plain text: file names and reasons are shown as they are, never interpreted as markup.
     box.setTextFormat(Qt::PlainText);
     // Selectable, so a path, a reason or an address can be copied.

@@ -97,10 +97,20 @@ TEST_F(RomAuditTest, UnusableListShowsTheAlertAndKeepsEarlierResults)
     clickAuditRoms();
     clickSegment(ui().romsResultControl, 1);
 
-    const QString tooBig = zelvora.tree.filePath(u"big.txt"_s);
     zelvora.tree.file(u"big.txt"_s, QByteArray(2'097'153, 'a'));
-    const QString unusable[] = {zelvora.tree.filePath(u"no such list.txt"_s), zelvora.tree.filePath(u"roms"_s), tooBig};
-    for (const QString &path : unusable) {
+    zelvora.tree.file(u"odd.txt"_s, "\xFF\xFE\x41"); // UTF-16 by its mark, with half a character
+    const struct
+    {
+        QString path;
+        QString reason; // empty: the path is empty
+    } unusable[] = {
+        {zelvora.tree.filePath(u"no such list.txt"_s), u"missing"_s},
+        {zelvora.tree.filePath(u"roms"_s), u"not a regular file"_s},
+        {zelvora.tree.filePath(u"big.txt"_s), u"over 2 MiB"_s},
+        {zelvora.tree.filePath(u"odd.txt"_s), u"not decodable"_s},
+        {QString(), {}},
+    };
+    for (const auto &[path, reason] : unusable) {
         alert.shown.clear();
         ui().romsListPathTextField->setText(path);
         clickAuditRoms();
@@ -109,6 +119,11 @@ TEST_F(RomAuditTest, UnusableListShowsTheAlertAndKeepsEarlierResults)
         EXPECT_EQ(alert.shown.at(0).messageText, u"Error"_s);
         EXPECT_EQ(alert.shown.at(0).informativeText, u"Can't find supported roms list or it is too big."_s);
         EXPECT_EQ(alert.shown.at(0).defaultButton, u"OK"_s);
+        EXPECT_EQ(
+            alert.shown.at(0).detail,
+            reason.isEmpty()
+                ? u"No file named \"- Supported Games Lookup For Naming.txt\" was found below the Zelvora directory."_s
+                : u"%1\n\nThe file is %2."_s.arg(path, reason));
         EXPECT_EQ(ui().progressLabel->text(), u"Caching supported rom list..."_s);
         EXPECT_FALSE(ui().romsResultView->isHidden());
         EXPECT_TRUE(ui().romsResultControl->isEnabled());
