@@ -34,7 +34,7 @@ void setContainerBackground(ResultView *view, const QColor &color)
 void PhaseReporter::phase(const QString &text)
 {
     QKAppDelegate *controller = m_controller;
-    postToMainThread(controller, [controller, text] { controller->showPhase(text); });
+    postToMainThread(controller, [controller, audit = m_audit, text] { controller->showPhase(audit, text); });
 }
 
 AuditInputs QKAppDelegate::snapshotInputs() const
@@ -62,9 +62,16 @@ void QKAppDelegate::endBusyLook(ResultView *view)
     setContainerBackground(view, Qt::white);
 }
 
-void QKAppDelegate::showPhase(const QString &text)
+void QKAppDelegate::showPhase(Audit audit, const QString &text)
 {
-    progressLabel()->setText(text);
+    m_phases[std::size_t(audit)] = text;
+    const QString &roms = m_phases[std::size_t(Audit::Roms)];
+    const QString &videos = m_phases[std::size_t(Audit::Videos)];
+    // With no phase left the label is hidden and keeps its last text.
+    if (!roms.isEmpty() && !videos.isEmpty())
+        progressLabel()->setText(u"Roms: %1 · Videos: %2"_s.arg(roms, videos));
+    else if (!roms.isEmpty() || !videos.isEmpty())
+        progressLabel()->setText(roms.isEmpty() ? videos : roms);
 }
 
 void QKAppDelegate::showNotes(QLabel *label, const ResultNotes &notes)

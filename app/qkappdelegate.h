@@ -56,6 +56,8 @@ class QKAppDelegate : public QObject
     Q_OBJECT
 
 public:
+    enum class Audit { Roms, Videos };
+
     explicit QKAppDelegate(const PlatformServices &services, QObject *parent = nullptr);
     // Waits for running audits and searches: none may outlive the controller.
     ~QKAppDelegate() override;
@@ -160,7 +162,8 @@ private:
     AuditInputs snapshotInputs() const;
     void beginBusyLook(ResultView *view);
     void endBusyLook(ResultView *view);
-    void showPhase(const QString &text);
+    // Each running audit's latest phase is shown; `text` empty: the audit has none (any more).
+    void showPhase(Audit audit, const QString &text);
     static void showNotes(QLabel *label, const ResultNotes &notes);
     void startInBackground(std::function<void()> work);
     // Worker thread: whether an audit's result may be shown (null: the supported roms list could not be
@@ -214,6 +217,7 @@ private:
     bool m_auditingVideos = false;
     bool m_hasRomResults = false;
     bool m_hasVideoResults = false;
+    std::array<QString, 2> m_phases; // by Audit
     // Audits under way; the phase text and the indicator stay busy until the last one finishes.
     int m_runningAudits = 0;
     // The list field's own hint, given back once a list is found or chosen.

@@ -29,6 +29,7 @@ void QKAppDelegate::auditRoms(QObject *)
     romsResultControl()->setEnabled(false);
     Q_EMIT romsAuditRunningChanged(true);
 
+    showPhase(Audit::Roms, {});
     beginBusyLook(romsResultView());
     startAudit(
         u"rom audit"_s, [this, inputs] { auditRomsInBackground(inputs); }, [this] { didFinishAuditRoms({}); });
@@ -36,7 +37,7 @@ void QKAppDelegate::auditRoms(QObject *)
 
 void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs)
 {
-    PhaseReporter progress(this);
+    PhaseReporter progress(this, Audit::Roms);
     const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
     RomsListFault listFault{};
     std::optional<RomAudit> done = runRomAudit(inputs, progress, &listFault);
@@ -62,6 +63,7 @@ void QKAppDelegate::didFinishAuditRoms(std::shared_ptr<const RomAudit> audit, co
         m_hasRomResults = true;
     }
 
+    showPhase(Audit::Roms, {});
     endBusyLook(romsResultView());
     romsResultControl()->setEnabled(true);
     didClickRomsResultControl(romsResultControl());

@@ -20,6 +20,7 @@ void QKAppDelegate::auditVideos(QObject *)
     videosResultControl()->setEnabled(false);
     Q_EMIT videosAuditRunningChanged(true);
 
+    showPhase(Audit::Videos, {});
     beginBusyLook(videosResultView());
     startAudit(
         QStringLiteral("video audit"), [this, inputs] { auditVideosInBackground(inputs); },
@@ -28,7 +29,7 @@ void QKAppDelegate::auditVideos(QObject *)
 
 void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs)
 {
-    PhaseReporter progress(this);
+    PhaseReporter progress(this, Audit::Videos);
     const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
     RomsListFault listFault{};
     std::optional<VideoAudit> done = runVideoAudit(inputs, progress, &listFault);
@@ -54,6 +55,7 @@ void QKAppDelegate::didFinishAuditVideos(std::shared_ptr<const VideoAudit> audit
         m_hasVideoResults = true;
     }
 
+    showPhase(Audit::Videos, {});
     endBusyLook(videosResultView());
     videosResultControl()->setEnabled(true);
     didClickVideosResultControl(videosResultControl());

@@ -1,3 +1,4 @@
+#include "app/phasereporter.h"
 #include "apptestfixture.h"
 #include "platform/busyindicator.h"
 #include "platform/resultview.h"
@@ -168,6 +169,30 @@ TEST_F(RomAuditTest, IndicatorStaysBusyUntilTheLastAuditEnds)
     ASSERT_EQ(atFinish.size(), 2);
     EXPECT_TRUE(atFinish.at(0).animating && atFinish.at(0).labelShown) << "the other audit is still running";
     EXPECT_FALSE(atFinish.at(1).animating || atFinish.at(1).labelShown);
+}
+
+// As the workers of two running audits report, in turn.
+TEST_F(RomAuditTest, EachRunningAuditShowsItsOwnPhase)
+{
+    using Audit = QKAppDelegate::Audit;
+    PhaseReporter roms(&controller, Audit::Roms);
+    PhaseReporter videos(&controller, Audit::Videos);
+    const struct
+    {
+        PhaseReporter *reporter;
+        QString phase;
+        QString shown;
+    } steps[] = {
+        {&videos, u"Caching Zelvora video directories..."_s, u"Caching Zelvora video directories..."_s},
+        {&roms, u"Caching Zelvora rom directories..."_s,
+         u"Roms: Caching Zelvora rom directories... · Videos: Caching Zelvora video directories..."_s},
+        {&videos, u"Auditing videos..."_s, u"Roms: Caching Zelvora rom directories... · Videos: Auditing videos..."_s},
+    };
+    for (const auto &step : steps) {
+        step.reporter->phase(step.phase);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(ui().progressLabel->text(), step.shown);
+    }
 }
 
 TEST_F(RomAuditTest, EmptyListIsNoFailure)
