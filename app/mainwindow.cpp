@@ -7,9 +7,11 @@
 #include "ui_mainwindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QIcon>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
 
 using namespace Qt::StringLiterals;
 
@@ -110,22 +112,37 @@ void MainWindow::connectController(QKAppDelegate &controller)
     connect(roms, &SegmentedControl::activated, c, [c, roms] { c->didClickRomsResultControl(roms); });
     connect(videos, &SegmentedControl::activated, c, [c, videos] { c->didClickVideosResultControl(videos); });
 
-    // A disabled button loses its focus to the next control in the chain, a path field, which would
-    // then select its whole text; the tabs are a calmer place for it.
-    const auto setRunning = [&w](QPushButton *audit, QPushButton *save, bool running, bool hasResults) {
-        if (running && (audit->hasFocus() || save->hasFocus()))
+    // Return clicks the focused button, as in a dialog.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(true);
+
+    // A disabled control loses its focus to the next one in the chain, a path field, which would then
+    // select its whole text; the tabs are a calmer place for it while the audit runs. Afterwards the
+    // focus goes back, unless the user has moved it meanwhile.
+    const auto setRunning = [this, &w](int run, QPushButton *audit, QPushButton *save, SegmentedControl *control,
+                                       bool running, bool hasResults) {
+        QPointer<QWidget> &parked = m_focusBeforeRun[std::size_t(run)];
+        QWidget *focused = QApplication::focusWidget();
+        if (running && focused && (focused == audit || focused == save || control->isAncestorOf(focused))) {
+            parked = focused;
             w.tabView->setFocus(Qt::OtherFocusReason);
+        }
         audit->setDisabled(running);
         save->setEnabled(!running && hasResults);
+        if (!running && parked) {
+            if (parked->isEnabled() && (!focused || focused == w.tabView || focused == w.tabView->tabBar()))
+                parked->setFocus(Qt::OtherFocusReason);
+            parked = nullptr;
+        }
     };
     // Nothing to save before an audit has given results.
     w.saveRomsButton->setEnabled(c->hasRomResults());
     w.saveVideosButton->setEnabled(c->hasVideoResults());
     connect(c, &QKAppDelegate::romsAuditRunningChanged, this, [&w, c, setRunning](bool running) {
-        setRunning(w.auditRomsButton, w.saveRomsButton, running, c->hasRomResults());
+        setRunning(0, w.auditRomsButton, w.saveRomsButton, w.romsResultControl, running, c->hasRomResults());
     });
     connect(c, &QKAppDelegate::videosAuditRunningChanged, this, [&w, c, setRunning](bool running) {
-        setRunning(w.auditVideosButton, w.saveVideosButton, running, c->hasVideoResults());
+        setRunning(1, w.auditVideosButton, w.saveVideosButton, w.videosResultControl, running, c->hasVideoResults());
     });
 }
 

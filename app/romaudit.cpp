@@ -26,8 +26,9 @@ void QKAppDelegate::auditRoms(QObject *)
     // The lists stay readable during the run (the worker fills lists of its own), but a view or a
     // save of the old results while new ones are coming would only mislead.
     m_auditingRoms = true;
-    romsResultControl()->setEnabled(false);
+    // Sent first: the window notes which of the audit's controls has the focus before they lose it.
     Q_EMIT romsAuditRunningChanged(true);
+    romsResultControl()->setEnabled(false);
 
     showPhase(Audit::Roms, {});
     beginBusyLook(romsResultView());

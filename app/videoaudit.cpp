@@ -17,8 +17,9 @@ void QKAppDelegate::auditVideos(QObject *)
     const AuditInputs inputs = snapshotInputs();
 
     m_auditingVideos = true;
-    videosResultControl()->setEnabled(false);
+    // Sent first: the window notes which of the audit's controls has the focus before they lose it.
     Q_EMIT videosAuditRunningChanged(true);
+    videosResultControl()->setEnabled(false);
 
     showPhase(Audit::Videos, {});
     beginBusyLook(videosResultView());

@@ -4,9 +4,11 @@
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -193,6 +195,39 @@ TEST_F(RomAuditTest, EachRunningAuditShowsItsOwnPhase)
         QCoreApplication::processEvents();
         EXPECT_EQ(ui().progressLabel->text(), step.shown);
     }
+}
+
+TEST_F(RomAuditTest, ReturnClicksTheFocusedButtonAndTheFocusComesBackAfterTheAudit)
+{
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    clickAuditRoms(); // so that Save is enabled
+    const struct
+    {
+        const char *name;
+        QWidget *focused;
+    } cases[] = {
+        {"audit", ui().auditRomsButton},
+        {"save", ui().saveRomsButton},
+        {"segment", ui().romsResultControl->segmentButton(1)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.focused->setFocus();
+        QSignalSpy running(&controller, &QKAppDelegate::romsAuditRunningChanged);
+        if (c.focused == ui().auditRomsButton) {
+            QTest::keyClick(c.focused, Qt::Key_Return);
+            ASSERT_EQ(running.size(), 1) << "Return started no audit";
+        } else {
+            controller.auditRoms();
+        }
+        waitForRomsAudit();
+        EXPECT_EQ(QApplication::focusWidget(), c.focused);
+    }
+    panel.willCancel();
+    ui().saveRomsButton->setFocus();
+    QTest::keyClick(ui().saveRomsButton, Qt::Key_Return);
+    EXPECT_EQ(panel.requests.size(), 1) << "Return on Save asks for the folder";
 }
 
 TEST_F(RomAuditTest, EmptyListIsNoFailure)
