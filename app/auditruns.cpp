@@ -34,7 +34,7 @@ void setContainerBackground(ResultView *view, const QColor &color)
 void PhaseReporter::phase(const QString &text)
 {
     QKAppDelegate *controller = m_controller;
-    postToMainThread(controller, [controller, text] { controller->showPhase(text); });
+    postToMainThread(controller, [controller, audit = m_audit, text] { controller->showPhase(audit, text); });
 }
 
 AuditInputs QKAppDelegate::snapshotInputs() const
@@ -62,15 +62,29 @@ void QKAppDelegate::endBusyLook(ResultView *view)
     setContainerBackground(view, Qt::white);
 }
 
-void QKAppDelegate::showPhase(const QString &text)
+void QKAppDelegate::showPhase(Audit audit, const QString &text)
 {
-    progressLabel()->setText(text);
+    m_phases[std::size_t(audit)] = text;
+    const QString &roms = m_phases[std::size_t(Audit::Roms)];
+    const QString &videos = m_phases[std::size_t(Audit::Videos)];
+    // With no phase left the label is hidden and keeps its last text.
+    if (!roms.isEmpty() && !videos.isEmpty())
+        progressLabel()->setText(u"Roms: %1 · Videos: %2"_s.arg(roms, videos));
+    else if (!roms.isEmpty() || !videos.isEmpty())
+        progressLabel()->setText(roms.isEmpty() ? videos : roms);
 }
 
-bool QKAppDelegate::isShowable(const WalkReport *walk)
+void QKAppDelegate::showNotes(QLabel *label, const ResultNotes &notes)
+{
+    label->setText(notes.text);
+    label->setToolTip(notes.toolTip);
+    label->setHidden(notes.text.isEmpty());
+}
+
+bool QKAppDelegate::isShowable(const WalkReport *walk, const QString &listPath, RomsListFault fault)
 {
     if (!walk)
-        postToMainThread(this, [this] { showInvalidRomsListAlert(); });
+        postToMainThread(this, [this, listPath, fault] { showInvalidRomsListAlert(listPath, fault); });
     else if (!walk->isComplete())
         postToMainThread(this, [this, report = *walk] { showIncompleteWalkAlert(report); });
     return walk && walk->isComplete();
@@ -99,7 +113,9 @@ void QKAppDelegate::showOutOfMemoryAlert(const QString &audit)
     m_alert.runModal(
         AlertMessage{u"Out of memory"_s,
                      u"The %1 ran out of memory and could not finish. The earlier results are kept."_s.arg(audit),
-                     u"OK"_s, AlertMessage::Style::Critical});
+                     u"OK"_s,
+                     AlertMessage::Style::Critical,
+                     {}});
 }
 
 } // namespace zelvora

@@ -16,7 +16,7 @@ namespace zelvora {
 
 QKAppDelegate::QKAppDelegate(const PlatformServices &services, QObject *parent)
     : QObject(parent), m_settings(services.settings), m_openPanel(services.openPanel), m_alert(services.alert),
-      m_urlOpener(services.urlOpener)
+      m_urlOpener(services.urlOpener), m_confirm(services.confirm)
 {
     // Two audits and any number of list-file searches may run at once; none should wait for another.
     m_workers.setMaxThreadCount(std::max(8, QThread::idealThreadCount()));
@@ -38,6 +38,8 @@ QKAppDelegate::~QKAppDelegate()
     setVideosResultControl(nullptr);
     setVideosResultView(nullptr);
     setTabView(nullptr);
+    setRomsNotesLabel(nullptr);
+    setVideosNotesLabel(nullptr);
 }
 
 void QKAppDelegate::applicationDidFinishLaunching(QObject *)
@@ -70,6 +72,8 @@ void QKAppDelegate::setZelvoraDirPathTextField(QLineEdit *field)
 void QKAppDelegate::setRomsListPathTextField(QLineEdit *field)
 {
     m_romsListPathTextField = field;
+    if (field)
+        m_romsListPlaceholder = field->placeholderText();
 }
 
 void QKAppDelegate::setRomsResultView(ResultView *view)
@@ -110,6 +114,16 @@ void QKAppDelegate::setProgressIndicator(BusyIndicator *indicator)
 void QKAppDelegate::setTabView(QTabWidget *tabView)
 {
     m_tabView = tabView;
+}
+
+void QKAppDelegate::setRomsNotesLabel(QLabel *label)
+{
+    m_romsNotesLabel = label;
+}
+
+void QKAppDelegate::setVideosNotesLabel(QLabel *label)
+{
+    m_videosNotesLabel = label;
 }
 
 } // namespace zelvora

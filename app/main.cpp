@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "app/qkappdelegate.h"
 #include "platform/alert.h"
+#include "platform/confirm.h"
 #include "platform/openpanel.h"
 #include "platform/settingsstore.h"
 #include "platform/urlopener.h"
@@ -54,6 +55,8 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(kSettingsOrganization.toString());
     QApplication::setApplicationName(kSettingsApplication.toString());
     QApplication::setApplicationVersion(versionText());
+    // Every window and box is titled with this, never with the binary's name.
+    QGuiApplication::setApplicationDisplayName(u"Zelvora Auditor"_s);
     QGuiApplication::setDesktopFileName(QStringLiteral(ZELVORA_APP_ID));
 
     MainWindow window;
@@ -61,7 +64,8 @@ int main(int argc, char *argv[])
     QtOpenPanel openPanel(&window);
     QtAlert alert(&window);
     QtUrlOpener urlOpener;
-    QKAppDelegate controller(PlatformServices{settings, openPanel, alert, urlOpener});
+    QtConfirm confirm(&window);
+    QKAppDelegate controller(PlatformServices{settings, openPanel, alert, urlOpener, confirm});
     window.connectController(controller);
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &controller,

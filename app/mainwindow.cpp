@@ -1,13 +1,17 @@
 #include "app/mainwindow.h"
 
 #include "app/aboutbox.h"
+#include "app/pathdrops.h"
 #include "app/qkappdelegate.h"
 #include "audit/resulttext.h"
 #include "ui_mainwindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QIcon>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
 
 using namespace Qt::StringLiterals;
 
@@ -35,6 +39,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     labelPolicy.setRetainSizeWhenHidden(true);
     m_ui->progressLabel->setSizePolicy(labelPolicy);
     m_ui->progressLabel->hide();
+    // Nothing to note before an audit.
+    m_ui->romsNotesLabel->hide();
+    m_ui->videosNotesLabel->hide();
     // The check box starts off, so the segment of videos for missing roms starts disabled.
     m_ui->videosResultControl->setEnabledForSegment(m_ui->checkAvailableRomVideosOnly->isChecked(),
                                                     int(VideoList::Extra));
@@ -55,6 +62,8 @@ void MainWindow::connectController(QKAppDelegate &controller)
     controller.setProgressLabel(w.progressLabel);
     controller.setProgressIndicator(w.progressIndicator);
     controller.setTabView(w.tabView);
+    controller.setRomsNotesLabel(w.romsNotesLabel);
+    controller.setVideosNotesLabel(w.videosNotesLabel);
 
     QKAppDelegate *c = &controller;
     // Actions take their sender, as a user's click would give it.
@@ -65,6 +74,11 @@ void MainWindow::connectController(QKAppDelegate &controller)
         connect(item, &QAction::triggered, c, [c, item, action] { (c->*action)(item); });
     };
 
+    // A typed path confirmed with Enter is taken as a chosen one.
+    connect(w.zelvoraDirPathTextField, &QLineEdit::returnPressed, c, [c, field = w.zelvoraDirPathTextField] {
+        if (!field->text().isEmpty())
+            c->chooseZelvoraDirectory(field->text());
+    });
     onClick(w.chooseZelvoraDirButton, &QKAppDelegate::selectZelvoraDirectory);
     onClick(w.chooseRomsListButton, &QKAppDelegate::selectRomsListFile);
     onClick(w.auditRomsButton, &QKAppDelegate::auditRoms);
@@ -83,23 +97,53 @@ void MainWindow::connectController(QKAppDelegate &controller)
         box->open();
     });
 
+    // A folder dropped anywhere on the window is the Zelvora directory; a file, only on the list field.
+    const auto takeFolder = [c](const QString &path) { c->chooseZelvoraDirectory(path); };
+    auto *folderDrops = new PathDropFilter(PathDropFilter::Kind::Folder, takeFolder, this);
+    setAcceptDrops(true);
+    installEventFilter(folderDrops);
+    w.zelvoraDirPathTextField->installEventFilter(folderDrops);
+    folderDrops->refuseOver(w.romsListPathTextField);
+    w.romsListPathTextField->installEventFilter(new PathDropFilter(
+        PathDropFilter::Kind::File, [c](const QString &path) { c->chooseRomsListFile(path); }, this));
+
     SegmentedControl *roms = w.romsResultControl;
     SegmentedControl *videos = w.videosResultControl;
     connect(roms, &SegmentedControl::activated, c, [c, roms] { c->didClickRomsResultControl(roms); });
     connect(videos, &SegmentedControl::activated, c, [c, videos] { c->didClickVideosResultControl(videos); });
 
-    // A disabled button loses its focus to the next control in the chain, a path field, which would
-    // then select its whole text; the tabs are a calmer place for it.
-    const auto setRunning = [&w](QPushButton *audit, QPushButton *save, bool running) {
-        if (running && (audit->hasFocus() || save->hasFocus()))
+    // Return clicks the focused button, as in a dialog.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(true);
+
+    // A disabled control loses its focus to the next one in the chain, a path field, which would then
+    // select its whole text; the tabs are a calmer place for it while the audit runs. Afterwards the
+    // focus goes back, unless the user has moved it meanwhile.
+    const auto setRunning = [this, &w](int run, QPushButton *audit, QPushButton *save, SegmentedControl *control,
+                                       bool running, bool hasResults) {
+        QPointer<QWidget> &parked = m_focusBeforeRun[std::size_t(run)];
+        QWidget *focused = QApplication::focusWidget();
+        if (running && focused && (focused == audit || focused == save || control->isAncestorOf(focused))) {
+            parked = focused;
             w.tabView->setFocus(Qt::OtherFocusReason);
+        }
         audit->setDisabled(running);
-        save->setDisabled(running);
+        save->setEnabled(!running && hasResults);
+        if (!running && parked) {
+            if (parked->isEnabled() && (!focused || focused == w.tabView || focused == w.tabView->tabBar()))
+                parked->setFocus(Qt::OtherFocusReason);
+            parked = nullptr;
+        }
     };
-    connect(c, &QKAppDelegate::romsAuditRunningChanged, this,
-            [&w, setRunning](bool running) { setRunning(w.auditRomsButton, w.saveRomsButton, running); });
-    connect(c, &QKAppDelegate::videosAuditRunningChanged, this,
-            [&w, setRunning](bool running) { setRunning(w.auditVideosButton, w.saveVideosButton, running); });
+    // Nothing to save before an audit has given results.
+    w.saveRomsButton->setEnabled(c->hasRomResults());
+    w.saveVideosButton->setEnabled(c->hasVideoResults());
+    connect(c, &QKAppDelegate::romsAuditRunningChanged, this, [&w, c, setRunning](bool running) {
+        setRunning(0, w.auditRomsButton, w.saveRomsButton, w.romsResultControl, running, c->hasRomResults());
+    });
+    connect(c, &QKAppDelegate::videosAuditRunningChanged, this, [&w, c, setRunning](bool running) {
+        setRunning(1, w.auditVideosButton, w.saveVideosButton, w.videosResultControl, running, c->hasVideoResults());
+    });
 }
 
 } // namespace zelvora

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+#include <array>
 #include <memory>
 
 namespace Ui {
@@ -27,6 +29,8 @@ public:
 
 private:
     std::unique_ptr<Ui::MainWindow> m_ui;
+    // By audit (roms, videos): the control that had the focus when the audit disabled it.
+    std::array<QPointer<QWidget>, 2> m_focusBeforeRun;
 };
 
 } // namespace zelvora

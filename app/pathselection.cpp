@@ -1,6 +1,7 @@
 #include "app/qkappdelegate.h"
 #include "audit/romslist.h"
 #include "audit/scan.h"
+#include "platform/alert.h"
 #include "platform/mainthread.h"
 #include "platform/openpanel.h"
 #include "platform/urlopener.h"
@@ -19,12 +20,15 @@ void QKAppDelegate::selectZelvoraDirectory(QObject *)
                                                                                    .allowsMultipleSelection = false,
                                                                                    .title = u"Zelvora directory"_s,
                                                                                    .prompt = u"Select"_s});
-    if (!directory)
-        return;
-    zelvoraDirPathTextField()->setText(*directory);
+    if (directory)
+        chooseZelvoraDirectory(*directory);
+}
 
+void QKAppDelegate::chooseZelvoraDirectory(const QString &directory)
+{
+    zelvoraDirPathTextField()->setText(directory);
     const quint64 search = ++m_romListSearch;
-    startInBackground([this, directory = *directory, search] { findRomListFile(directory, search); });
+    startInBackground([this, directory, search] { findRomListFile(directory, search); });
 }
 
 void QKAppDelegate::selectRomsListFile(QObject *)
@@ -34,11 +38,16 @@ void QKAppDelegate::selectRomsListFile(QObject *)
                                                                               .allowsMultipleSelection = false,
                                                                               .title = u"Supported roms list"_s,
                                                                               .prompt = u"Select"_s});
-    if (!file)
-        return;
+    if (file)
+        chooseRomsListFile(*file);
+}
+
+void QKAppDelegate::chooseRomsListFile(const QString &file)
+{
     // The user's own choice must not be overwritten by a search that is still running.
     ++m_romListSearch;
-    romsListPathTextField()->setText(*file);
+    romsListPathTextField()->setText(file);
+    romsListPathTextField()->setPlaceholderText(m_romsListPlaceholder);
 }
 
 void QKAppDelegate::findRomListFile(const QString &directory, quint64 search)
@@ -49,14 +58,26 @@ void QKAppDelegate::findRomListFile(const QString &directory, quint64 search)
 
 void QKAppDelegate::didFindRomListFile(const std::optional<QString> &path, quint64 search)
 {
-    if (path && search == m_romListSearch)
-        romsListPathTextField()->setText(*path);
+    if (search == m_romListSearch) {
+        // Another tree's list must not pass for this one's.
+        romsListPathTextField()->setText(path.value_or(QString()));
+        romsListPathTextField()->setPlaceholderText(path ? m_romsListPlaceholder
+                                                         : u"No supported roms list found below this folder"_s);
+    }
     Q_EMIT romListSearchFinished();
 }
 
 void QKAppDelegate::openHomepage(QObject *)
 {
-    m_urlOpener.openUrl(QUrl(QStringLiteral(ZELVORA_HOMEPAGE)));
+    const QUrl homepage(QStringLiteral(ZELVORA_HOMEPAGE));
+    if (m_urlOpener.openUrl(homepage))
+        return;
+    // The address can still be copied from the alert into a browser.
+    m_alert.runModal(AlertMessage{u"No web browser could be opened."_s,
+                                  u"Open this address in your browser:\n\n%1"_s.arg(homepage.toString()),
+                                  u"OK"_s,
+                                  AlertMessage::Style::Warning,
+                                  {}});
 }
 
 } // namespace zelvora

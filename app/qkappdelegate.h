@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/resultlists.h"
+#include "app/resultnotes.h"
 #include "audit/audits.h"
 #include "audit/merge.h"
 #include "audit/reports.h"
@@ -27,6 +28,7 @@
 namespace zelvora {
 
 class Alert;
+class Confirm;
 class OpenPanel;
 class Progress;
 class SettingsStore;
@@ -43,6 +45,7 @@ struct PlatformServices
     OpenPanel &openPanel;
     Alert &alert;
     UrlOpener &urlOpener;
+    Confirm &confirm;
 };
 
 // The one controller of the window: it owns the seven result lists, reaches the window's controls
@@ -53,6 +56,8 @@ class QKAppDelegate : public QObject
     Q_OBJECT
 
 public:
+    enum class Audit { Roms, Videos };
+
     explicit QKAppDelegate(const PlatformServices &services, QObject *parent = nullptr);
     // Waits for running audits and searches: none may outlive the controller.
     ~QKAppDelegate() override;
@@ -82,6 +87,11 @@ public:
     void setProgressIndicator(BusyIndicator *indicator);
     QTabWidget *tabView() const { return m_tabView; }
     void setTabView(QTabWidget *tabView);
+    // Beside each audit's result: why it may hold fewer files than the tree.
+    QLabel *romsNotesLabel() const { return m_romsNotesLabel; }
+    void setRomsNotesLabel(QLabel *label);
+    QLabel *videosNotesLabel() const { return m_videosNotesLabel; }
+    void setVideosNotesLabel(QLabel *label);
 
     // Name lists, worker thread (namelists.cpp). They read the paths of `inputs`, never the window, and
     // are the engine's own steps, which the audits run.
@@ -97,8 +107,10 @@ public:
     void auditRoms(QObject *sender = nullptr);
     void auditRomsInBackground(const AuditInputs &inputs); // worker thread
     // No audit: the supported roms list could not be used and the lists stay as they were.
-    void didFinishAuditRoms(std::shared_ptr<const RomAudit> audit);
-    void showInvalidRomsListAlert();
+    // `notes` go with the audit's result, shown beside it until the next result replaces it.
+    void didFinishAuditRoms(std::shared_ptr<const RomAudit> audit, const ResultNotes &notes = {});
+    // `listPath` is the list the audit tried, `fault` why it was refused.
+    void showInvalidRomsListAlert(const QString &listPath, RomsListFault fault);
     // The walk could not open every folder: the audit gave no result and the earlier one stays.
     void showIncompleteWalkAlert(const WalkReport &walk);
     bool isAuditingRoms() const { return m_auditingRoms; }
@@ -106,7 +118,7 @@ public:
     // Video audit (videoaudit.cpp)
     void auditVideos(QObject *sender = nullptr);
     void auditVideosInBackground(const AuditInputs &inputs); // worker thread
-    void didFinishAuditVideos(std::shared_ptr<const VideoAudit> audit);
+    void didFinishAuditVideos(std::shared_ptr<const VideoAudit> audit, const ResultNotes &notes = {});
     bool isAuditingVideos() const { return m_auditingVideos; }
 
     // Result views (resultviews.cpp)
@@ -117,6 +129,9 @@ public:
     // Result files (resultfiles.cpp)
     void saveRomsResult(QObject *sender = nullptr);
     void saveVideosResult(QObject *sender = nullptr);
+    // Whether the audit has given results in this run of the window: only then is there anything to save.
+    bool hasRomResults() const { return m_hasRomResults; }
+    bool hasVideoResults() const { return m_hasVideoResults; }
 
     // Settings (settings.cpp)
     void loadUserDefaults();
@@ -125,6 +140,10 @@ public:
     // Path selection (pathselection.cpp)
     void selectZelvoraDirectory(QObject *sender = nullptr);
     void selectRomsListFile(QObject *sender = nullptr);
+    // What a choice in a panel, a drop or a confirmed typed path does: the directory is taken and its
+    // supported roms list looked up; the list file is taken as it is.
+    void chooseZelvoraDirectory(const QString &directory);
+    void chooseRomsListFile(const QString &file);
     void findRomListFile(const QString &directory, quint64 search); // worker thread
     void openHomepage(QObject *sender = nullptr);
 
@@ -143,11 +162,13 @@ private:
     AuditInputs snapshotInputs() const;
     void beginBusyLook(ResultView *view);
     void endBusyLook(ResultView *view);
-    void showPhase(const QString &text);
+    // Each running audit's latest phase is shown; `text` empty: the audit has none (any more).
+    void showPhase(Audit audit, const QString &text);
+    static void showNotes(QLabel *label, const ResultNotes &notes);
     void startInBackground(std::function<void()> work);
     // Worker thread: whether an audit's result may be shown (null: the supported roms list could not be
     // used); when not, the alert that says why is on its way to the main thread.
-    bool isShowable(const WalkReport *walk);
+    bool isShowable(const WalkReport *walk, const QString &listPath, RomsListFault fault);
     // Starts an audit's `work` in the background. Should it run out of memory, what it held is freed as
     // its stack unwinds; then an alert names the audit (e.g. "rom audit") and `failed` finishes it on
     // the main thread, keeping the earlier results.
@@ -155,7 +176,7 @@ private:
     void showOutOfMemoryAlert(const QString &audit);
 
     void didFindRomListFile(const std::optional<QString> &path, quint64 search);
-    void writeResultFiles(const std::vector<ReportFile> &files);
+    void writeResultFiles(const std::vector<ReportFile> &files, const QString &audit);
 
     const SharedNameList &romsList(int segment) const;
     const SharedNameList &videosList(int segment) const;
@@ -166,6 +187,7 @@ private:
     OpenPanel &m_openPanel;
     Alert &m_alert;
     UrlOpener &m_urlOpener;
+    Confirm &m_confirm;
 
     // Views of the names of the last audit that gave results, which they keep alive.
     SharedNameList m_missingRoms;
@@ -188,11 +210,18 @@ private:
     QPointer<QLabel> m_progressLabel;
     QPointer<BusyIndicator> m_progressIndicator;
     QPointer<QTabWidget> m_tabView;
+    QPointer<QLabel> m_romsNotesLabel;
+    QPointer<QLabel> m_videosNotesLabel;
 
     bool m_auditingRoms = false;
     bool m_auditingVideos = false;
+    bool m_hasRomResults = false;
+    bool m_hasVideoResults = false;
+    std::array<QString, 2> m_phases; // by Audit
     // Audits under way; the phase text and the indicator stay busy until the last one finishes.
     int m_runningAudits = 0;
+    // The list field's own hint, given back once a list is found or chosen.
+    QString m_romsListPlaceholder;
     // Numbers the list-file searches: only the latest choice may fill the list field.
     quint64 m_romListSearch = 0;
 

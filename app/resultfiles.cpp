@@ -1,9 +1,11 @@
 #include "app/qkappdelegate.h"
 #include "audit/reports.h"
 #include "platform/alert.h"
+#include "platform/confirm.h"
 #include "platform/openpanel.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
@@ -20,38 +22,61 @@ OpenPanelOptions saveResultsPanel()
                             .prompt = u"Select"_s};
 }
 
+// The reports that would replace a file (or a link) already in `directory`.
+QStringList existingReports(const QString &directory, const std::vector<ReportFile> &files)
+{
+    QStringList existing;
+    for (const ReportFile &file : files) {
+        const QFileInfo info(QDir(directory).filePath(file.fileName));
+        if (info.exists() || info.isSymLink())
+            existing.append(file.fileName);
+    }
+    return existing;
+}
+
 } // namespace
 
 void QKAppDelegate::saveRomsResult(QObject *)
 {
-    if (m_auditingRoms)
+    if (m_auditingRoms || !m_hasRomResults)
         return;
-    writeResultFiles(romReportFiles(romResults()));
+    writeResultFiles(romReportFiles(romResults()), u"rom"_s);
 }
 
 void QKAppDelegate::saveVideosResult(QObject *)
 {
-    if (m_auditingVideos)
+    if (m_auditingVideos || !m_hasVideoResults)
         return;
-    writeResultFiles(videoReportFiles(videoResults()));
+    writeResultFiles(videoReportFiles(videoResults()), u"video"_s);
 }
 
-void QKAppDelegate::writeResultFiles(const std::vector<ReportFile> &files)
+void QKAppDelegate::writeResultFiles(const std::vector<ReportFile> &files, const QString &audit)
 {
     const std::optional<QString> directory = m_openPanel.runModal(saveResultsPanel());
     if (!directory)
         return;
+
+    const QString shownDirectory = QDir::toNativeSeparators(*directory);
+    if (const QStringList existing = existingReports(*directory, files); !existing.isEmpty()) {
+        const QString question =
+            existing.size() == 1
+                ? u"Replace the %1 report file %2 in %3?"_s.arg(audit, existing.first(), shownDirectory)
+                : u"Replace the %1 %2 report files in %3?"_s.arg(existing.size()).arg(audit, shownDirectory);
+        const ConfirmMessage message{question, u"Already there: %1."_s.arg(existing.join(u", "_s)), u"Yes"_s, u"No"_s};
+        if (!m_confirm.runModal(message))
+            return;
+    }
 
     const QList<WriteFailure> failures = writeReportFiles(*directory, files);
     if (failures.isEmpty())
         return;
 
     // A report that silently failed to appear would pass for a saved one.
-    QStringList lines{u"Not written in %1:"_s.arg(QDir::toNativeSeparators(*directory)), QString()};
+    QStringList lines{u"Not written in %1:"_s.arg(shownDirectory), QString()};
     for (const WriteFailure &failure : failures)
         lines.append(u"%1: %2"_s.arg(failure.fileName, failure.reason));
-    m_alert.runModal(AlertMessage{u"Some result files could not be saved."_s, lines.join(u'\n'), u"OK"_s,
-                                  AlertMessage::Style::Warning});
+    m_alert.runModal(AlertMessage{
+        u"Some result files could not be saved."_s, lines.join(u'\n'), u"OK"_s, AlertMessage::Style::Warning, {}});
 }
 
 } // namespace zelvora

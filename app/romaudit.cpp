@@ -5,7 +5,9 @@
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
 
+#include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QString>
 #include <QStringList>
 #include <cstring>
@@ -24,9 +26,11 @@ void QKAppDelegate::auditRoms(QObject *)
     // The lists stay readable during the run (the worker fills lists of its own), but a view or a
     // save of the old results while new ones are coming would only mislead.
     m_auditingRoms = true;
-    romsResultControl()->setEnabled(false);
+    // Sent first: the window notes which of the audit's controls has the focus before they lose it.
     Q_EMIT romsAuditRunningChanged(true);
+    romsResultControl()->setEnabled(false);
 
+    showPhase(Audit::Roms, {});
     beginBusyLook(romsResultView());
     startAudit(
         u"rom audit"_s, [this, inputs] { auditRomsInBackground(inputs); }, [this] { didFinishAuditRoms({}); });
@@ -34,24 +38,33 @@ void QKAppDelegate::auditRoms(QObject *)
 
 void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs)
 {
-    PhaseReporter progress(this);
-    std::optional<RomAudit> done = runRomAudit(inputs, progress);
+    PhaseReporter progress(this, Audit::Roms);
+    const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
+    RomsListFault listFault{};
+    std::optional<RomAudit> done = runRomAudit(inputs, progress, &listFault);
     std::shared_ptr<const RomAudit> audit;
-    if (isShowable(done ? &done->found.walk : nullptr))
+    ResultNotes notes;
+    if (isShowable(done ? &done->found.walk : nullptr, inputs.romsListPath, listFault)) {
+        notes = resultNotes(inputs.zelvoraDir, dirWarning, done->found.walk);
         audit = std::make_shared<const RomAudit>(std::move(*done));
-    postToMainThread(this, [this, audit = std::move(audit)] { didFinishAuditRoms(audit); });
+    }
+    postToMainThread(this,
+                     [this, audit = std::move(audit), notes = std::move(notes)] { didFinishAuditRoms(audit, notes); });
 }
 
-void QKAppDelegate::didFinishAuditRoms(std::shared_ptr<const RomAudit> audit)
+void QKAppDelegate::didFinishAuditRoms(std::shared_ptr<const RomAudit> audit, const ResultNotes &notes)
 {
     if (audit) {
+        showNotes(romsNotesLabel(), notes);
         // The earlier audit's names go with the last of its views, a few large blocks at once.
         m_validRoms = SharedNameList(audit, audit->lists.valid);
         m_missingRoms = SharedNameList(audit, audit->lists.missing);
         m_unknownRoms = SharedNameList(audit, audit->lists.unknown);
         m_romsLines = {};
+        m_hasRomResults = true;
     }
 
+    showPhase(Audit::Roms, {});
     endBusyLook(romsResultView());
     romsResultControl()->setEnabled(true);
     didClickRomsResultControl(romsResultControl());
@@ -68,14 +81,20 @@ void QKAppDelegate::showIncompleteWalkAlert(const WalkReport &walk)
         lines.append(
             u"%1: %2"_s.arg(QFile::decodeName(folder.path), QString::fromLocal8Bit(std::strerror(folder.error))));
     m_alert.runModal(AlertMessage{u"The folders could not be read completely."_s,
-                                  u"The earlier results are kept.\n\n"_s + lines.join(u'\n'), u"OK"_s,
-                                  AlertMessage::Style::Warning});
+                                  u"The earlier results are kept.\n\n"_s + lines.join(u'\n'),
+                                  u"OK"_s,
+                                  AlertMessage::Style::Warning,
+                                  {}});
 }
 
-void QKAppDelegate::showInvalidRomsListAlert()
+void QKAppDelegate::showInvalidRomsListAlert(const QString &listPath, RomsListFault fault)
 {
+    const QString detail =
+        listPath.isEmpty()
+            ? u"No file named \"%1\" was found below the Zelvora directory."_s.arg(kRomsListFileName)
+            : u"%1\n\nThe file is %2."_s.arg(QDir::toNativeSeparators(listPath), romsListFaultText(fault));
     m_alert.runModal(AlertMessage{u"Error"_s, u"Can't find supported roms list or it is too big."_s, u"OK"_s,
-                                  AlertMessage::Style::Critical});
+                                  AlertMessage::Style::Critical, detail});
 }
 
 } // namespace zelvora

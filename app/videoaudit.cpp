@@ -4,6 +4,7 @@
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
 
+#include <QLabel>
 #include <utility>
 
 namespace zelvora {
@@ -16,9 +17,11 @@ void QKAppDelegate::auditVideos(QObject *)
     const AuditInputs inputs = snapshotInputs();
 
     m_auditingVideos = true;
-    videosResultControl()->setEnabled(false);
+    // Sent first: the window notes which of the audit's controls has the focus before they lose it.
     Q_EMIT videosAuditRunningChanged(true);
+    videosResultControl()->setEnabled(false);
 
+    showPhase(Audit::Videos, {});
     beginBusyLook(videosResultView());
     startAudit(
         QStringLiteral("video audit"), [this, inputs] { auditVideosInBackground(inputs); },
@@ -27,24 +30,33 @@ void QKAppDelegate::auditVideos(QObject *)
 
 void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs)
 {
-    PhaseReporter progress(this);
-    std::optional<VideoAudit> done = runVideoAudit(inputs, progress);
+    PhaseReporter progress(this, Audit::Videos);
+    const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
+    RomsListFault listFault{};
+    std::optional<VideoAudit> done = runVideoAudit(inputs, progress, &listFault);
     std::shared_ptr<const VideoAudit> audit;
-    if (isShowable(done ? &done->walk : nullptr))
+    ResultNotes notes;
+    if (isShowable(done ? &done->walk : nullptr, inputs.romsListPath, listFault)) {
+        notes = resultNotes(inputs.zelvoraDir, dirWarning, done->walk);
         audit = std::make_shared<const VideoAudit>(std::move(*done));
-    postToMainThread(this, [this, audit = std::move(audit)] { didFinishAuditVideos(audit); });
+    }
+    postToMainThread(
+        this, [this, audit = std::move(audit), notes = std::move(notes)] { didFinishAuditVideos(audit, notes); });
 }
 
-void QKAppDelegate::didFinishAuditVideos(std::shared_ptr<const VideoAudit> audit)
+void QKAppDelegate::didFinishAuditVideos(std::shared_ptr<const VideoAudit> audit, const ResultNotes &notes)
 {
     if (audit) {
+        showNotes(videosNotesLabel(), notes);
         m_validVideos = SharedNameList(audit, audit->lists.valid);
         m_missingVideos = SharedNameList(audit, audit->lists.missing);
         m_extraVideos = SharedNameList(audit, audit->lists.extra);
         m_unknownVideos = SharedNameList(audit, audit->lists.unknown);
         m_videosLines = {};
+        m_hasVideoResults = true;
     }
 
+    showPhase(Audit::Videos, {});
     endBusyLook(videosResultView());
     videosResultControl()->setEnabled(true);
     didClickVideosResultControl(videosResultControl());

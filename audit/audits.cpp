@@ -1,10 +1,12 @@
 #include "audit/audits.h"
 
+#include "audit/filenames.h"
 #include "audit/namesort.h"
 #include "audit/romslist.h"
 #include "audit/scan.h"
 
 #include <future>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace zelvora {
@@ -29,26 +31,51 @@ template <typename Work> auto inBackground(const Work &work) -> std::future<decl
 
 // The supported names with the given extension, sorted only now: a new extension can move a name past
 // its neighbours ("game 2" sorts after "game", "game 2.zip" before "game.zip"). Read beside the walk.
-std::future<std::optional<NameBlock>> readSupportedNames(const QString &path, QStringView extension)
+struct SupportedNames
 {
-    return inBackground([path, extension = extension.toUtf8()]() -> std::optional<NameBlock> {
-        const std::optional<NameBlock> names = readRomsListBlock(path, bytesOf(extension));
-        if (!names)
-            return std::nullopt;
-        return sortNameBlock(*names);
+    std::optional<NameBlock> names;
+    RomsListFault fault = RomsListFault::Missing; // when there are none
+};
+
+std::future<SupportedNames> readSupportedNames(const QString &path, QStringView extension)
+{
+    return inBackground([path, extension = extension.toUtf8()] {
+        SupportedNames supported;
+        const std::optional<NameBlock> names = readRomsListBlock(path, bytesOf(extension), &supported.fault);
+        if (names)
+            supported.names = sortNameBlock(*names);
+        return supported;
     });
+}
+
+std::optional<NameBlock> takeNames(SupportedNames supported, RomsListFault *listFault)
+{
+    if (!supported.names && listFault)
+        *listFault = supported.fault;
+    return std::move(supported.names);
 }
 
 } // namespace
 
-std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progress)
+std::optional<QString> zelvoraDirWarning(const QString &zelvoraDir)
+{
+    const QByteArray path = encodeFileName(zelvoraDir);
+    struct stat st;
+    if (::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        return std::nullopt;
+    const bool exists = ::lstat(path.constData(), &st) == 0;
+    return QStringLiteral("Warning: the Zelvora directory \"%1\" %2; no files are found in it.")
+        .arg(zelvoraDir, exists ? QStringLiteral("is not a directory") : QStringLiteral("does not exist"));
+}
+
+std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progress, RomsListFault *listFault)
 {
     auto supportedNames = readSupportedNames(inputs.romsListPath, kRomExtension);
     progress.phase(kPhaseCachingRomDirs.toString());
     FoundFiles found = cacheZelvoraRomDirs(inputs.zelvoraDir, &progress);
 
     progress.phase(kPhaseCachingRomsList.toString());
-    std::optional<NameBlock> supported = supportedNames.get();
+    std::optional<NameBlock> supported = takeNames(supportedNames.get(), listFault);
     if (!supported)
         return std::nullopt;
 
@@ -58,7 +85,7 @@ std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progres
     return audit;
 }
 
-std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress)
+std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress, RomsListFault *listFault)
 {
     auto supportedNames = readSupportedNames(inputs.romsListPath, kVideoExtension);
     // With the check box on, a video is expected for each archive found, under the archive's name.
@@ -75,7 +102,7 @@ std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &pro
     FoundFiles videos = cacheZelvoraVideoDirs(inputs.zelvoraDir, &progress);
 
     progress.phase(kPhaseCachingRomsList.toString());
-    std::optional<NameBlock> supported = supportedNames.get();
+    std::optional<NameBlock> supported = takeNames(supportedNames.get(), listFault);
 
     std::optional<VideoAudit> audit;
     if (inputs.availableRomsOnly) {

@@ -6,6 +6,7 @@
 #include "audit/foundfiles.h"
 #include "audit/merge.h"
 #include "audit/progress.h"
+#include "audit/romslist.h"
 
 #include <QString>
 #include <QStringView>
@@ -51,11 +52,18 @@ struct VideoAudit
     WalkReport walk;
 };
 
+// The warning for a Zelvora directory that is missing or not a directory ("Warning: the Zelvora
+// directory ... does not exist; no files are found in it."), or empty. Not an error: the audit still
+// runs, on empty lists, but the user most likely mistyped the path.
+std::optional<QString> zelvoraDirWarning(const QString &zelvoraDir);
+
 // The whole rom audit. Empty when the supported roms list cannot be used (the caller shows its error).
-std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progress);
+// `listFault`, if given, then says why the list was refused.
+std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progress, RomsListFault *listFault = nullptr);
 
 // The whole video audit. Empty when the expected names cannot be built (check box off and the
-// supported roms list unusable).
-std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress);
+// supported roms list unusable); `listFault`, if given, says why the list was refused whenever it was.
+std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress,
+                                        RomsListFault *listFault = nullptr);
 
 } // namespace zelvora

@@ -165,22 +165,48 @@ std::optional<QString> decodeRomsListText(QByteArrayView bytes)
 
 namespace {
 
-// The bytes of the list file, or nothing when it is not a regular file within the limit.
-std::optional<QByteArray> readRomsListBytes(const QString &path)
+// Why a file with this status is refused, if it is.
+std::optional<RomsListFault> faultOf(const struct stat &st)
 {
+    if (!S_ISREG(st.st_mode))
+        return RomsListFault::NotRegularFile;
+    if (st.st_size > kRomsListMaxBytes)
+        return RomsListFault::TooBig;
+    return std::nullopt;
+}
+
+// The bytes of the list file, or why not: it is not a regular file within the limit.
+std::optional<QByteArray> readRomsListBytes(const QString &path, RomsListFault &fault)
+{
+    fault = RomsListFault::Missing;
     if (path.isEmpty())
         return std::nullopt;
     const QByteArray encoded = encodeFileName(path);
     // Looked at before opening: opening a device can have effects of its own.
     struct stat st;
-    if (::lstat(encoded.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kRomsListMaxBytes)
+    if (::lstat(encoded.constData(), &st) != 0) {
+        fault = errno == ENOENT || errno == ENOTDIR ? RomsListFault::Missing : RomsListFault::Unreadable;
         return std::nullopt;
+    }
+    if (const std::optional<RomsListFault> refused = faultOf(st)) {
+        fault = *refused;
+        return std::nullopt;
+    }
     // O_NOFOLLOW refuses a link; O_NONBLOCK keeps a FIFO from stalling the open. The checks then run on
     // the very file that is read, so nothing can be swapped in between.
+    fault = RomsListFault::Unreadable;
     const int fd = ::open(encoded.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
+    if (fd < 0) {
+        if (errno == ENOENT)
+            fault = RomsListFault::Missing;
+        else if (errno == ELOOP)
+            fault = RomsListFault::NotRegularFile;
         return std::nullopt;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kRomsListMaxBytes) {
+    }
+    const bool looked = ::fstat(fd, &st) == 0;
+    if (const std::optional<RomsListFault> refused = looked ? faultOf(st) : std::nullopt; !looked || refused) {
+        if (refused)
+            fault = *refused;
         ::close(fd);
         return std::nullopt;
     }
@@ -200,8 +226,10 @@ std::optional<QByteArray> readRomsListBytes(const QString &path)
         total += n;
     }
     ::close(fd);
-    if (total > kRomsListMaxBytes)
+    if (total > kRomsListMaxBytes) {
+        fault = RomsListFault::TooBig;
         return std::nullopt;
+    }
     bytes.truncate(total);
     return bytes;
 }
@@ -230,11 +258,32 @@ inline bool mayEndLine(char c)
 
 } // namespace
 
-std::optional<NameBlock> readRomsListBlock(const QString &path, std::string_view extension)
+QString romsListFaultText(RomsListFault fault)
 {
-    const std::optional<QByteArray> bytes = readRomsListBytes(path);
-    if (!bytes)
+    switch (fault) {
+    case RomsListFault::Missing:
+        return QStringLiteral("missing");
+    case RomsListFault::NotRegularFile:
+        return QStringLiteral("not a regular file");
+    case RomsListFault::TooBig:
+        return QStringLiteral("over 2 MiB");
+    case RomsListFault::Unreadable:
+        return QStringLiteral("unreadable");
+    case RomsListFault::NotDecodable:
+        break;
+    }
+    return QStringLiteral("not decodable");
+}
+
+std::optional<NameBlock> readRomsListBlock(const QString &path, std::string_view extension, RomsListFault *fault)
+{
+    RomsListFault refused;
+    const std::optional<QByteArray> bytes = readRomsListBytes(path, refused);
+    if (!bytes) {
+        if (fault)
+            *fault = refused;
         return std::nullopt;
+    }
     // Most lists are UTF-8 already and are split as they are; any other text is decoded first. Decoded
     // text holds no lone surrogate, so it turns into UTF-8 and back unchanged.
     QByteArray converted;
@@ -243,8 +292,11 @@ std::optional<NameBlock> readRomsListBlock(const QString &path, std::string_view
         utf8 = utf8.sliced(3);
     } else if (!isValidUtf8(utf8)) {
         const std::optional<QString> text = decodeRomsListText(utf8);
-        if (!text)
+        if (!text) {
+            if (fault)
+                *fault = RomsListFault::NotDecodable;
             return std::nullopt;
+        }
         converted = text->toUtf8();
         utf8 = converted;
     }

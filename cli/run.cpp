@@ -99,13 +99,13 @@ int usageError(const QString &message)
     return kExitUsage;
 }
 
-int romsListError(const AuditInputs &inputs)
+int romsListError(const AuditInputs &inputs, RomsListFault fault)
 {
     QString text = u"Error: Can't find supported roms list or it is too big.\n"_s;
     if (inputs.romsListPath.isEmpty()) {
         text += u"(no file named %1 below %2)\n"_s.arg(quoted(kRomsListFileName.toString()), quoted(inputs.zelvoraDir));
     } else {
-        text += u"(%1)\n"_s.arg(quoted(inputs.romsListPath));
+        text += u"(%1: %2)\n"_s.arg(quoted(inputs.romsListPath), romsListFaultText(fault));
     }
     printTo(stderr, text);
     return kExitRomsListUnusable;
@@ -179,13 +179,8 @@ int run(const QStringList &arguments)
     }
     const AuditInputs &inputs = std::get<AuditInputs>(resolved);
 
-    // Not a failure: the audit runs on empty lists, but the user most likely mistyped the path.
-    const QByteArray zelvoraDir = encodeFileName(inputs.zelvoraDir);
-    struct stat st;
-    if (!isDirectory(zelvoraDir)) {
-        const bool exists = ::lstat(zelvoraDir.constData(), &st) == 0;
-        printTo(stderr, u"Warning: the Zelvora directory %1 %2; no files are found in it.\n"_s.arg(
-                            quoted(inputs.zelvoraDir), exists ? u"is not a directory"_s : u"does not exist"_s));
+    if (const std::optional<QString> warning = zelvoraDirWarning(inputs.zelvoraDir)) {
+        printTo(stderr, *warning + u'\n');
     }
 
     std::unique_ptr<TerminalProgress> terminal;
@@ -209,10 +204,11 @@ int run(const QStringList &arguments)
                std::fflush(stdout) == 0;
     };
     if (options.audit == AuditKind::Roms) {
-        const std::optional<RomAudit> &roms = keptUntilExit(runRomAudit(inputs, progress));
+        RomsListFault listFault{};
+        const std::optional<RomAudit> &roms = keptUntilExit(runRomAudit(inputs, progress, &listFault));
         endProgress();
         if (!roms) {
-            return romsListError(inputs);
+            return romsListError(inputs, listFault);
         }
         if (!reportWalk(roms->found.walk, inputs)) {
             return kExitIncomplete;
@@ -224,10 +220,11 @@ int run(const QStringList &arguments)
             reports = romReportFiles(roms->lists);
         }
     } else {
-        const std::optional<VideoAudit> &videos = keptUntilExit(runVideoAudit(inputs, progress));
+        RomsListFault listFault{};
+        const std::optional<VideoAudit> &videos = keptUntilExit(runVideoAudit(inputs, progress, &listFault));
         endProgress();
         if (!videos) {
-            return romsListError(inputs);
+            return romsListError(inputs, listFault);
         }
         if (!reportWalk(videos->walk, inputs)) {
             return kExitIncomplete;

@@ -1,5 +1,6 @@
 #include "platform/alert.h"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -13,8 +14,15 @@ void QtAlert::runModal(const AlertMessage &message)
     box.setIcon(message.style == AlertMessage::Style::Critical ? QMessageBox::Critical : QMessageBox::Warning);
     box.setText(message.messageText);
     box.setInformativeText(message.informativeText);
+    if (!message.detail.isEmpty())
+        box.setDetailedText(message.detail);
     // Plain text: file names and reasons are shown as they are, never interpreted as markup.
     box.setTextFormat(Qt::PlainText);
+    // Selectable, so a path, a reason or an address can be copied.
+    const Qt::TextInteractionFlags selectable = Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard;
+    box.setTextInteractionFlags(selectable);
+    if (auto *informative = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setTextInteractionFlags(selectable);
     QPushButton *button = box.addButton(message.defaultButton, QMessageBox::AcceptRole);
     box.setDefaultButton(button);
     box.setEscapeButton(button);

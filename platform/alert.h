@@ -14,6 +14,7 @@ struct AlertMessage
     QString informativeText;
     QString defaultButton;
     Style style = Style::Critical;
+    QString detail; // behind the box's details button; none when empty
 };
 
 // A modal message box with one button. The user's answer is not reported: there is only one.

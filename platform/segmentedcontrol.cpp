@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
@@ -33,6 +34,14 @@ QToolButton:pressed { background: palette(midlight); }
 QToolButton:checked {
     background: palette(highlight);
     color: palette(highlighted-text);
+}
+QToolButton:focus {
+    border: 2px solid palette(highlight);
+    padding: 2px 13px;
+}
+QToolButton:checked:focus {
+    border-color: palette(shadow);
+    text-decoration: underline;
 }
 QToolButton:disabled { color: palette(mid); }
 QToolButton:checked:disabled { background: palette(midlight); color: palette(dark); }
@@ -83,6 +92,7 @@ void SegmentedControl::setSegmentLabels(const QStringList &labels)
         button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
         button->setMinimumWidth(72);
         button->setProperty("segmentPosition", positionOf(i, int(labels.size())));
+        button->installEventFilter(this);
         m_group->addButton(button, i);
         m_layout->addWidget(button);
     }
@@ -121,6 +131,43 @@ bool SegmentedControl::isEnabledForSegment(int segment) const
 {
     const QAbstractButton *button = m_group->button(segment);
     return button && button->isEnabledTo(this);
+}
+
+bool SegmentedControl::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    auto *button = qobject_cast<QAbstractButton *>(watched);
+    const int segment = button ? m_group->id(button) : -1;
+    if (segment < 0)
+        return QWidget::eventFilter(watched, event);
+    switch (static_cast<QKeyEvent *>(event)->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        focusEnabledSegment(segment, -1);
+        return true;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        focusEnabledSegment(segment, +1);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        button->click();
+        return true;
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+void SegmentedControl::focusEnabledSegment(int from, int step)
+{
+    // Disabled segments are passed over; the ends do not wrap around.
+    for (int segment = from + step; segment >= 0 && segment < segmentCount(); segment += step) {
+        if (segmentButton(segment)->isEnabled()) {
+            segmentButton(segment)->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
 }
 
 QToolButton *SegmentedControl::segmentButton(int segment) const

@@ -40,7 +40,13 @@ public:
 Q_SIGNALS:
     void activated(int segment);
 
+protected:
+    // The arrow keys move the focus between the enabled segments; Return and Enter click, like Space.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void focusEnabledSegment(int from, int step);
+
     QHBoxLayout *m_layout;
     QButtonGroup *m_group;
 };

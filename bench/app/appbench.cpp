@@ -5,6 +5,7 @@
 #include "app/qkappdelegate.h"
 #include "audit/resulttext.h"
 #include "platform/alert.h"
+#include "platform/confirm.h"
 #include "platform/openpanel.h"
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
@@ -81,6 +82,12 @@ class CountingAlert final : public Alert
 public:
     void runModal(const AlertMessage &) override { ++shown; }
     int shown = 0;
+};
+
+class RefusingConfirm final : public Confirm
+{
+public:
+    bool runModal(const ConfirmMessage &) override { return false; }
 };
 
 class NoUrlOpener final : public UrlOpener
@@ -285,7 +292,7 @@ class Bench
 public:
     Bench(const QString &tree, int heartbeatMs)
         : m_tree(tree), m_heartbeat(heartbeatMs), m_expected(expectedCounts(tree)),
-          m_controller(PlatformServices{m_settings, m_panel, m_alert, m_urlOpener})
+          m_controller(PlatformServices{m_settings, m_panel, m_alert, m_urlOpener, m_confirm})
     {
         m_window.connectController(m_controller);
         m_settings.values.insert(kZelvoraDirPathKey.toString(), tree);
@@ -407,6 +414,7 @@ private:
     MemorySettings m_settings;
     CountingPanel m_panel;
     CountingAlert m_alert;
+    RefusingConfirm m_confirm;
     NoUrlOpener m_urlOpener;
     MainWindow m_window;
     QKAppDelegate m_controller;

@@ -41,8 +41,9 @@ protected:
     OpenPanelDouble panel;
     AlertDouble alert;
     UrlOpenerDouble urlOpener;
+    ConfirmDouble confirm;
     MainWindow window;
-    QKAppDelegate controller{PlatformServices{settings, panel, alert, urlOpener}};
+    QKAppDelegate controller{PlatformServices{settings, panel, alert, urlOpener, confirm}};
 };
 
 // A Zelvora directory: rom archives, preview videos and a supported roms list.

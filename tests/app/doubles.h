@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/alert.h"
+#include "platform/confirm.h"
 #include "platform/openpanel.h"
 #include "platform/settingsstore.h"
 #include "platform/urlopener.h"
@@ -72,15 +73,38 @@ public:
     QList<AlertMessage> shown;
 };
 
+// Told its answers in advance, like the open panel.
+class ConfirmDouble final : public Confirm
+{
+public:
+    void willAnswer(bool confirmed) { answers.push_back(confirmed); }
+
+    bool runModal(const ConfirmMessage &message) override
+    {
+        asked.append(message);
+        if (answers.empty()) {
+            ADD_FAILURE() << "a question was asked without a prepared answer: " << message.messageText.toStdString();
+            return false;
+        }
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    std::deque<bool> answers;
+    QList<ConfirmMessage> asked;
+};
+
 class UrlOpenerDouble final : public UrlOpener
 {
 public:
     bool openUrl(const QUrl &url) override
     {
         opened.append(url);
-        return true;
+        return opens;
     }
 
+    bool opens = true; // false: as if no browser could be found
     QList<QUrl> opened;
 };
 

@@ -75,9 +75,10 @@ TEST(LifecycleShutdownTest, NoWorkerOutlivesTheController)
     OpenPanelDouble panel;
     AlertDouble alert;
     UrlOpenerDouble urlOpener;
+    ConfirmDouble confirm;
     MainWindow window;
     {
-        QKAppDelegate controller(PlatformServices{settings, panel, alert, urlOpener});
+        QKAppDelegate controller(PlatformServices{settings, panel, alert, urlOpener, confirm});
         window.connectController(controller);
         settings.values.insert(u"ZelvoraDirPath"_s, zelvora.tree.path());
         settings.values.insert(u"ZelvoraRomsListPath"_s, zelvora.listPath());

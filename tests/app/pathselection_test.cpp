@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -32,7 +33,7 @@ TEST_F(PathSelectionTest, FindsTheListBelowTheChosenDirectory)
     {
         const char *name;
         QStringList files;
-        QString expected; // relative to the tree; empty: the list field keeps its text
+        QString expected; // relative to the tree; empty: none found
     } cases[] = {
         {"at depth", {u"a/b/c/"_s + kListName, u"roms/x.zip"_s}, u"a/b/c/"_s + kListName},
         {"at the top", {kListName}, kListName},
@@ -55,8 +56,7 @@ TEST_F(PathSelectionTest, FindsTheListBelowTheChosenDirectory)
         EXPECT_EQ(ui().zelvoraDirPathTextField->text(), tree.path()) << "the path as the panel gives it";
         waitForRomListSearches(1);
 
-        EXPECT_EQ(ui().romsListPathTextField->text(),
-                  c.expected.isEmpty() ? u"/earlier/list.txt"_s : tree.filePath(c.expected));
+        EXPECT_EQ(ui().romsListPathTextField->text(), c.expected.isEmpty() ? QString() : tree.filePath(c.expected));
     }
 }
 
@@ -117,13 +117,116 @@ TEST_F(PathSelectionTest, AnEarlierSearchNeverOverwritesALaterChoice)
     chooseZelvoraDirectory(first.path());
     chooseZelvoraDirectory(empty.path());
     waitForRomListSearches(2);
-    EXPECT_EQ(ui().romsListPathTextField->text(), u"/earlier/list.txt"_s) << "the later directory has no list";
+    EXPECT_EQ(ui().romsListPathTextField->text(), QString()) << "the later directory has no list";
 
     chooseZelvoraDirectory(first.path());
     panel.willChoose(u"/chosen/by/hand.txt"_s);
     QTest::mouseClick(ui().chooseRomsListButton, Qt::LeftButton);
     waitForRomListSearches(1);
     EXPECT_EQ(ui().romsListPathTextField->text(), u"/chosen/by/hand.txt"_s);
+}
+
+TEST_F(PathSelectionTest, TypedDirectoryConfirmedWithEnterIsLookedUpAndNoListIsSaid)
+{
+    TempTree withList;
+    withList.file(u"x/"_s + kListName);
+    TempTree without;
+    const QString hint = ui().romsListPathTextField->placeholderText();
+    const struct
+    {
+        const TempTree &tree;
+        QString list;
+        QString placeholder;
+    } cases[] = {
+        {without, {}, u"No supported roms list found below this folder"_s},
+        {withList, withList.filePath(u"x/"_s + kListName), hint},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.tree.path().toStdString());
+        ui().zelvoraDirPathTextField->clear();
+        ui().zelvoraDirPathTextField->setFocus();
+        QTest::keyClicks(ui().zelvoraDirPathTextField, c.tree.path());
+        QTest::keyClick(ui().zelvoraDirPathTextField, Qt::Key_Return);
+        waitForRomListSearches(1);
+        EXPECT_EQ(ui().romsListPathTextField->text(), c.list);
+        EXPECT_EQ(ui().romsListPathTextField->placeholderText(), c.placeholder);
+    }
+}
+
+TEST_F(PathSelectionTest, HomepageWithoutABrowserGivesTheAddressToCopy)
+{
+    urlOpener.opens = false;
+    ui().actionOpenHomepage->trigger();
+    ASSERT_EQ(urlOpener.opened.size(), 1);
+    ASSERT_EQ(alert.shown.size(), 1) << "a homepage that did not open must not pass for one that did";
+    EXPECT_TRUE(alert.shown.at(0).informativeText.contains(urlOpener.opened.at(0).toString()))
+        << alert.shown.at(0).informativeText.toStdString();
+}
+
+// Sends a drag over `target` and, when it is taken, the drop; returns whether it was taken.
+bool dragAndDrop(QWidget *target, const QMimeData &data)
+{
+    const QPoint at(target->width() / 2, target->height() / 2);
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+TEST_F(PathSelectionTest, TakesDroppedFoldersAndListFilesAndRefusesTheRest)
+{
+    TempTree tree;
+    tree.file(u"deep/"_s + kListName);
+    tree.file(u"other.txt"_s);
+    const QUrl folder = QUrl::fromLocalFile(tree.path());
+    const QUrl file = QUrl::fromLocalFile(tree.filePath(u"other.txt"_s));
+    enum Target { DirField, ListField, Window };
+    const struct
+    {
+        const char *name;
+        Target target;
+        QList<QUrl> urls; // empty: plain text
+        bool taken;
+    } cases[] = {
+        {"folder on the directory field", DirField, {folder}, true},
+        {"folder on the window", Window, {folder}, true},
+        {"file on the list field", ListField, {file}, true},
+        {"file on the directory field", DirField, {file}, false},
+        {"file on the window", Window, {file}, false},
+        {"folder on the list field", ListField, {folder}, false},
+        {"two folders", DirField, {folder, folder}, false},
+        {"a web address", Window, {QUrl(u"https://example.org/x"_s)}, false},
+        {"absent folder", DirField, {QUrl::fromLocalFile(tree.filePath(u"gone"_s))}, false},
+        {"plain text", DirField, {}, false},
+        {"plain text on the list field", ListField, {}, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ui().zelvoraDirPathTextField->setText(u"/earlier/dir"_s);
+        ui().romsListPathTextField->setText(u"/earlier/list.txt"_s);
+        QMimeData data;
+        if (c.urls.isEmpty())
+            data.setText(tree.path());
+        else
+            data.setUrls(c.urls);
+        QWidget *target = c.target == DirField    ? static_cast<QWidget *>(ui().zelvoraDirPathTextField)
+                          : c.target == ListField ? static_cast<QWidget *>(ui().romsListPathTextField)
+                                                  : &window;
+
+        EXPECT_EQ(dragAndDrop(target, data), c.taken);
+        if (c.taken && c.target != ListField) {
+            waitForRomListSearches(1);
+            EXPECT_EQ(ui().zelvoraDirPathTextField->text(), tree.path());
+            EXPECT_EQ(ui().romsListPathTextField->text(), tree.filePath(u"deep/"_s + kListName));
+        } else {
+            EXPECT_EQ(ui().zelvoraDirPathTextField->text(), u"/earlier/dir"_s);
+            EXPECT_EQ(ui().romsListPathTextField->text(),
+                      c.taken ? tree.filePath(u"other.txt"_s) : u"/earlier/list.txt"_s);
+        }
+    }
 }
 
 TEST_F(PathSelectionTest, OpensTheHomepageFromTheHelpMenuAndTheAboutBox)

@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QTest>
+#include <optional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -78,9 +80,77 @@ TEST_F(ResultFilesTest, SavesTheVideoReportSetIncludingAnEarlierExtraList)
     EXPECT_EQ(target.read(u"valid_videos.txt"_s), "Found 0 videos with valid filename:\r\n\r\n");
 }
 
+TEST_F(ResultFilesTest, EachSaveWaitsForResultsOfItsOwnAudit)
+{
+    const auto saves = [this] {
+        return std::pair(ui().saveRomsButton->isEnabled(), ui().saveVideosButton->isEnabled());
+    };
+    EXPECT_EQ(saves(), std::pair(false, false)) << "nothing to save before an audit";
+    controller.saveRomsResult(ui().saveRomsButton);
+    controller.saveVideosResult(ui().saveVideosButton);
+    EXPECT_TRUE(panel.requests.isEmpty());
+
+    clickAuditRoms();
+    EXPECT_EQ(saves(), std::pair(true, false));
+    clickAuditVideos();
+    EXPECT_EQ(saves(), std::pair(true, true));
+
+    // An audit that gives no result keeps the earlier one, which can still be saved.
+    ui().romsListPathTextField->setText(zelvora.tree.filePath(u"absent.txt"_s));
+    clickAuditRoms();
+    EXPECT_EQ(saves(), std::pair(true, true));
+    EXPECT_TRUE(filesIn(target).isEmpty());
+}
+
+TEST_F(ResultFilesTest, AsksOnceBeforeReplacingReports)
+{
+    clickAuditRoms();
+    const QString valid = u"Found 3 roms with valid filename:\r\n\r\nabe.zip\r\nBravo.zip\r\nRaceOne.zip"_s;
+    const struct
+    {
+        const char *name;
+        QStringList existing;
+        std::optional<bool> answer; // empty: no question expected
+        QString question;           // with %1 for the folder
+    } cases[] = {
+        {"none there", {}, std::nullopt, {}},
+        {"all three, no",
+         {u"valid_roms.txt"_s, u"missing_roms.txt"_s, u"unknown_roms.txt"_s},
+         false,
+         u"Replace the 3 rom report files in %1?"_s},
+        {"all three, yes",
+         {u"valid_roms.txt"_s, u"missing_roms.txt"_s, u"unknown_roms.txt"_s},
+         true,
+         u"Replace the 3 rom report files in %1?"_s},
+        {"one, yes", {u"valid_roms.txt"_s}, true, u"Replace the rom report file valid_roms.txt in %1?"_s},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempTree folder;
+        folder.file(u"other.txt"_s, "keep");
+        for (const QString &name : c.existing)
+            folder.file(name, "earlier");
+        confirm.asked.clear();
+        if (c.answer)
+            confirm.willAnswer(*c.answer);
+        panel.willChoose(folder.path());
+        QTest::mouseClick(ui().saveRomsButton, Qt::LeftButton);
+
+        ASSERT_EQ(confirm.asked.size(), c.answer ? 1 : 0);
+        if (c.answer) {
+            EXPECT_EQ(confirm.asked.at(0).messageText, c.question.arg(folder.path()));
+        }
+        const bool written = c.answer.value_or(true);
+        EXPECT_EQ(folder.read(u"valid_roms.txt"_s), written ? valid.toUtf8() : QByteArray("earlier"));
+        EXPECT_EQ(filesIn(folder).size(), written ? 4 : 1 + c.existing.size());
+        EXPECT_EQ(folder.read(u"other.txt"_s), "keep");
+    }
+}
+
 TEST_F(ResultFilesTest, CancellingWritesNothing)
 {
     clickAuditRoms();
+    clickAuditVideos();
     panel.willCancel();
     panel.willCancel();
     controller.saveRomsResult(ui().saveRomsButton);
@@ -94,9 +164,8 @@ TEST_F(ResultFilesTest, SavingAgainReplacesEachFileWhole)
 {
     target.file(u"valid_roms.txt"_s, QByteArray(4096, 'x'));
     target.file(u"other.txt"_s, "keep");
-    panel.willChoose(target.path());
-    controller.saveRomsResult(ui().saveRomsButton);
     clickAuditRoms();
+    confirm.willAnswer(true);
     panel.willChoose(target.path());
     controller.saveRomsResult(ui().saveRomsButton);
 
@@ -110,6 +179,7 @@ TEST_F(ResultFilesTest, FailedWriteIsReportedAndTheOthersAreWritten)
     clickAuditRoms();
     target.dir(u"missing_roms.txt"_s); // nothing can replace a folder with a file
     panel.willChoose(target.path());
+    confirm.willAnswer(true);
     controller.saveRomsResult(ui().saveRomsButton);
 
     EXPECT_FALSE(target.read(u"valid_roms.txt"_s).isEmpty());
@@ -124,6 +194,7 @@ TEST_F(ResultFilesTest, FailedWriteIsReportedAndTheOthersAreWritten)
 
 TEST_F(ResultFilesTest, NoFileCanBeWrittenInAMissingFolder)
 {
+    clickAuditVideos();
     panel.willChoose(target.filePath(u"gone"_s));
     controller.saveVideosResult(ui().saveVideosButton);
 

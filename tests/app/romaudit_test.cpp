@@ -1,11 +1,14 @@
+#include "app/phasereporter.h"
 #include "apptestfixture.h"
 #include "platform/busyindicator.h"
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -97,10 +100,20 @@ TEST_F(RomAuditTest, UnusableListShowsTheAlertAndKeepsEarlierResults)
     clickAuditRoms();
     clickSegment(ui().romsResultControl, 1);
 
-    const QString tooBig = zelvora.tree.filePath(u"big.txt"_s);
     zelvora.tree.file(u"big.txt"_s, QByteArray(2'097'153, 'a'));
-    const QString unusable[] = {zelvora.tree.filePath(u"no such list.txt"_s), zelvora.tree.filePath(u"roms"_s), tooBig};
-    for (const QString &path : unusable) {
+    zelvora.tree.file(u"odd.txt"_s, "\xFF\xFE\x41"); // UTF-16 by its mark, with half a character
+    const struct
+    {
+        QString path;
+        QString reason; // empty: the path is empty
+    } unusable[] = {
+        {zelvora.tree.filePath(u"no such list.txt"_s), u"missing"_s},
+        {zelvora.tree.filePath(u"roms"_s), u"not a regular file"_s},
+        {zelvora.tree.filePath(u"big.txt"_s), u"over 2 MiB"_s},
+        {zelvora.tree.filePath(u"odd.txt"_s), u"not decodable"_s},
+        {QString(), {}},
+    };
+    for (const auto &[path, reason] : unusable) {
         alert.shown.clear();
         ui().romsListPathTextField->setText(path);
         clickAuditRoms();
@@ -109,6 +122,11 @@ TEST_F(RomAuditTest, UnusableListShowsTheAlertAndKeepsEarlierResults)
         EXPECT_EQ(alert.shown.at(0).messageText, u"Error"_s);
         EXPECT_EQ(alert.shown.at(0).informativeText, u"Can't find supported roms list or it is too big."_s);
         EXPECT_EQ(alert.shown.at(0).defaultButton, u"OK"_s);
+        EXPECT_EQ(
+            alert.shown.at(0).detail,
+            reason.isEmpty()
+                ? u"No file named \"- Supported Games Lookup For Naming.txt\" was found below the Zelvora directory."_s
+                : u"%1\n\nThe file is %2."_s.arg(path, reason));
         EXPECT_EQ(ui().progressLabel->text(), u"Caching supported rom list..."_s);
         EXPECT_FALSE(ui().romsResultView->isHidden());
         EXPECT_TRUE(ui().romsResultControl->isEnabled());
@@ -153,6 +171,63 @@ TEST_F(RomAuditTest, IndicatorStaysBusyUntilTheLastAuditEnds)
     ASSERT_EQ(atFinish.size(), 2);
     EXPECT_TRUE(atFinish.at(0).animating && atFinish.at(0).labelShown) << "the other audit is still running";
     EXPECT_FALSE(atFinish.at(1).animating || atFinish.at(1).labelShown);
+}
+
+// As the workers of two running audits report, in turn.
+TEST_F(RomAuditTest, EachRunningAuditShowsItsOwnPhase)
+{
+    using Audit = QKAppDelegate::Audit;
+    PhaseReporter roms(&controller, Audit::Roms);
+    PhaseReporter videos(&controller, Audit::Videos);
+    const struct
+    {
+        PhaseReporter *reporter;
+        QString phase;
+        QString shown;
+    } steps[] = {
+        {&videos, u"Caching Zelvora video directories..."_s, u"Caching Zelvora video directories..."_s},
+        {&roms, u"Caching Zelvora rom directories..."_s,
+         u"Roms: Caching Zelvora rom directories... · Videos: Caching Zelvora video directories..."_s},
+        {&videos, u"Auditing videos..."_s, u"Roms: Caching Zelvora rom directories... · Videos: Auditing videos..."_s},
+    };
+    for (const auto &step : steps) {
+        step.reporter->phase(step.phase);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(ui().progressLabel->text(), step.shown);
+    }
+}
+
+TEST_F(RomAuditTest, ReturnClicksTheFocusedButtonAndTheFocusComesBackAfterTheAudit)
+{
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    clickAuditRoms(); // so that Save is enabled
+    const struct
+    {
+        const char *name;
+        QWidget *focused;
+    } cases[] = {
+        {"audit", ui().auditRomsButton},
+        {"save", ui().saveRomsButton},
+        {"segment", ui().romsResultControl->segmentButton(1)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.focused->setFocus();
+        QSignalSpy running(&controller, &QKAppDelegate::romsAuditRunningChanged);
+        if (c.focused == ui().auditRomsButton) {
+            QTest::keyClick(c.focused, Qt::Key_Return);
+            ASSERT_EQ(running.size(), 1) << "Return started no audit";
+        } else {
+            controller.auditRoms();
+        }
+        waitForRomsAudit();
+        EXPECT_EQ(QApplication::focusWidget(), c.focused);
+    }
+    panel.willCancel();
+    ui().saveRomsButton->setFocus();
+    QTest::keyClick(ui().saveRomsButton, Qt::Key_Return);
+    EXPECT_EQ(panel.requests.size(), 1) << "Return on Save asks for the folder";
 }
 
 TEST_F(RomAuditTest, EmptyListIsNoFailure)

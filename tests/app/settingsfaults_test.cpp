@@ -44,8 +44,9 @@ struct Launched
     OpenPanelDouble panel;
     AlertDouble alert;
     UrlOpenerDouble urlOpener;
+    ConfirmDouble confirm;
     MainWindow window;
-    QKAppDelegate controller{PlatformServices{store, panel, alert, urlOpener}};
+    QKAppDelegate controller{PlatformServices{store, panel, alert, urlOpener, confirm}};
 };
 
 class SettingsFileTest : public ::testing::Test

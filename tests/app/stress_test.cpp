@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -253,17 +254,23 @@ protected:
         }
         const bool cancel = chance(25);
         const QString directory = pick(saveDirs);
+        const std::vector<ReportFile> files = videoAudit ? videoReportFiles(videoLists()) : romReportFiles(romLists());
+        // Once a folder holds reports, replacing them is asked; a refusal writes nothing.
+        const bool asked = !cancel && QFileInfo::exists(directory + u'/' + files.front().fileName);
+        const bool refuse = asked && chance(25);
         if (cancel)
             panel.willCancel();
         else
             panel.willChoose(directory);
+        if (asked)
+            confirm.willAnswer(!refuse);
         QTest::mouseClick(button, Qt::LeftButton);
         ++panelRequests;
         ASSERT_TRUE(panel.answers.empty()) << "the save did not ask for its folder; seed " << seed;
-        if (cancel)
+        ASSERT_TRUE(confirm.answers.empty()) << "the save did not ask before replacing; seed " << seed;
+        if (cancel || refuse)
             return;
         ++saves;
-        const std::vector<ReportFile> files = videoAudit ? videoReportFiles(videoLists()) : romReportFiles(romLists());
         for (const ReportFile &file : files) {
             QFile written(directory + u'/' + file.fileName);
             ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << file.fileName.toStdString() << "; seed " << seed;
@@ -280,11 +287,8 @@ protected:
             const int which = int(rng() % quint64(directories.size()));
             panel.willChoose(directories.at(which));
             ++searchesRunning;
-            // A later search supersedes an earlier one; a search that finds nothing leaves the field.
-            if (!foundLists.at(which).isEmpty())
-                expectedListField = foundLists.at(which);
-            else
-                expectedListField = ui().romsListPathTextField->text();
+            // A later search supersedes an earlier one; a search that finds nothing empties the field.
+            expectedListField = foundLists.at(which);
         }
         QTest::mouseClick(ui().chooseZelvoraDirButton, Qt::LeftButton);
         ++panelRequests;
@@ -328,16 +332,16 @@ protected:
         EXPECT_EQ(controller.isAuditingRoms(), romsRunning);
         EXPECT_EQ(controller.isAuditingVideos(), videosRunning);
         const auto checkIdleLook = [](bool running, QPushButton *audit, QPushButton *save, SegmentedControl *control,
-                                      ResultView *view) {
+                                      ResultView *view, bool hasResults) {
             EXPECT_EQ(audit->isEnabled(), !running);
-            EXPECT_EQ(save->isEnabled(), !running);
+            EXPECT_EQ(save->isEnabled(), !running && hasResults);
             EXPECT_EQ(control->isEnabled(), !running);
             EXPECT_EQ(view->isHidden(), running);
         };
         checkIdleLook(romsRunning, ui().auditRomsButton, ui().saveRomsButton, ui().romsResultControl,
-                      ui().romsResultView);
+                      ui().romsResultView, roms != nullptr);
         checkIdleLook(videosRunning, ui().auditVideosButton, ui().saveVideosButton, ui().videosResultControl,
-                      ui().videosResultView);
+                      ui().videosResultView, videos != nullptr);
         const bool busy = romsRunning || videosRunning;
         EXPECT_EQ(ui().progressIndicator->isAnimating(), busy);
         EXPECT_EQ(ui().progressLabel->isHidden(), !busy);

@@ -179,10 +179,10 @@ TEST_F(ExitStatus, UnusableRomsListGivesStatus3AndNoOutput)
         {{u"-d"_s, noList, u"roms"_s}, "no file named"},
         {{u"-d"_s, noList, u"videos"_s}, "no file named"},
         {{u"-d"_s, noList, u"-f"_s, u"json"_s, u"-s"_s, tree.filePath(u"out"_s), u"roms"_s}, "no file named"},
-        {{u"-d"_s, full, u"-l"_s, tree.filePath(u"big.txt"_s), u"roms"_s}, "big.txt"},
-        {{u"-d"_s, full, u"-l"_s, tree.filePath(u"folder.txt"_s), u"videos"_s}, "folder.txt"},
-        {{u"-d"_s, full, u"-l"_s, tree.filePath(u"link.txt"_s), u"roms"_s}, "link.txt"},
-        {{u"-d"_s, full, u"-l"_s, tree.filePath(u"absent.txt"_s), u"roms"_s}, "absent.txt"},
+        {{u"-d"_s, full, u"-l"_s, tree.filePath(u"big.txt"_s), u"roms"_s}, "big.txt\": over 2 MiB)\n"},
+        {{u"-d"_s, full, u"-l"_s, tree.filePath(u"folder.txt"_s), u"videos"_s}, "folder.txt\": not a regular file)\n"},
+        {{u"-d"_s, full, u"-l"_s, tree.filePath(u"link.txt"_s), u"roms"_s}, "link.txt\": not a regular file)\n"},
+        {{u"-d"_s, full, u"-l"_s, tree.filePath(u"absent.txt"_s), u"roms"_s}, "absent.txt\": missing)\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());

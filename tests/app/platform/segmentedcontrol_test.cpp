@@ -1,5 +1,6 @@
 #include "platform/segmentedcontrol.h"
 
+#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -73,6 +74,29 @@ TEST_F(SegmentedControlTest, DisabledSegmentKeepsItsStateAndIgnoresClicks)
     control.setEnabledForSegment(true, 2);
     EXPECT_TRUE(control.isEnabledForSegment(2));
     EXPECT_FALSE(control.isEnabledForSegment(7));
+}
+
+TEST_F(SegmentedControlTest, ArrowsMoveTheFocusOverEnabledSegmentsAndReturnClicks)
+{
+    control.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&control));
+    control.setEnabledForSegment(false, 2);
+    control.segmentButton(0)->setFocus();
+    const struct
+    {
+        Qt::Key key;
+        int focused;
+    } steps[] = {{Qt::Key_Left, 0}, {Qt::Key_Right, 1}, {Qt::Key_Right, 3}, {Qt::Key_Right, 3},
+                 {Qt::Key_Left, 1}, {Qt::Key_Down, 3},  {Qt::Key_Up, 1}};
+    for (const auto &step : steps) {
+        QTest::keyClick(QApplication::focusWidget(), step.key);
+        EXPECT_TRUE(control.segmentButton(step.focused)->hasFocus()) << "after key " << step.key;
+    }
+    QSignalSpy activated(&control, &SegmentedControl::activated);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(control.selectedSegment(), 1);
+    ASSERT_EQ(activated.size(), 1);
+    EXPECT_EQ(activated.at(0).at(0).toInt(), 1);
 }
 
 TEST_F(SegmentedControlTest, NewLabelsReplaceTheSegments)
