@@ -144,6 +144,8 @@ TEST_F(ExitStatus, FoldersThatCouldNotBeReadGiveStatus5AndNoList)
         SCOPED_TRACE(handles);
         for (int attempt = 0; attempt < (handles <= 8 ? 3 : 1); ++attempt) {
             const CliResult result = auditWith(handles);
+            if (result.exitCode == 127 && result.err.contains("error while loading shared libraries"))
+                break; // too few handles to start at all, with what the test runner passes on
             if (result.exitCode == 0) {
                 EXPECT_TRUE(result.out.contains("Found 119 unknown archives:")) << result.out.left(300).toStdString();
             } else if (result.exitCode == 5) {
