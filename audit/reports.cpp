@@ -54,7 +54,7 @@ bool replaceFile(const QString &path, const QByteArray &bytes, QString &reason)
     }
     // commit() ignores a failed sync, and with it errors the file system reports only then; a file
     // system that cannot sync at all is no failure.
-    int synced;
+    int synced = 0;
     do
         synced = ::fdatasync(out.handle());
     while (synced != 0 && errno == EINTR);
