@@ -28,7 +28,7 @@ SavedPaths readSavedPaths()
     // place (a FIFO would block the read forever, a device would never end) counts as no settings.
     const QString path =
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u"/zelvora/zelvora-auditor.conf"_s;
-    struct stat st;
+    struct stat st = {};
     if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
         return {};
     }

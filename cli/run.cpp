@@ -30,7 +30,8 @@ namespace {
 void printTo(std::FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    // A message that cannot be written has nowhere else to go.
+    static_cast<void>(std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream));
 }
 
 QString quoted(const QString &path)
@@ -39,6 +40,7 @@ QString quoted(const QString &path)
 }
 
 // Makes `directory` and its missing parents. Empty on success, else why not.
+// NOLINTNEXTLINE(misc-no-recursion): one level per missing parent
 QString makeDirectory(const QString &directory)
 {
     const QFileInfo info(directory);
@@ -130,6 +132,7 @@ bool reportWalk(const WalkReport &walk, const AuditInputs &inputs)
 // reachable, so leak checkers see them as kept, not lost.
 template <typename T> T &keptUntilExit(T value)
 {
+    // NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables): kept until exit on purpose
     static auto *kept = new std::vector<std::shared_ptr<void>>;
     auto held = std::make_shared<T>(std::move(value));
     kept->push_back(held);
@@ -159,7 +162,7 @@ int run(const QStringList &arguments)
     if (const QString *error = std::get_if<QString>(&resolved)) {
         return usageError(*error);
     }
-    const AuditInputs &inputs = std::get<AuditInputs>(resolved);
+    const auto &inputs = std::get<AuditInputs>(resolved);
 
     // Not a failure: the audit runs on empty lists, but the user most likely mistyped the path.
     const QFileInfo dirInfo(inputs.zelvoraDir);
@@ -171,7 +174,7 @@ int run(const QStringList &arguments)
 
     std::unique_ptr<TerminalProgress> terminal;
     SilentProgress silent;
-    if (!options.quiet && ::isatty(STDERR_FILENO)) {
+    if (!options.quiet && ::isatty(STDERR_FILENO) != 0) {
         terminal = std::make_unique<TerminalProgress>(stderr);
     }
     Progress &progress = terminal ? static_cast<Progress &>(*terminal) : silent;
