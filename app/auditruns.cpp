@@ -42,7 +42,7 @@ AuditInputs QKAppDelegate::snapshotInputs() const
 void QKAppDelegate::beginBusyLook(ResultView *view)
 {
     view->setHidden(true);
-    setContainerBackground(view, QColor::fromRgbF(0.9f, 0.9f, 0.9f, 1.0f));
+    setContainerBackground(view, QColor::fromRgbF(0.9F, 0.9F, 0.9F, 1.0F));
     if (m_runningAudits++ == 0)
         progressIndicator()->startAnimation();
     progressLabel()->setHidden(false);
@@ -58,6 +58,7 @@ void QKAppDelegate::endBusyLook(ResultView *view)
     setContainerBackground(view, Qt::white);
 }
 
+// NOLINTNEXTLINE(readability-make-member-function-const): not const in meaning, it changes what the window shows
 void QKAppDelegate::showPhase(const QString &text)
 {
     progressLabel()->setText(text);
@@ -69,7 +70,7 @@ bool QKAppDelegate::isShowable(const WalkReport *walk)
         postToMainThread(this, [this] { showInvalidRomsListAlert(); });
     else if (!walk->isComplete())
         postToMainThread(this, [this, report = *walk] { showIncompleteWalkAlert(report); });
-    return walk && walk->isComplete();
+    return walk != nullptr && walk->isComplete();
 }
 
 void QKAppDelegate::startInBackground(std::function<void()> work)

@@ -56,6 +56,7 @@ public:
     explicit QKAppDelegate(const PlatformServices &services, QObject *parent = nullptr);
     // Waits for running audits and searches: none may outlive the controller.
     ~QKAppDelegate() override;
+    Q_DISABLE_COPY_MOVE(QKAppDelegate)
 
     // Lifecycle (lifecycle.cpp)
     void applicationDidFinishLaunching(QObject *notification = nullptr);
@@ -97,7 +98,7 @@ public:
     void auditRoms(QObject *sender = nullptr);
     void auditRomsInBackground(const AuditInputs &inputs); // worker thread
     // No audit: the supported roms list could not be used and the lists stay as they were.
-    void didFinishAuditRoms(std::shared_ptr<const RomAudit> audit);
+    void didFinishAuditRoms(const std::shared_ptr<const RomAudit> &audit);
     void showInvalidRomsListAlert();
     // The walk could not open every folder: the audit gave no result and the earlier one stays.
     void showIncompleteWalkAlert(const WalkReport &walk);
@@ -106,7 +107,7 @@ public:
     // Video audit (videoaudit.cpp)
     void auditVideos(QObject *sender = nullptr);
     void auditVideosInBackground(const AuditInputs &inputs); // worker thread
-    void didFinishAuditVideos(std::shared_ptr<const VideoAudit> audit);
+    void didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &audit);
     bool isAuditingVideos() const { return m_auditingVideos; }
 
     // Result views (resultviews.cpp)

@@ -41,7 +41,7 @@ void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs)
     postToMainThread(this, [this, audit = std::move(audit)] { didFinishAuditRoms(audit); });
 }
 
-void QKAppDelegate::didFinishAuditRoms(std::shared_ptr<const RomAudit> audit)
+void QKAppDelegate::didFinishAuditRoms(const std::shared_ptr<const RomAudit> &audit)
 {
     if (audit) {
         // The earlier audit's names go with the last of its views, a few large blocks at once.

@@ -33,7 +33,7 @@ void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs)
     postToMainThread(this, [this, audit = std::move(audit)] { didFinishAuditVideos(audit); });
 }
 
-void QKAppDelegate::didFinishAuditVideos(std::shared_ptr<const VideoAudit> audit)
+void QKAppDelegate::didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &audit)
 {
     if (audit) {
         m_validVideos = SharedNameList(audit, audit->lists.valid);

@@ -120,12 +120,12 @@ void SegmentedControl::setEnabledForSegment(bool enabled, int segment)
 bool SegmentedControl::isEnabledForSegment(int segment) const
 {
     const QAbstractButton *button = m_group->button(segment);
-    return button && button->isEnabledTo(this);
+    return button != nullptr && button->isEnabledTo(this);
 }
 
 QToolButton *SegmentedControl::segmentButton(int segment) const
 {
-    return static_cast<QToolButton *>(m_group->button(segment));
+    return qobject_cast<QToolButton *>(m_group->button(segment));
 }
 
 } // namespace zelvora
