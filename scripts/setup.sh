@@ -10,8 +10,8 @@ packages=(
     libgl-dev xvfb xauth
     # For the clang build and the fuzz targets (libFuzzer comes with clang's runtime).
     clang libclang-rt-14-dev
-    # For scripts/tidy.sh.
-    clang-tidy
+    # For scripts/tidy.sh and scripts/format.sh.
+    clang-tidy clang-format
 )
 
 fail() {
