@@ -46,7 +46,7 @@ AuditInputs QKAppDelegate::snapshotInputs() const
 void QKAppDelegate::beginBusyLook(ResultView *view)
 {
     view->setHidden(true);
-    setContainerBackground(view, QColor::fromRgbF(0.9f, 0.9f, 0.9f, 1.0f));
+    setContainerBackground(view, QColor::fromRgbF(0.9F, 0.9F, 0.9F, 1.0F));
     if (m_runningAudits++ == 0)
         progressIndicator()->startAnimation();
     progressLabel()->setHidden(false);
@@ -87,7 +87,7 @@ bool QKAppDelegate::isShowable(const WalkReport *walk, const QString &listPath, 
         postToMainThread(this, [this, listPath, fault] { showInvalidRomsListAlert(listPath, fault); });
     else if (!walk->isComplete())
         postToMainThread(this, [this, report = *walk] { showIncompleteWalkAlert(report); });
-    return walk && walk->isComplete();
+    return walk != nullptr && walk->isComplete();
 }
 
 void QKAppDelegate::startInBackground(std::function<void()> work)

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
+#include <algorithm>
 
 namespace zelvora {
 
@@ -32,10 +33,10 @@ bool PathDropFilter::isRefusedOver(QObject *watched, QPoint position) const
 {
     auto *widget = qobject_cast<QWidget *>(watched);
     QWidget *under = widget ? widget->childAt(position) : nullptr;
-    for (const QPointer<QWidget> &refused : m_refusedOver)
-        if (refused && under && (under == refused || refused->isAncestorOf(under)))
-            return true;
-    return false;
+    return under != nullptr &&
+           std::any_of(m_refusedOver.begin(), m_refusedOver.end(), [under](const QPointer<QWidget> &refused) {
+               return !refused.isNull() && (under == refused || refused->isAncestorOf(under));
+           });
 }
 
 bool PathDropFilter::eventFilter(QObject *watched, QEvent *event)
@@ -43,8 +44,9 @@ bool PathDropFilter::eventFilter(QObject *watched, QEvent *event)
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
-        auto *drag = static_cast<QDragMoveEvent *>(event);
-        if (!isRefusedOver(watched, drag->position().toPoint()) && droppedPath(drag->mimeData(), m_kind)) {
+        auto *drag = dynamic_cast<QDragMoveEvent *>(event);
+        if (drag != nullptr && !isRefusedOver(watched, drag->position().toPoint()) &&
+            droppedPath(drag->mimeData(), m_kind)) {
             drag->setDropAction(Qt::CopyAction);
             drag->accept();
         } else {
@@ -54,7 +56,9 @@ bool PathDropFilter::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     case QEvent::Drop: {
-        auto *drop = static_cast<QDropEvent *>(event);
+        auto *drop = dynamic_cast<QDropEvent *>(event);
+        if (!drop)
+            return false;
         const std::optional<QString> path = droppedPath(drop->mimeData(), m_kind);
         if (!path || isRefusedOver(watched, drop->position().toPoint())) {
             drop->ignore();

@@ -61,6 +61,7 @@ public:
     explicit QKAppDelegate(const PlatformServices &services, QObject *parent = nullptr);
     // Waits for running audits and searches: none may outlive the controller.
     ~QKAppDelegate() override;
+    Q_DISABLE_COPY_MOVE(QKAppDelegate)
 
     // Lifecycle (lifecycle.cpp)
     void applicationDidFinishLaunching(QObject *notification = nullptr);
@@ -108,7 +109,7 @@ public:
     void auditRomsInBackground(const AuditInputs &inputs); // worker thread
     // No audit: the supported roms list could not be used and the lists stay as they were.
     // `notes` go with the audit's result, shown beside it until the next result replaces it.
-    void didFinishAuditRoms(std::shared_ptr<const RomAudit> audit, const ResultNotes &notes = {});
+    void didFinishAuditRoms(const std::shared_ptr<const RomAudit> &audit, const ResultNotes &notes = {});
     // `listPath` is the list the audit tried, `fault` why it was refused.
     void showInvalidRomsListAlert(const QString &listPath, RomsListFault fault);
     // The walk could not open every folder: the audit gave no result and the earlier one stays.
@@ -118,7 +119,7 @@ public:
     // Video audit (videoaudit.cpp)
     void auditVideos(QObject *sender = nullptr);
     void auditVideosInBackground(const AuditInputs &inputs); // worker thread
-    void didFinishAuditVideos(std::shared_ptr<const VideoAudit> audit, const ResultNotes &notes = {});
+    void didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &audit, const ResultNotes &notes = {});
     bool isAuditingVideos() const { return m_auditingVideos; }
 
     // Result views (resultviews.cpp)

@@ -52,7 +52,7 @@ void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs)
                      [this, audit = std::move(audit), notes = std::move(notes)] { didFinishAuditRoms(audit, notes); });
 }
 
-void QKAppDelegate::didFinishAuditRoms(std::shared_ptr<const RomAudit> audit, const ResultNotes &notes)
+void QKAppDelegate::didFinishAuditRoms(const std::shared_ptr<const RomAudit> &audit, const ResultNotes &notes)
 {
     if (audit) {
         showNotes(romsNotesLabel(), notes);

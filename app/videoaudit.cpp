@@ -44,7 +44,7 @@ void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs)
         this, [this, audit = std::move(audit), notes = std::move(notes)] { didFinishAuditVideos(audit, notes); });
 }
 
-void QKAppDelegate::didFinishAuditVideos(std::shared_ptr<const VideoAudit> audit, const ResultNotes &notes)
+void QKAppDelegate::didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &audit, const ResultNotes &notes)
 {
     if (audit) {
         showNotes(videosNotesLabel(), notes);

@@ -45,7 +45,7 @@ bool isTemporaryFileName(const char *name)
 
 int lockFile(int fd, int operation)
 {
-    int locked;
+    int locked = 0;
     do
         locked = ::flock(fd, operation);
     while (locked != 0 && errno == EINTR);
@@ -72,7 +72,8 @@ int createTemporaryFile(int folder, const QByteArray &target, mode_t mode, QByte
         // for: whoever holds it already (a clean-up, or another user who may read it) is left the file.
         const bool held = lockFile(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
         // Another save's clean-up may have removed it before the lock: then it is no longer ours.
-        struct stat created, named;
+        struct stat created = {};
+        struct stat named = {};
         const bool ours = ::fstat(fd, &created) == 0 &&
                           ::fstatat(folder, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
                           isSameFile(created, named);
@@ -96,7 +97,7 @@ int writeAndSync(int fd, QByteArrayView bytes)
         else if (n == 0 || errno != EINTR)
             return n == 0 ? EIO : errno;
     }
-    int synced;
+    int synced = 0;
     do
         synced = ::fdatasync(fd);
     while (synced != 0 && errno == EINTR);
@@ -134,7 +135,7 @@ QString writeFileAtomically(const SaveFolder &folder, const QString &name, QByte
         return reason(EINVAL);
     const int dir = folder.handle();
 
-    struct stat existing;
+    struct stat existing = {};
     const bool replacing = ::fstatat(dir, target.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     if (replacing && S_ISDIR(existing.st_mode))
         return reason(EISDIR);
@@ -177,7 +178,8 @@ void removeStaleTemporaryFiles(const SaveFolder &folder)
 
     for (const std::string &name : candidates) {
         // Looked at before opening, so that no device or FIFO is ever opened; checked again once open.
-        struct stat named, opened;
+        struct stat named = {};
+        struct stat opened = {};
         if (::fstatat(dir, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(named.st_mode))
             continue;
         const int fd = ::openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

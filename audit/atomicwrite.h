@@ -22,6 +22,8 @@ public:
     ~SaveFolder();
     SaveFolder(const SaveFolder &) = delete;
     SaveFolder &operator=(const SaveFolder &) = delete;
+    SaveFolder(SaveFolder &&) = delete;
+    SaveFolder &operator=(SaveFolder &&) = delete;
 
     bool isOpen() const { return m_fd >= 0; }
     int handle() const { return m_fd; }

@@ -60,7 +60,7 @@ std::optional<NameBlock> takeNames(SupportedNames supported, RomsListFault *list
 std::optional<QString> zelvoraDirWarning(const QString &zelvoraDir)
 {
     const QByteArray path = encodeFileName(zelvoraDir);
-    struct stat st;
+    struct stat st = {};
     if (::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode))
         return std::nullopt;
     const bool exists = ::lstat(path.constData(), &st) == 0;

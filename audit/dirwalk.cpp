@@ -144,7 +144,7 @@ template <typename OnEntry> int readDirectory(int fd, qint64 &entriesSeen, OnEnt
                 continue;
             unsigned char type = record->d_type;
             if (type == DT_UNKNOWN) {
-                struct stat st;
+                struct stat st = {};
                 if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
                     continue;
                 type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_LNK;
@@ -269,7 +269,7 @@ private:
 
     bool enter(Frame &frame)
     {
-        struct stat st;
+        struct stat st = {};
         if (::fstat(frame.fd.get(), &st) != 0) {
             noteUnopened(frame.folder.path, errno);
             return false;
@@ -304,9 +304,9 @@ private:
             parent.pending.clear();
     }
 
-    bool isSameFolder(const Frame &frame) const
+    static bool isSameFolder(const Frame &frame)
     {
-        struct stat st;
+        struct stat st = {};
         return frame.fd.isOpen() && ::fstat(frame.fd.get(), &st) == 0 && st.st_dev == frame.device &&
                st.st_ino == frame.inode;
     }
@@ -348,7 +348,7 @@ bool hasExtension(const char *name, std::size_t length, const QByteArray &wanted
     const void *dotPointer = ::memrchr(name, '.', length);
     if (!dotPointer)
         return false;
-    const std::size_t dot = std::size_t(static_cast<const char *>(dotPointer) - name);
+    const auto dot = std::size_t(static_cast<const char *>(dotPointer) - name);
     if (dot == 0)
         return false; // a leading dot starts a name, not an extension
     const char *extension = name + dot + 1;
@@ -449,7 +449,7 @@ private:
 
 unsigned walkerCount()
 {
-    return std::clamp(std::thread::hardware_concurrency(), 1u, kMaxWalkers);
+    return std::clamp(std::thread::hardware_concurrency(), 1U, kMaxWalkers);
 }
 
 WalkReport walkInParallel(const QString &base, const QStringList &roots, const QString &extension,

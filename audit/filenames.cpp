@@ -10,8 +10,8 @@ constexpr char16_t kEscapeBase = 0xDC00; // + a byte from 0x80 to 0xFF
 // (overlong, a surrogate, past U+10FFFF, cut short).
 int decodeSequence(const unsigned char *p, const unsigned char *end, char32_t &cp)
 {
-    int length;
-    char32_t least;
+    int length = 0;
+    char32_t least = 0;
     if ((*p & 0xE0) == 0xC0) {
         length = 2, cp = *p & 0x1F, least = 0x80;
     } else if ((*p & 0xF0) == 0xE0) {

@@ -11,6 +11,7 @@ namespace zelvora {
 
 // A growing array of plain values on malloc and realloc. A large one grows by remapping its pages
 // where std::vector would copy them into fresh ones, page faults and all.
+// NOLINTNEXTLINE(cppcoreguidelines-special-member-functions): the assignment by value moves and copies
 template <typename T> class GrowingArray
 {
     static_assert(std::is_trivially_copyable_v<T>);
@@ -29,6 +30,7 @@ public:
         std::swap(m_capacity, other.m_capacity);
         return *this;
     }
+    // NOLINTNEXTLINE(cppcoreguidelines-no-malloc): frees what realloc below allocated
     ~GrowingArray() { std::free(m_data); }
 
     T *data() { return m_data; }
@@ -73,6 +75,7 @@ private:
     {
         if (capacity > std::size_t(-1) / sizeof(T))
             throw std::bad_alloc();
+        // NOLINTNEXTLINE(cppcoreguidelines-no-malloc): realloc may grow in place, which is the point
         void *grown = std::realloc(m_data, capacity * sizeof(T));
         if (!grown)
             throw std::bad_alloc();

@@ -36,6 +36,6 @@ RomResults mergeRoms(const NameBlock &found, const NameBlock &supported);
 // One forward pass over the found videos and the expected names, with an optional forward walk over
 // the look-up names (check box on: the supported names, extension "xmv"), all sorted by sortNameBlock.
 // Without look-up names every unmatched name is missing or unknown.
-VideoResults mergeVideos(const NameBlock &videos, const NameBlock &expected, const NameBlock *lookup);
+VideoResults mergeVideos(const NameBlock &videoNames, const NameBlock &expectedNames, const NameBlock *lookupNames);
 
 } // namespace zelvora

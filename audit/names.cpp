@@ -48,7 +48,7 @@ int compareComponents(QStringView a, QStringView b)
             q = foldAscii(q);
         } else if (QChar::isSurrogate(p) || QChar::isSurrogate(q)) {
             const int order = a.compare(b, Qt::CaseInsensitive);
-            return (order > 0) - (order < 0);
+            return int(order > 0) - int(order < 0);
         } else {
             p = char16_t(QChar::toCaseFolded(char32_t(p)));
             q = char16_t(QChar::toCaseFolded(char32_t(q)));
@@ -56,7 +56,7 @@ int compareComponents(QStringView a, QStringView b)
         if (p != q)
             return p < q ? -1 : 1;
     }
-    return (a.size() > b.size()) - (a.size() < b.size());
+    return int(a.size() > b.size()) - int(a.size() < b.size());
 }
 
 } // namespace
@@ -84,7 +84,7 @@ int compareNameComponents(std::string_view a, std::string_view b)
             return x < y ? -1 : 1;
     }
     // One name ended while both were ASCII: the longer one sorts last, whatever follows.
-    return (a.size() > b.size()) - (a.size() < b.size());
+    return int(a.size() > b.size()) - int(a.size() < b.size());
 }
 
 } // namespace zelvora

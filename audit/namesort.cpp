@@ -43,7 +43,7 @@ template <typename Unit> inline int bucketDigit(const Unit *units, qsizetype siz
 {
     if (at >= size)
         return 0;
-    char16_t unit = char16_t(units[at]);
+    auto unit = char16_t(units[at]);
     // Folded first: a few letters outside ASCII fold into it (the Kelvin sign into "k").
     if (unit >= 0x80 && !QChar::isSurrogate(unit))
         unit = char16_t(QChar::toCaseFolded(char32_t(unit)));
@@ -60,7 +60,7 @@ template <typename Unit> int bucketOf(const Unit *units, qsizetype size)
 
 inline quint64 bigEndianWord(const unsigned char *bytes)
 {
-    quint64 word;
+    quint64 word = 0;
     std::memcpy(&word, bytes, sizeof word);
     return qFromBigEndian(word);
 }
@@ -68,13 +68,13 @@ inline quint64 bigEndianWord(const unsigned char *bytes)
 // Folds a name into `out` and fills `key`; returns the end of the folded bytes. A folded unit is written
 // as UTF-8 writes it, one byte for ASCII: bytes then order like units, and most names fit the head words.
 template <typename Unit>
-unsigned char *makeKey(const Unit *units, qsizetype size, qint32 index, unsigned char *base, unsigned char *out,
+unsigned char *makeKey(const Unit *units, qsizetype size, qint32 index, const unsigned char *base, unsigned char *out,
                        SortKey &key)
 {
     unsigned char *start = out;
     key.index = index;
     for (qsizetype k = 0; k < size; ++k) {
-        char16_t u = char16_t(units[k]);
+        auto u = char16_t(units[k]);
         if (u < 0x80) {
             *out++ = static_cast<unsigned char>(foldAscii(u));
             continue;
@@ -174,6 +174,7 @@ inline unsigned keyByte(const SortKey &key, int depth)
 // Sorts keys that agree on their first `depth` bytes, one byte at a time while the head words last (a
 // most-significant-digit radix sort), then by comparison. None of them is a slow one.
 template <typename Order>
+// NOLINTNEXTLINE(misc-no-recursion): one level per head byte, so at most 16 deep
 void radixSort(SortKey *begin, SortKey *end, int depth, const Order &order, std::vector<SortKey> &scratch,
                std::ptrdiff_t radixFrom)
 {

@@ -127,7 +127,10 @@ QByteArray formatResultText(QStringView format, const NameList &names, QByteArra
     return out;
 }
 
-const NameList &romList(const RomResults &results, RomList which)
+namespace {
+
+// One switch for the const and the mutable results alike.
+template <typename Results> auto &romListOf(Results &results, RomList which)
 {
     switch (which) {
     case RomList::Valid:
@@ -140,12 +143,7 @@ const NameList &romList(const RomResults &results, RomList which)
     return results.unknown;
 }
 
-NameList &romList(RomResults &results, RomList which)
-{
-    return const_cast<NameList &>(romList(std::as_const(results), which));
-}
-
-const NameList &videoList(const VideoResults &results, VideoList which)
+template <typename Results> auto &videoListOf(Results &results, VideoList which)
 {
     switch (which) {
     case VideoList::Valid:
@@ -160,9 +158,26 @@ const NameList &videoList(const VideoResults &results, VideoList which)
     return results.unknown;
 }
 
+} // namespace
+
+const NameList &romList(const RomResults &results, RomList which)
+{
+    return romListOf(results, which);
+}
+
+NameList &romList(RomResults &results, RomList which)
+{
+    return romListOf(results, which);
+}
+
+const NameList &videoList(const VideoResults &results, VideoList which)
+{
+    return videoListOf(results, which);
+}
+
 NameList &videoList(VideoResults &results, VideoList which)
 {
-    return const_cast<NameList &>(videoList(std::as_const(results), which));
+    return videoListOf(results, which);
 }
 
 QStringView romViewFormat(RomList which)

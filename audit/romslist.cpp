@@ -24,9 +24,9 @@ bool isValidUtf8(QByteArrayView bytes)
     while (p < end) {
         // Lists are mostly ASCII: skip it eight bytes at a time.
         while (end - p >= 8) {
-            quint64 word;
+            quint64 word = 0;
             std::memcpy(&word, p, sizeof word);
-            if (word & 0x8080808080808080ull)
+            if ((word & 0x8080808080808080ULL) != 0)
                 break;
             p += 8;
         }
@@ -37,9 +37,9 @@ bool isValidUtf8(QByteArrayView bytes)
             ++p;
             continue;
         }
-        int length;
-        char32_t minimum;
-        char32_t cp;
+        int length = 0;
+        char32_t minimum = 0;
+        char32_t cp = 0;
         if ((lead & 0xE0) == 0xC0) {
             length = 2, minimum = 0x80, cp = lead & 0x1F;
         } else if ((lead & 0xF0) == 0xE0) {
@@ -73,7 +73,7 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
 QString decodeWindows1252(QByteArrayView bytes)
 {
     QString text(bytes.size(), Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    auto *out = reinterpret_cast<char16_t *>(text.data());
     for (const char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
         *out++ = (b >= 0x80 && b < 0xA0) ? kWindows1252High[b - 0x80] : char16_t(b);
@@ -88,7 +88,7 @@ std::optional<QString> decodeUtf16(QByteArrayView bytes, bool bigEndian)
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const qsizetype units = bytes.size() / 2;
     QString text(units, Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    auto *out = reinterpret_cast<char16_t *>(text.data());
     for (qsizetype i = 0; i < units; ++i) {
         const unsigned char a = p[2 * i];
         const unsigned char b = p[2 * i + 1];
@@ -183,7 +183,7 @@ std::optional<QByteArray> readRomsListBytes(const QString &path, RomsListFault &
         return std::nullopt;
     const QByteArray encoded = encodeFileName(path);
     // Looked at before opening: opening a device can have effects of its own.
-    struct stat st;
+    struct stat st = {};
     if (::lstat(encoded.constData(), &st) != 0) {
         fault = errno == ENOENT || errno == ENOTDIR ? RomsListFault::Missing : RomsListFault::Unreadable;
         return std::nullopt;
@@ -238,7 +238,7 @@ std::optional<QByteArray> readRomsListBytes(const QString &path, RomsListFault &
 // each end a list line.
 std::size_t utf8LineEnd(std::string_view text, std::size_t at)
 {
-    const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
+    const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0U; };
     const unsigned b = byte(at);
     if (b >= 0x0A && b <= 0x0D)
         return 1;
@@ -277,7 +277,7 @@ QString romsListFaultText(RomsListFault fault)
 
 std::optional<NameBlock> readRomsListBlock(const QString &path, std::string_view extension, RomsListFault *fault)
 {
-    RomsListFault refused;
+    RomsListFault refused{};
     const std::optional<QByteArray> bytes = readRomsListBytes(path, refused);
     if (!bytes) {
         if (fault)

@@ -26,7 +26,7 @@ FoundFiles gatherFilesWithExtension(const QString &zelvoraDir, const QStringList
     // Each walker fills files of its own; a folder enters a walker's table with its first file.
     std::vector<FoundFiles> found(walkerCount());
     for (FoundFiles &files : found)
-        files.names.reserve(16'384, 512 * 1024); // past the first steps of growing, which copy for nothing
+        files.names.reserve(16'384, std::size_t{512} * 1024); // past the first steps of growing, which copy for nothing
     const WalkReport report = walkInParallel(
         zelvoraDir, directories, extension,
         [&](unsigned walker, WalkedFolder &folder, std::string_view name) {

@@ -46,7 +46,7 @@ bool isSmallRegularFile(const struct stat &st)
 std::optional<QByteArray> readSmallRegularFile(const QString &fileName)
 {
     const QByteArray encoded = QFile::encodeName(fileName);
-    struct stat st;
+    struct stat st = {};
     if (::stat(encoded.constData(), &st) != 0 || !isSmallRegularFile(st))
         return std::nullopt;
     const int fd = ::open(encoded.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

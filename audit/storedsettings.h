@@ -22,7 +22,7 @@ inline constexpr QStringView kZelvoraDirPathKey = u"ZelvoraDirPath";
 inline constexpr QStringView kZelvoraRomsListPathKey = u"ZelvoraRomsListPath";
 
 // A settings file larger than this is not read by the command line: the window writes two paths.
-inline constexpr qint64 kStoredSettingsMaxBytes = 64 * 1024;
+inline constexpr qint64 kStoredSettingsMaxBytes = qint64(64) * 1024;
 
 // A stored value as the text of a path: plain text, or bytes QSettings keeps as @ByteArray(...),
 // decoded as UTF-8. Anything else (a list such as "a, b", a number or another value serialised as

@@ -18,6 +18,7 @@ namespace {
     ::_exit(zelvora::cli::kExitOutOfMemory);
 }
 
+// NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables): set once in main, read by the handler
 std::terminate_handler defaultTerminate = nullptr;
 
 // An exception that escapes a helper thread of the audit ends the process here.

@@ -75,7 +75,7 @@ template <typename Unit> static char *writeJsonString(char *p, const Unit *text,
 {
     *p++ = '"';
     for (qsizetype i = 0; i < size; ++i) {
-        const char16_t u = char16_t(text[i]);
+        const auto u = char16_t(text[i]);
         if (u >= 0x20 && u < 0x80 && u != u'"' && u != u'\\') {
             *p++ = char(u);
         } else if (const char *escape = shortEscape(u)) {
@@ -126,7 +126,7 @@ public:
     // A name as UTF-8 bytes, written as its text would be: most are ASCII and need no decoding.
     void appendJsonString(std::string_view name)
     {
-        const qsizetype size = qsizetype(name.size());
+        const auto size = qsizetype(name.size());
         if (!isAscii(name))
             appendJsonString(textOfUtf8(name));
         else
@@ -140,7 +140,7 @@ public:
 
     bool isStreaming() const { return m_stream != nullptr; }
 
-    QByteArrayView view() const { return QByteArrayView(m_bytes.constData(), m_used); }
+    QByteArrayView view() const { return {m_bytes.constData(), m_used}; }
     void clear() { m_used = 0; }
 
     // Appends bytes made elsewhere; a stream takes them as they are, without a copy.

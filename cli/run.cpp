@@ -29,7 +29,8 @@ namespace {
 void printTo(std::FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    // A message that cannot be written has nowhere else to go.
+    static_cast<void>(std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream));
 }
 
 QString quoted(const QString &path)
@@ -39,19 +40,20 @@ QString quoted(const QString &path)
 
 bool isDirectory(const QByteArray &path)
 {
-    struct stat st;
+    struct stat st = {};
     return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // Makes the folder `path` (as bytes: it need not be UTF-8) and its missing parents. Empty on success,
 // else why not.
+// NOLINTNEXTLINE(misc-no-recursion): one level per missing parent
 QString makeDirectoryBytes(const QByteArray &path)
 {
     const QString shown = quoted(decodeFileName(path));
     if (isDirectory(path)) {
         return {};
     }
-    struct stat st;
+    struct stat st = {};
     if (::lstat(path.constData(), &st) == 0) {
         return u"%1 is not a directory"_s.arg(shown);
     }
@@ -148,6 +150,7 @@ bool reportWalk(const WalkReport &walk, const AuditInputs &inputs)
 // reachable, so leak checkers see them as kept, not lost.
 template <typename T> T &keptUntilExit(T value)
 {
+    // NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables): kept until exit on purpose
     static auto *kept = new std::vector<std::shared_ptr<void>>;
     auto held = std::make_shared<T>(std::move(value));
     kept->push_back(held);
@@ -177,7 +180,7 @@ int run(const QStringList &arguments)
     if (const QString *error = std::get_if<QString>(&resolved)) {
         return usageError(*error);
     }
-    const AuditInputs &inputs = std::get<AuditInputs>(resolved);
+    const auto &inputs = std::get<AuditInputs>(resolved);
 
     if (const std::optional<QString> warning = zelvoraDirWarning(inputs.zelvoraDir)) {
         printTo(stderr, *warning + u'\n');
@@ -185,7 +188,7 @@ int run(const QStringList &arguments)
 
     std::unique_ptr<TerminalProgress> terminal;
     SilentProgress silent;
-    if (!options.quiet && ::isatty(STDERR_FILENO)) {
+    if (!options.quiet && ::isatty(STDERR_FILENO) != 0) {
         terminal = std::make_unique<TerminalProgress>(stderr);
     }
     Progress &progress = terminal ? static_cast<Progress &>(*terminal) : silent;

@@ -37,8 +37,7 @@ void TerminalProgress::draw()
         line += u" %1 entries"_s.arg(m_entries);
     }
     const QByteArray bytes = kClearLine + line.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_terminal);
-    std::fflush(m_terminal);
+    write(bytes.constData(), std::size_t(bytes.size()));
     m_lineShown = true;
     m_sinceDraw.start();
 }
@@ -48,9 +47,15 @@ void TerminalProgress::clear()
     if (!m_lineShown) {
         return;
     }
-    std::fputs(kClearLine, m_terminal);
-    std::fflush(m_terminal);
+    write(kClearLine, sizeof kClearLine - 1);
     m_lineShown = false;
+}
+
+// The line only shows progress: a write that fails, say to a closed terminal, changes no result.
+void TerminalProgress::write(const char *bytes, std::size_t size)
+{
+    static_cast<void>(std::fwrite(bytes, 1, size, m_terminal));
+    static_cast<void>(std::fflush(m_terminal));
 }
 
 } // namespace zelvora::cli

@@ -14,7 +14,9 @@ class TerminalProgress final : public Progress
 {
 public:
     explicit TerminalProgress(std::FILE *terminal);
+    // Clears its line: a copy would clear it again.
     ~TerminalProgress() override;
+    Q_DISABLE_COPY_MOVE(TerminalProgress)
 
     void phase(const QString &text) override;
     void entriesSeen(qint64 total) override;
@@ -24,6 +26,7 @@ public:
 
 private:
     void draw();
+    void write(const char *bytes, std::size_t size);
 
     std::FILE *m_terminal;
     QString m_phase;

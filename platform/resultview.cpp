@@ -89,7 +89,7 @@ void ResultView::setPlaceholderText(const QString &text)
 
 QPoint ResultView::contentOffset() const
 {
-    return QPoint(kMargin - horizontalScrollBar()->value(), kMargin - verticalScrollBar()->value());
+    return {kMargin - horizontalScrollBar()->value(), kMargin - verticalScrollBar()->value()};
 }
 
 ResultView::Position ResultView::positionAt(QPoint point) const
@@ -104,9 +104,8 @@ ResultView::Position ResultView::positionAt(QPoint point) const
 QRect ResultView::lineRect(qsizetype line) const
 {
     const qint64 top = contentOffset().y() + qint64(line) * m_lineHeight;
-    return QRect(0,
-                 int(std::clamp<qint64>(top, std::numeric_limits<int>::min() / 2, std::numeric_limits<int>::max() / 2)),
-                 viewport()->width(), m_lineHeight);
+    return {0, int(std::clamp<qint64>(top, std::numeric_limits<int>::min() / 2, std::numeric_limits<int>::max() / 2)),
+            viewport()->width(), m_lineHeight};
 }
 
 QTextLayout &ResultView::layoutOf(qsizetype index) const
@@ -156,9 +155,9 @@ void ResultView::updateScrollBars()
 {
     m_contentWidthGrew = false;
     const QSize area = viewport()->size();
-    const qint64 height = 2 * kMargin + qint64(m_lineCount) * m_lineHeight;
+    const qint64 height = 2 * qint64(kMargin) + qint64(m_lineCount) * m_lineHeight;
     // One pixel more for the caret after the last character.
-    const qint64 width = 2 * kMargin + qint64(std::ceil(m_contentWidth)) + 1;
+    const qint64 width = 2 * qint64(kMargin) + qint64(std::ceil(m_contentWidth)) + 1;
     QScrollBar *vertical = verticalScrollBar();
     vertical->setRange(0, clampToInt(height - area.height()));
     vertical->setPageStep(area.height());

@@ -36,11 +36,13 @@ public:
     {
         qsizetype line = 0;
         qsizetype column = 0;
+        // NOLINTNEXTLINE(modernize-use-nullptr): a false finding in the defaulted comparison
         auto operator<=>(const Position &) const = default;
     };
 
     explicit ResultView(QWidget *parent = nullptr);
     ~ResultView() override;
+    Q_DISABLE_COPY_MOVE(ResultView)
 
     // Replaces the whole text, clears the selection and scrolls to the top. Reads a few thousand
     // length hints and at most a few hundred lines, whatever the number of lines. A null source or

@@ -186,7 +186,7 @@ void ResultView::mousePressEvent(QMouseEvent *event)
         selectLineAt(at);
         return;
     }
-    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    const bool extend = event->modifiers().testFlag(Qt::ShiftModifier);
     const auto [from, to] = std::minmax(m_anchor, m_cursor);
     if (!extend && hasSelection() && from <= at && at < to) {
         // A press in the selection may start dragging it out.
@@ -255,7 +255,7 @@ void ResultView::mouseDoubleClickEvent(QMouseEvent *event)
 void ResultView::wheelEvent(QWheelEvent *event)
 {
     // A read-only text view zooms with the Control key, as a plain text edit does.
-    if (event->modifiers() & Qt::ControlModifier) {
+    if (event->modifiers().testFlag(Qt::ControlModifier)) {
         QFont zoomed = font();
         const qreal size = zoomed.pointSizeF() + event->angleDelta().y() / 120.0;
         if (size > 0) {

@@ -13,6 +13,7 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace zelvora {
@@ -46,7 +47,7 @@ template <typename Entry> QList<qsizetype> longestOf(qsizetype count, const Entr
 class StringLines final : public ResultLines
 {
 public:
-    explicit StringLines(const QString &text) : m_text(text)
+    explicit StringLines(QString text) : m_text(std::move(text))
     {
         const QChar *chars = m_text.constData();
         const qsizetype size = m_text.size();

@@ -130,7 +130,7 @@ void SegmentedControl::setEnabledForSegment(bool enabled, int segment)
 bool SegmentedControl::isEnabledForSegment(int segment) const
 {
     const QAbstractButton *button = m_group->button(segment);
-    return button && button->isEnabledTo(this);
+    return button != nullptr && button->isEnabledTo(this);
 }
 
 bool SegmentedControl::eventFilter(QObject *watched, QEvent *event)
@@ -141,7 +141,10 @@ bool SegmentedControl::eventFilter(QObject *watched, QEvent *event)
     const int segment = button ? m_group->id(button) : -1;
     if (segment < 0)
         return QWidget::eventFilter(watched, event);
-    switch (static_cast<QKeyEvent *>(event)->key()) {
+    const auto *key = dynamic_cast<QKeyEvent *>(event);
+    if (!key)
+        return QWidget::eventFilter(watched, event);
+    switch (key->key()) {
     case Qt::Key_Left:
     case Qt::Key_Up:
         focusEnabledSegment(segment, -1);
@@ -159,7 +162,7 @@ bool SegmentedControl::eventFilter(QObject *watched, QEvent *event)
     }
 }
 
-void SegmentedControl::focusEnabledSegment(int from, int step)
+void SegmentedControl::focusEnabledSegment(int from, int step) const
 {
     // Disabled segments are passed over; the ends do not wrap around.
     for (int segment = from + step; segment >= 0 && segment < segmentCount(); segment += step) {
@@ -172,7 +175,7 @@ void SegmentedControl::focusEnabledSegment(int from, int step)
 
 QToolButton *SegmentedControl::segmentButton(int segment) const
 {
-    return static_cast<QToolButton *>(m_group->button(segment));
+    return qobject_cast<QToolButton *>(m_group->button(segment));
 }
 
 } // namespace zelvora

@@ -45,7 +45,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void focusEnabledSegment(int from, int step);
+    void focusEnabledSegment(int from, int step) const;
 
     QHBoxLayout *m_layout;
     QButtonGroup *m_group;

@@ -8,8 +8,10 @@ packages=(
     qt6-base-dev libgtest-dev cmake g++ ninja-build pkg-config
     # For the desktop app and its tests under a virtual display.
     libgl-dev xvfb xauth
-    # For the fuzz targets (libFuzzer comes with clang's runtime).
+    # For the clang build and the fuzz targets (libFuzzer comes with clang's runtime).
     clang libclang-rt-14-dev
+    # For scripts/tidy.sh and scripts/format.sh.
+    clang-tidy clang-format
 )
 
 fail() {

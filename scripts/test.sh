@@ -3,6 +3,7 @@
 #   scripts/test.sh          the dev preset, or the ci preset (warnings as errors) when CI is set
 #   scripts/test.sh --asan   the asan preset: the tests under AddressSanitizer + UndefinedBehaviorSanitizer
 #   scripts/test.sh --tsan   the tsan preset: the tests under ThreadSanitizer (options and suppressions in the preset)
+#   scripts/test.sh --clang  the clang preset: built with clang, warnings as errors
 set -euo pipefail
 
 root=$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")/.." && pwd)
@@ -16,8 +17,9 @@ for arg in "$@"; do
     case "$arg" in
         --asan) preset=asan ;;
         --tsan) preset=tsan ;;
+        --clang) preset=clang ;;
         -h | --help)
-            sed -n '2,5s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"
+            sed -n '2,6s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"
             exit 0
             ;;
         *)

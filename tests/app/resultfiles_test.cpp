@@ -1,4 +1,5 @@
 #include "apptestfixture.h"
+#include "support/headers.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -52,12 +53,10 @@ TEST_F(ResultFilesTest, SavesTheRomReportSet)
 
     EXPECT_EQ(filesIn(target), (QStringList{u"missing_roms.txt"_s, u"unknown_roms.txt"_s, u"valid_roms.txt"_s}));
     EXPECT_EQ(target.read(u"valid_roms.txt"_s),
-              "Found 3 roms with valid filename:\r\n\r\nabe.zip\r\nBravo.zip\r\nRaceOne.zip");
-    EXPECT_EQ(target.read(u"missing_roms.txt"_s), "Found 2 missing roms:\r\n\r\nabd.zip\r\nzzz.zip");
+              resultBytes(headers::kValidRoms, {"abe.zip", "Bravo.zip", "RaceOne.zip"}));
+    EXPECT_EQ(target.read(u"missing_roms.txt"_s), resultBytes(headers::kMissingRoms, {"abd.zip", "zzz.zip"}));
     EXPECT_EQ(target.read(u"unknown_roms.txt"_s),
-              "Found 2 roms with unknown filename:\r\n(warning, these could be necessary archives too, like "
-              "neogeo.zip)\r\n\r\nabf.zip\r\n\xc3\x89"
-              "clair.zip");
+              resultBytes(headers::kUnknownRomsFile, {"abf.zip", "\303\211clair.zip"}));
     EXPECT_TRUE(alert.shown.isEmpty()) << "a save that worked says nothing";
 }
 
@@ -73,11 +72,11 @@ TEST_F(ResultFilesTest, SavesTheVideoReportSetIncludingAnEarlierExtraList)
 
     EXPECT_EQ(filesIn(target), (QStringList{u"extra_videos.txt"_s, u"missing_videos.txt"_s, u"unknown_videos.txt"_s,
                                             u"valid_videos.txt"_s}));
-    EXPECT_EQ(target.read(u"extra_videos.txt"_s), "Found 1 videos for missing roms:\r\n\r\nabd.xmv");
+    EXPECT_EQ(target.read(u"extra_videos.txt"_s), resultBytes(headers::kExtraVideos, {"abd.xmv"}));
     EXPECT_EQ(target.read(u"missing_videos.txt"_s),
-              "Found 3 missing videos:\r\n\r\nabe.xmv\r\nBravo.xmv\r\nraceone.xmv");
-    EXPECT_EQ(target.read(u"unknown_videos.txt"_s), "Found 1 videos with unknown filename:\r\n\r\nabc.xmv");
-    EXPECT_EQ(target.read(u"valid_videos.txt"_s), "Found 0 videos with valid filename:\r\n\r\n");
+              resultBytes(headers::kMissingVideos, {"abe.xmv", "Bravo.xmv", "raceone.xmv"}));
+    EXPECT_EQ(target.read(u"unknown_videos.txt"_s), resultBytes(headers::kUnknownVideos, {"abc.xmv"}));
+    EXPECT_EQ(target.read(u"valid_videos.txt"_s), resultBytes(headers::kValidVideos, {}));
 }
 
 TEST_F(ResultFilesTest, EachSaveWaitsForResultsOfItsOwnAudit)
@@ -170,7 +169,7 @@ TEST_F(ResultFilesTest, SavingAgainReplacesEachFileWhole)
     controller.saveRomsResult(ui().saveRomsButton);
 
     EXPECT_EQ(target.read(u"valid_roms.txt"_s),
-              "Found 3 roms with valid filename:\r\n\r\nabe.zip\r\nBravo.zip\r\nRaceOne.zip");
+              resultBytes(headers::kValidRoms, {"abe.zip", "Bravo.zip", "RaceOne.zip"}));
     EXPECT_EQ(target.read(u"other.txt"_s), "keep");
 }
 

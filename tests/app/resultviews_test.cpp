@@ -1,6 +1,7 @@
 #include "apptestfixture.h"
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
+#include "support/headers.h"
 
 #include <QCheckBox>
 #include <QTextBlock>
@@ -27,33 +28,15 @@ protected:
 
 TEST_F(ResultViewsTest, ControlsShowTheirListsBeforeAnyAudit)
 {
-    const struct
-    {
-        int segment;
-        QString text;
-    } roms[] = {
-        {0, u"Found 0 roms with valid filename:\r\n\r\n"_s},
-        {1, u"Found 0 missing roms:\r\n\r\n"_s},
-        {2, u"Found 0 unknown archives:\r\n(warning, these could be necessary ones too, like neogeo.zip)\r\n\r\n"_s},
-    };
-    for (const auto &c : roms) {
-        clickSegment(ui().romsResultControl, c.segment);
-        EXPECT_EQ(romsText(), c.text);
+    // The segments follow the order of the lists.
+    for (int segment = 0; segment < int(headers::kRomView.size()); ++segment) {
+        clickSegment(ui().romsResultControl, segment);
+        EXPECT_EQ(romsText(), resultText(headers::kRomView.at(std::size_t(segment)), {})) << segment;
     }
     clickCheckBox(); // segment 2 is clickable only with the check box on
-    const struct
-    {
-        int segment;
-        QString text;
-    } videos[] = {
-        {0, u"Found 0 videos with valid filename:\r\n\r\n"_s},
-        {1, u"Found 0 missing videos:\r\n\r\n"_s},
-        {2, u"Found 0 videos for missing roms:\r\n\r\n"_s},
-        {3, u"Found 0 videos with unknown filename:\r\n\r\n"_s},
-    };
-    for (const auto &c : videos) {
-        clickSegment(ui().videosResultControl, c.segment);
-        EXPECT_EQ(videosText(), c.text);
+    for (int segment = 0; segment < int(headers::kVideo.size()); ++segment) {
+        clickSegment(ui().videosResultControl, segment);
+        EXPECT_EQ(videosText(), resultText(headers::kVideo.at(std::size_t(segment)), {})) << segment;
     }
 }
 
@@ -77,7 +60,7 @@ TEST_F(ResultViewsTest, CheckBoxEnablesTheSegmentForMissingRomsOnly)
 {
     clickCheckBox(); // on
     clickAuditVideos();
-    const QString validText = u"Found 0 videos with valid filename:\r\n\r\n"_s;
+    const QString validText = resultText(headers::kValidVideos, {});
 
     const struct
     {
@@ -114,7 +97,7 @@ TEST_F(ResultViewsTest, TheCheckBoxChangesNoList)
     clickAuditVideos();
     clickSegment(ui().videosResultControl, 2);
     const QString extra = videosText();
-    ASSERT_EQ(extra, u"Found 1 videos for missing roms:\r\n\r\nabd.xmv"_s);
+    ASSERT_EQ(extra, resultText(headers::kExtraVideos, {"abd.xmv"}));
 
     clickCheckBox(); // off: shows segment 0
     clickCheckBox(); // on
@@ -126,13 +109,13 @@ TEST_F(ResultViewsTest, ViewShowsEachNameOnALineOfItsOwn)
 {
     clickAuditVideos();
     clickSegment(ui().videosResultControl, 3);
-    ASSERT_EQ(videosText(), u"Found 1 videos with unknown filename:\r\n\r\nabc.xmv"_s);
+    ASSERT_EQ(videosText(), resultText(headers::kUnknownVideos, {"abc.xmv"}));
 
     // The text keeps CR LF; the display must not show a CR as a glyph or as an extra line.
     QStringList lines;
     for (QTextBlock block = ui().videosResultView->document()->begin(); block.isValid(); block = block.next())
         lines.append(block.text());
-    EXPECT_EQ(lines, (QStringList{u"Found 1 videos with unknown filename:"_s, QString(), u"abc.xmv"_s}));
+    EXPECT_EQ(lines, resultText(headers::kUnknownVideos, {"abc.xmv"}).split(u"\r\n"_s));
 }
 
 } // namespace

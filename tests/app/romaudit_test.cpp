@@ -3,6 +3,7 @@
 #include "platform/busyindicator.h"
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
+#include "support/headers.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -39,10 +40,9 @@ protected:
     ZelvoraTree zelvora;
 };
 
-const QString kValid = u"Found 2 roms with valid filename:\r\n\r\nBravo.zip\r\nRaceOne.zip"_s;
-const QString kMissing = u"Found 1 missing roms:\r\n\r\nzzz.zip"_s;
-const QString kUnknown =
-    u"Found 1 unknown archives:\r\n(warning, these could be necessary ones too, like neogeo.zip)\r\n\r\nExtra.zip"_s;
+const QString kValid = resultText(headers::kValidRoms, {"Bravo.zip", "RaceOne.zip"});
+const QString kMissing = resultText(headers::kMissingRoms, {"zzz.zip"});
+const QString kUnknown = resultText(headers::kUnknownRomsView, {"Extra.zip"});
 
 TEST_F(RomAuditTest, ShowsEachListOfTheAuditInTheView)
 {
@@ -235,9 +235,8 @@ TEST_F(RomAuditTest, EmptyListIsNoFailure)
     zelvora.writeList("\n\r\n");
     clickAuditRoms();
     EXPECT_TRUE(alert.shown.isEmpty());
-    EXPECT_EQ(romsText(), u"Found 0 roms with valid filename:\r\n\r\n"_s);
-    EXPECT_EQ(romsTextOf(2), u"Found 3 unknown archives:\r\n(warning, these could be necessary ones too, like "
-                             u"neogeo.zip)\r\n\r\nbravo.zip\r\nExtra.zip\r\nraceone.ZIP"_s);
+    EXPECT_EQ(romsText(), resultText(headers::kValidRoms, {}));
+    EXPECT_EQ(romsTextOf(2), resultText(headers::kUnknownRomsView, {"bravo.zip", "Extra.zip", "raceone.ZIP"}));
 }
 
 } // namespace

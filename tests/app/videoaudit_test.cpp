@@ -1,6 +1,7 @@
 #include "apptestfixture.h"
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
+#include "support/headers.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -12,21 +13,21 @@ using namespace Qt::StringLiterals;
 namespace zelvora::test {
 namespace {
 
-QString valid(const QString &names, int n)
+QString valid(const std::vector<std::string_view> &names)
 {
-    return u"Found %1 videos with valid filename:\r\n\r\n"_s.arg(n) + names;
+    return resultText(headers::kValidVideos, names);
 }
-QString missing(const QString &names, int n)
+QString missing(const std::vector<std::string_view> &names)
 {
-    return u"Found %1 missing videos:\r\n\r\n"_s.arg(n) + names;
+    return resultText(headers::kMissingVideos, names);
 }
-QString extra(const QString &names, int n)
+QString extra(const std::vector<std::string_view> &names)
 {
-    return u"Found %1 videos for missing roms:\r\n\r\n"_s.arg(n) + names;
+    return resultText(headers::kExtraVideos, names);
 }
-QString unknown(const QString &names, int n)
+QString unknown(const std::vector<std::string_view> &names)
 {
-    return u"Found %1 videos with unknown filename:\r\n\r\n"_s.arg(n) + names;
+    return resultText(headers::kUnknownVideos, names);
 }
 
 class VideoAuditTest : public AppTest
@@ -73,16 +74,15 @@ TEST_F(VideoAuditTest, FillsTheFourListsInBothModes)
         {"check box off",
          false,
          false,
-         {valid(u"abd.xmv"_s, 1), missing(u"abe.xmv"_s, 1), extra({}, 0), unknown(u"abc.xmv\r\nzzz.xmv"_s, 2)}},
+         {valid({"abd.xmv"}), missing({"abe.xmv"}), extra({}), unknown({"abc.xmv", "zzz.xmv"})}},
         {"check box on",
          true,
          false,
-         {valid({}, 0), missing(u"abe.xmv"_s, 1), extra(u"abd.XMV"_s, 1), unknown(u"abc.xmv\r\nzzz.xmv"_s, 2)}},
+         {valid({}), missing({"abe.xmv"}), extra({"abd.XMV"}), unknown({"abc.xmv", "zzz.xmv"})}},
         {"check box on, no list",
          true,
          true,
-         {valid({}, 0), missing(u"abe.xmv\r\nabf.xmv"_s, 2), extra({}, 0),
-          unknown(u"abc.xmv\r\nabd.XMV\r\nzzz.xmv"_s, 3)}},
+         {valid({}), missing({"abe.xmv", "abf.xmv"}), extra({}), unknown({"abc.xmv", "abd.XMV", "zzz.xmv"})}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -101,7 +101,7 @@ TEST_F(VideoAuditTest, UnreadableListWithCheckBoxOffShowsTheAlertAndKeepsEarlier
     ui().checkAvailableRomVideosOnly->setChecked(true);
     clickAuditVideos();
     const QStringList before = videoTexts();
-    ASSERT_EQ(before.at(2), extra(u"abd.XMV"_s, 1));
+    ASSERT_EQ(before.at(2), extra({"abd.XMV"}));
 
     ui().checkAvailableRomVideosOnly->setChecked(false);
     ui().romsListPathTextField->setText(zelvora.tree.filePath(u"nothing here"_s));
@@ -129,7 +129,7 @@ TEST_F(VideoAuditTest, ReadsTheCheckBoxOnceWhenItStarts)
     ui().checkAvailableRomVideosOnly->setChecked(true);
     waitForVideosAudit();
 
-    EXPECT_EQ(videoTexts().at(0), valid(u"abd.xmv"_s, 1)) << "the run kept the check box off";
+    EXPECT_EQ(videoTexts().at(0), valid({"abd.xmv"})) << "the run kept the check box off";
     EXPECT_TRUE(ui().auditVideosButton->isEnabled());
     EXPECT_TRUE(ui().saveVideosButton->isEnabled());
 }
@@ -139,7 +139,7 @@ TEST_F(VideoAuditTest, ShowsTheSegmentSelectedWhenTheAuditEnds)
     clickSegment(ui().videosResultControl, 3);
     clickAuditVideos();
     EXPECT_EQ(ui().videosResultControl->selectedSegment(), 3);
-    EXPECT_EQ(videosText(), unknown(u"abc.xmv\r\nzzz.xmv"_s, 2));
+    EXPECT_EQ(videosText(), unknown({"abc.xmv", "zzz.xmv"}));
 }
 
 } // namespace

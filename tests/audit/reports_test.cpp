@@ -1,4 +1,5 @@
 #include "audit/reports.h"
+#include "support/headers.h"
 #include "support/temptree.h"
 
 #include <QDir>
@@ -17,11 +18,10 @@ TEST(Reports, RomSetHasExactBytes)
     results.unknown = {"a.zip", "b.zip", "c.zip"};
     EXPECT_TRUE(writeReportFiles(tree.path(), romReportFiles(results)).isEmpty());
 
-    EXPECT_EQ(tree.read(u"valid_roms.txt"_s), "Found 1 roms with valid filename:\r\n\r\n\xC3\x89lan.zip");
-    EXPECT_EQ(tree.read(u"missing_roms.txt"_s), "Found 0 missing roms:\r\n\r\n");
+    EXPECT_EQ(tree.read(u"valid_roms.txt"_s), test::resultBytes(test::headers::kValidRoms, {"\xC3\x89lan.zip"}));
+    EXPECT_EQ(tree.read(u"missing_roms.txt"_s), test::resultBytes(test::headers::kMissingRoms, {}));
     EXPECT_EQ(tree.read(u"unknown_roms.txt"_s),
-              "Found 3 roms with unknown filename:\r\n(warning, these could be necessary archives too, like "
-              "neogeo.zip)\r\n\r\na.zip\r\nb.zip\r\nc.zip");
+              test::resultBytes(test::headers::kUnknownRomsFile, {"a.zip", "b.zip", "c.zip"}));
     EXPECT_EQ(QDir(tree.path()).entryList(QDir::Files | QDir::Hidden).size(), 3) << "no stray temporary files";
 }
 
@@ -32,7 +32,7 @@ TEST(Reports, VideoSetAlwaysHasFourFiles)
     const QStringList files = QDir(tree.path()).entryList(QDir::Files, QDir::Name);
     EXPECT_EQ(files, (QStringList{u"extra_videos.txt"_s, u"missing_videos.txt"_s, u"unknown_videos.txt"_s,
                                   u"valid_videos.txt"_s}));
-    EXPECT_EQ(tree.read(u"extra_videos.txt"_s), "Found 0 videos for missing roms:\r\n\r\n");
+    EXPECT_EQ(tree.read(u"extra_videos.txt"_s), test::resultBytes(test::headers::kExtraVideos, {}));
 }
 
 TEST(Reports, SavingAgainReplacesWholeFiles)
@@ -44,7 +44,7 @@ TEST(Reports, SavingAgainReplacesWholeFiles)
     RomResults second;
     second.missing = {"b.zip"};
     EXPECT_TRUE(writeReportFiles(tree.path(), romReportFiles(second)).isEmpty());
-    EXPECT_EQ(tree.read(u"missing_roms.txt"_s), "Found 1 missing roms:\r\n\r\nb.zip");
+    EXPECT_EQ(tree.read(u"missing_roms.txt"_s), test::resultBytes(test::headers::kMissingRoms, {"b.zip"}));
 }
 
 TEST(Reports, EveryFileIsAttemptedAndFailuresAreNamed)
@@ -56,7 +56,7 @@ TEST(Reports, EveryFileIsAttemptedAndFailuresAreNamed)
     ASSERT_EQ(failures.size(), 1);
     EXPECT_EQ(failures[0].fileName, u"missing_roms.txt");
     EXPECT_FALSE(failures[0].reason.isEmpty());
-    EXPECT_EQ(tree.read(u"out/valid_roms.txt"_s), "Found 0 roms with valid filename:\r\n\r\n");
+    EXPECT_EQ(tree.read(u"out/valid_roms.txt"_s), test::resultBytes(test::headers::kValidRoms, {}));
     EXPECT_EQ(tree.read(u"out/unknown_roms.txt"_s).left(5), "Found");
 }
 

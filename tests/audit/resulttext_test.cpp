@@ -1,4 +1,5 @@
 #include "audit/resulttext.h"
+#include "support/headers.h"
 #include "support/nametexts.h"
 
 #include <gtest/gtest.h>
@@ -14,49 +15,48 @@ QString formatResultText(QStringView format, const QStringList &names)
     return QString::fromUtf8(zelvora::formatResultText(format, test::viewsOf(block)));
 }
 
+// The one place the product's formats are compared with the texts the tests expect (support/headers.h),
+// to the character; every other test builds its expected text from those.
+TEST(ResultText, EveryFormatToTheCharacter)
+{
+    const auto text = [](std::string_view format) {
+        return QString::fromUtf8(format.data(), qsizetype(format.size()));
+    };
+    for (int i = 0; i < kRomListCount; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(romViewFormat(RomList(i)), text(test::headers::kRomView.at(std::size_t(i))));
+        EXPECT_EQ(romFileFormat(RomList(i)), text(test::headers::kRomFile.at(std::size_t(i))));
+    }
+    for (int i = 0; i < kVideoListCount; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(videoViewFormat(VideoList(i)), text(test::headers::kVideo.at(std::size_t(i))));
+        EXPECT_EQ(videoFileFormat(VideoList(i)), text(test::headers::kVideo.at(std::size_t(i))));
+    }
+}
+
+// The tests' own filling of a format, checked once by hand.
+TEST(ResultText, TheTestsFillAFormatAsAUserReadsIt)
+{
+    EXPECT_EQ(test::resultBytes(test::headers::kUnknownRomsFile, {"a.zip", "b.zip"}, "\n"),
+              "Found 2 roms with unknown filename:\n(warning, these could be necessary archives too, like "
+              "neogeo.zip)\n\na.zip\nb.zip");
+    EXPECT_EQ(test::resultBytes(test::headers::kExtraVideos, {}), "Found 0 videos for missing roms:\r\n\r\n");
+}
+
 TEST(ResultText, FillsCountAndJoinsWithCrLf)
 {
     const QStringList three{u"a.zip"_s, u"b.zip"_s, u"c.zip"_s};
     EXPECT_EQ(formatResultText(romViewFormat(RomList::Missing), three),
-              u"Found 3 missing roms:\r\n\r\na.zip\r\nb.zip\r\nc.zip"_s);
-    EXPECT_EQ(formatResultText(romViewFormat(RomList::Missing), {}), u"Found 0 missing roms:\r\n\r\n"_s);
+              test::resultText(test::headers::kMissingRoms, {"a.zip", "b.zip", "c.zip"}));
+    EXPECT_EQ(formatResultText(romViewFormat(RomList::Missing), {}), test::resultText(test::headers::kMissingRoms, {}));
     EXPECT_EQ(formatResultText(videoViewFormat(VideoList::Valid), {u"x.xmv"_s}),
-              u"Found 1 videos with valid filename:\r\n\r\nx.xmv"_s);
+              test::resultText(test::headers::kValidVideos, {"x.xmv"}));
 }
 
 TEST(ResultText, NamesThatLookLikePlaceholdersStayLiteral)
 {
-    EXPECT_EQ(formatResultText(u"Found %lu missing roms:\r\n\r\n%@", {u"%lu %@.zip"_s}),
-              u"Found 1 missing roms:\r\n\r\n%lu %@.zip"_s);
-}
-
-TEST(ResultText, EveryFormatToTheCharacter)
-{
-    const QStringList names{u"n"_s};
-    struct Row
-    {
-        QStringView format;
-        QString expected;
-    };
-    const Row rows[] = {
-        {romViewFormat(RomList::Valid), u"Found 1 roms with valid filename:\r\n\r\nn"_s},
-        {romViewFormat(RomList::Missing), u"Found 1 missing roms:\r\n\r\nn"_s},
-        {romViewFormat(RomList::Unknown),
-         u"Found 1 unknown archives:\r\n(warning, these could be necessary ones too, like neogeo.zip)\r\n\r\nn"_s},
-        {romFileFormat(RomList::Valid), u"Found 1 roms with valid filename:\r\n\r\nn"_s},
-        {romFileFormat(RomList::Missing), u"Found 1 missing roms:\r\n\r\nn"_s},
-        {romFileFormat(RomList::Unknown),
-         u"Found 1 roms with unknown filename:\r\n(warning, these could be necessary archives too, like "
-         u"neogeo.zip)\r\n\r\nn"_s},
-        {videoViewFormat(VideoList::Valid), u"Found 1 videos with valid filename:\r\n\r\nn"_s},
-        {videoViewFormat(VideoList::Missing), u"Found 1 missing videos:\r\n\r\nn"_s},
-        {videoViewFormat(VideoList::Extra), u"Found 1 videos for missing roms:\r\n\r\nn"_s},
-        {videoViewFormat(VideoList::Unknown), u"Found 1 videos with unknown filename:\r\n\r\nn"_s},
-    };
-    for (const Row &row : rows)
-        EXPECT_EQ(formatResultText(row.format, names), row.expected);
-    for (int i = 0; i < kVideoListCount; ++i)
-        EXPECT_EQ(videoFileFormat(VideoList(i)), videoViewFormat(VideoList(i)));
+    EXPECT_EQ(formatResultText(romViewFormat(RomList::Missing), {u"%lu %@.zip"_s}),
+              test::resultText(test::headers::kMissingRoms, {"%lu %@.zip"}));
 }
 
 TEST(ResultText, ControlCharactersInNamesCannotMakeOrForgeLines)
@@ -77,15 +77,15 @@ TEST(ResultText, ControlCharactersInNamesCannotMakeOrForgeLines)
         {u"\uFEFFgame1.zip"_s, u"\uFEFFgame1.zip"_s},
     };
     QStringList names;
-    QString expected = u"Found %1 missing roms:\r\n\r\n"_s.arg(std::size(rows));
+    std::vector<std::string> shown;
     for (const Row &row : rows) {
         names.append(row.name);
-        expected += (names.size() > 1 ? u"\r\n"_s : QString()) + row.shown;
+        shown.push_back(row.shown.toStdString());
         const QByteArray bytes = row.name.toUtf8();
         EXPECT_EQ(nameText(std::string_view(bytes.constData(), std::size_t(bytes.size()))), row.shown);
     }
     const QString text = formatResultText(romFileFormat(RomList::Missing), names);
-    EXPECT_EQ(text, expected);
+    EXPECT_EQ(text, test::resultText(test::headers::kMissingRoms, {shown.begin(), shown.end()}));
     EXPECT_EQ(text.count(u"\r\n"_s), 2 + names.size() - 1) << "one line per name";
 }
 

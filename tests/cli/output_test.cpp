@@ -1,4 +1,5 @@
 #include "clitestsupport.h"
+#include "support/headers.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -34,38 +35,32 @@ TEST_F(Output, TextIsEveryListAsTheWindowShowsItWithLfLineEnds)
     struct Case
     {
         QStringList arguments;
-        const char *expected;
+        QByteArray expected;
+    };
+    // A list's text with LF line ends: its header line, an empty line, a line per name.
+    const auto list = [](std::string_view format, const std::vector<std::string_view> &names) {
+        return resultBytes(format, names, "\n");
     };
     const Case cases[] = {
         {{u"roms"_s},
-         "Found 3 roms with valid filename:\n\nabe.zip\nRaceOne.zip\n\xc3\x89lan.zip\n"
-         "\n"
-         "Found 1 missing roms:\n\nabd.zip\n"
-         "\n"
-         "Found 1 unknown archives:\n(warning, these could be necessary ones too, like neogeo.zip)\n\nabf.zip\n"},
-        // An empty list keeps one empty line before the next list.
+         list(headers::kValidRoms, {"abe.zip", "RaceOne.zip", "\xc3\x89lan.zip"}) + "\n\n" +
+             list(headers::kMissingRoms, {"abd.zip"}) + "\n\n" + list(headers::kUnknownRomsView, {"abf.zip"}) + "\n"},
+        // An empty list's text ends in its empty line, which is the one before the next list.
         {{u"videos"_s, u"-f"_s, u"text"_s},
-         "Found 1 videos with valid filename:\n\nabd.xmv\n"
-         "\n"
-         "Found 3 missing videos:\n\nabe.xmv\nRaceOne.xmv\n\xc3\x89lan.xmv\n"
-         "\n"
-         "Found 0 videos for missing roms:\n"
-         "\n"
-         "Found 2 videos with unknown filename:\n\nabc.xmv\nzzz.xmv\n"},
+         list(headers::kValidVideos, {"abd.xmv"}) + "\n\n" +
+             list(headers::kMissingVideos, {"abe.xmv", "RaceOne.xmv", "\xc3\x89lan.xmv"}) + "\n\n" +
+             list(headers::kExtraVideos, {}) + list(headers::kUnknownVideos, {"abc.xmv", "zzz.xmv"}) + "\n"},
         {{u"videos"_s, u"-a"_s},
-         "Found 0 videos with valid filename:\n"
-         "\n"
-         "Found 3 missing videos:\n\nabe.xmv\nraceone.xmv\n\xc3\xa9lan.xmv\n"
-         "\n"
-         "Found 1 videos for missing roms:\n\nabd.xmv\n"
-         "\n"
-         "Found 2 videos with unknown filename:\n\nabc.xmv\nzzz.xmv\n"},
+         list(headers::kValidVideos, {}) +
+             list(headers::kMissingVideos, {"abe.xmv", "raceone.xmv", "\xc3\xa9lan.xmv"}) + "\n\n" +
+             list(headers::kExtraVideos, {"abd.xmv"}) + "\n\n" + list(headers::kUnknownVideos, {"abc.xmv", "zzz.xmv"}) +
+             "\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());
         const CliResult result = audit(c.arguments);
         EXPECT_EQ(result.exitCode, 0);
-        EXPECT_EQ(result.out.toStdString(), std::string(c.expected));
+        EXPECT_EQ(result.out.toStdString(), c.expected.toStdString());
         EXPECT_TRUE(result.err.isEmpty()) << "not a terminal: " << result.err.toStdString();
     }
 }

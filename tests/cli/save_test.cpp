@@ -1,4 +1,5 @@
 #include "clitestsupport.h"
+#include "support/headers.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,17 +29,16 @@ protected:
 };
 
 const QList<std::pair<QString, QByteArray>> kRomFiles = {
-    {u"valid_roms.txt"_s, "Found 3 roms with valid filename:\r\n\r\nabe.zip\r\nRaceOne.zip\r\n\xc3\x89lan.zip"},
-    {u"missing_roms.txt"_s, "Found 1 missing roms:\r\n\r\nabd.zip"},
-    {u"unknown_roms.txt"_s, "Found 1 roms with unknown filename:\r\n(warning, these could be necessary archives too, "
-                            "like neogeo.zip)\r\n\r\nabf.zip"},
+    {u"valid_roms.txt"_s, resultBytes(headers::kValidRoms, {"abe.zip", "RaceOne.zip", "\xc3\x89lan.zip"})},
+    {u"missing_roms.txt"_s, resultBytes(headers::kMissingRoms, {"abd.zip"})},
+    {u"unknown_roms.txt"_s, resultBytes(headers::kUnknownRomsFile, {"abf.zip"})},
 };
 
 const QList<std::pair<QString, QByteArray>> kVideoFiles = {
-    {u"valid_videos.txt"_s, "Found 1 videos with valid filename:\r\n\r\nabd.xmv"},
-    {u"missing_videos.txt"_s, "Found 3 missing videos:\r\n\r\nabe.xmv\r\nRaceOne.xmv\r\n\xc3\x89lan.xmv"},
-    {u"extra_videos.txt"_s, "Found 0 videos for missing roms:\r\n\r\n"},
-    {u"unknown_videos.txt"_s, "Found 2 videos with unknown filename:\r\n\r\nabc.xmv\r\nzzz.xmv"},
+    {u"valid_videos.txt"_s, resultBytes(headers::kValidVideos, {"abd.xmv"})},
+    {u"missing_videos.txt"_s, resultBytes(headers::kMissingVideos, {"abe.xmv", "RaceOne.xmv", "\xc3\x89lan.xmv"})},
+    {u"extra_videos.txt"_s, resultBytes(headers::kExtraVideos, {})},
+    {u"unknown_videos.txt"_s, resultBytes(headers::kUnknownVideos, {"abc.xmv", "zzz.xmv"})},
 };
 
 TEST_F(Save, WritesTheAuditsReportFilesIntoANewDirectory)
@@ -95,7 +95,8 @@ TEST_F(Save, OneFailedFileIsNamedAndTheOthersAreWritten)
     tree.file(u"out/missing_roms.txt/in-the-way"_s);
     const CliResult result = audit(u"roms"_s, tree.filePath(u"out"_s), {u"-q"_s});
     EXPECT_EQ(result.exitCode, 4);
-    EXPECT_TRUE(result.out.startsWith("Found 3 roms with valid filename:"));
+    EXPECT_TRUE(
+        result.out.startsWith(resultBytes(headers::kValidRoms, {"abe.zip", "RaceOne.zip", "\xc3\x89lan.zip"}, "\n")));
     EXPECT_TRUE(result.err.startsWith("Error: missing_roms.txt was not written to")) << result.err.toStdString();
     EXPECT_EQ(result.err.count('\n'), 1) << result.err.toStdString();
     EXPECT_EQ(tree.read(u"out/valid_roms.txt"_s), kRomFiles[0].second);
@@ -123,7 +124,7 @@ TEST_F(Save, ReadOnlyDirectoryGivesStatus4)
     QFile::setPermissions(tree.filePath(u"locked"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     for (const CliResult &r : {result, direct}) {
         EXPECT_EQ(r.exitCode, 4);
-        EXPECT_TRUE(r.out.startsWith("Found 1 videos with valid filename:"));
+        EXPECT_TRUE(r.out.startsWith(resultBytes(headers::kValidVideos, {"abd.xmv"}, "\n")));
         EXPECT_EQ(r.err.count("was not written to"), 4) << r.err.toStdString();
     }
 }
