@@ -72,17 +72,17 @@ QSet<QString> optionNames(const QSet<QString> &options)
     return names;
 }
 
-// The option names of the _arguments specs: '(-d --zelvora-dir)'{-d+,--zelvora-dir=}'[...]:...'.
+// The option names of the _arguments entries: '(-d --zelvora-dir)'{-d+,--zelvora-dir=}'[...]:...'.
 QSet<QString> zshOptions(const QString &source)
 {
     static const QRegularExpression exclusions(u"\\([^)]*\\)"_s);
-    QSet<QString> specs;
+    QSet<QString> entries;
     for (const QString &line : source.split(u'\n')) {
-        const QString spec = line.trimmed();
-        if (spec.startsWith(u'\''))
-            specs.insert(spec.left(spec.indexOf(u'[')).remove(exclusions));
+        const QString entry = line.trimmed();
+        if (entry.startsWith(u'\''))
+            entries.insert(entry.left(entry.indexOf(u'[')).remove(exclusions));
     }
-    return optionNames(specs);
+    return optionNames(entries);
 }
 
 QStringList sorted(const QSet<QString> &set)
