@@ -510,7 +510,12 @@ UndoReport undoRenames(const QString &journalPath)
             if (::fstatat(folder.get(), record.to.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 if (errno == ENOENT && record.outcome == JournalRecord::Outcome::Unknown)
                     continue; // stopped before its rename
-                outcome.error = errno == ENOENT ? u"it is no longer there"_s : reason(errno);
+                const int error = errno;
+                struct stat old = {};
+                const bool oldTaken = ::fstatat(folder.get(), record.from.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+                outcome.error = error != ENOENT ? reason(error)
+                                : oldTaken ? u"it is no longer there, and its old name is taken (put back already?)"_s
+                                           : u"it is no longer there"_s;
             } else if (!S_ISREG(st.st_mode)) {
                 outcome.error = u"what is there now is not a regular file"_s;
             } else {
