@@ -10,9 +10,11 @@ namespace zelvora::cli {
 QString usageText()
 {
     return uR"(Usage: zelvora-auditor-cli [options] roms|videos
+       zelvora-auditor-cli undo JOURNAL
 
 Audits the rom archives (roms) or the preview videos (videos) of a Zelvora directory
-against its supported roms list.
+against its supported roms list. undo puts back the files renamed by the run whose
+undo journal is JOURNAL, where they still are and their old name is free.
 
 Options:
   -d, --zelvora-dir DIR      the Zelvora directory; default: the one the desktop
@@ -32,6 +34,8 @@ Options:
 Exit status: 0 the audit ran, 1 standard output could not be written, 2 usage
 error, 3 the supported roms list cannot be used, 4 report files could not be
 written, 5 the folders could not be read completely, 6 out of memory.
+undo: 0 every file was put back, 2 usage error, 4 a file could not be put back
+or the journal cannot be used.
 )"_s;
 }
 

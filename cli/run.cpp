@@ -8,6 +8,7 @@
 #include "cli/options.h"
 #include "cli/output.h"
 #include "cli/terminalprogress.h"
+#include "cli/undo.h"
 #include "version/version.h"
 
 #include <QFile>
@@ -161,6 +162,9 @@ template <typename T> T &keptUntilExit(T value)
 
 int run(const QStringList &arguments)
 {
+    if (isUndoCommand(arguments)) {
+        return runUndo(arguments);
+    }
     const Command command = parseCommandLine(arguments);
     switch (command.kind) {
     case Command::Kind::UsageError:
