@@ -187,7 +187,9 @@ int renameNoReplace(int dir, const char *from, const char *to)
 #ifdef RENAME_NOREPLACE
     return ::renameat2(dir, from, dir, to, RENAME_NOREPLACE);
 #else
-    return int(::syscall(SYS_renameat2, dir, from, dir, to, 1U /* RENAME_NOREPLACE */));
+    // A C library older than its wrapper: the kernel's flag has the same value.
+    constexpr unsigned noReplace = 1;
+    return int(::syscall(SYS_renameat2, dir, from, dir, to, noReplace));
 #endif
 }
 

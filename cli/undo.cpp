@@ -89,7 +89,7 @@ int runUndo(const QStringList &arguments)
                                                                             shownName(r.oldName), outcome.error));
         }
     }
-    const qsizetype total = qsizetype(report.outcomes.size());
+    const auto total = qsizetype(report.outcomes.size());
     printTo(stdout,
             putBack == total
                 ? u"Put back %1 %2 in \"%3\".\n"_s.arg(putBack).arg(files(putBack), report.zelvoraDir)
@@ -106,7 +106,7 @@ int printRenameReport(const RenameReport &report, std::FILE *out, std::FILE *err
         return kExitReportsNotWritten;
     }
     const qsizetype done = report.doneCount();
-    const qsizetype total = qsizetype(report.outcomes.size());
+    const auto total = qsizetype(report.outcomes.size());
     QString summary = done == total ? u"Renamed %1 %2"_s.arg(done).arg(files(done))
                                     : u"Renamed %1 of %2 %3"_s.arg(done).arg(total).arg(files(total));
     if (!report.journalPath.isEmpty())
