@@ -116,6 +116,7 @@ expect 'zelvora-auditor-cli --zel' --zelvora-dir
 expect 'zelvora-auditor-cli --' --available-roms-only
 expect 'zelvora-auditor-cli -f ' json
 expect 'zelvora-auditor-cli -q ' videos
+expect 'zelvora-auditor-cli un' undo
 EOF
 
 step "Done"

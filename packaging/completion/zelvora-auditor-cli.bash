@@ -27,6 +27,12 @@ _zelvora_auditor_cli()
         return
     fi
 
+    # undo takes one journal, and nothing else.
+    if [[ ${words[1]-} == undo ]]; then
+        ((cword == 2)) && _filedir
+        return
+    fi
+
     # One audit per command; the value of an option is not one.
     local i
     for ((i = 1; i < cword; i++)); do
@@ -35,7 +41,11 @@ _zelvora_auditor_cli()
             roms | videos) return ;;
         esac
     done
-    COMPREPLY=($(compgen -W 'roms videos' -- "$cur"))
+    if ((cword == 1)); then
+        COMPREPLY=($(compgen -W 'roms videos undo' -- "$cur"))
+    else
+        COMPREPLY=($(compgen -W 'roms videos' -- "$cur"))
+    fi
 } &&
     complete -F _zelvora_auditor_cli zelvora-auditor-cli
 
