@@ -450,8 +450,11 @@ RenameReport renameSafely(const QString &zelvoraDir, const std::vector<RenameReq
     }
     // Absolute, so that undo works from anywhere; links are kept as the user gave them.
     const QByteArray dir = encodeFileName(QFileInfo(zelvoraDir).absoluteFilePath());
+    // The journal's own name must survive a crash too, not only its content.
+    const Handle journalParent(::open(encodeFileName(QFileInfo(report.journalPath).absolutePath()).constData(),
+                                      O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!writeAll(journal.get(), kJournalFirstLine + "\ndirectory "_ba + escapeField(dir) + '\n') ||
-        !sync(journal.get())) {
+        !sync(journal.get()) || (journalParent.get() >= 0 && !sync(journalParent.get()))) {
         report.error = u"the undo journal \"%1\" could not be written: %2"_s.arg(report.journalPath, reason(errno));
         return report;
     }
