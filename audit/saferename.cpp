@@ -456,12 +456,20 @@ RenameReport renameSafely(const QString &zelvoraDir, const std::vector<RenameReq
     if (!writeAll(journal.get(), kJournalFirstLine + "\ndirectory "_ba + escapeField(dir) + '\n') ||
         !sync(journal.get()) || (journalParent.get() >= 0 && !sync(journalParent.get()))) {
         report.error = u"the undo journal \"%1\" could not be written: %2"_s.arg(report.journalPath, reason(errno));
+        ::unlink(encodeFileName(report.journalPath).constData());
         return report;
     }
 
     report.outcomes.reserve(requests.size());
+    // After a failed write the journal ends in a line cut short, which a reader leaves out; anything
+    // written after it would make the journal damaged, so nothing more is renamed.
+    QString journalFault;
     for (const RenameRequest &request : requests) {
         RenameOutcome &outcome = report.outcomes.emplace_back(RenameOutcome{request, {}});
+        if (!journalFault.isEmpty()) {
+            outcome.error = journalFault;
+            continue;
+        }
         QByteArray folder;
         QByteArray from;
         QByteArray to;
@@ -484,14 +492,16 @@ RenameReport renameSafely(const QString &zelvoraDir, const std::vector<RenameReq
         const QByteArray record = "rename "_ba + (folder.isEmpty() ? "."_ba : escapeField(folder)) + ' ' +
                                   escapeField(from) + ' ' + escapeField(to) + '\n';
         if (!writeAll(journal.get(), record) || !sync(journal.get())) {
-            outcome.error = u"the undo journal could not be written: %1"_s.arg(reason(errno));
+            journalFault = u"not tried: the undo journal could not be written (%1)"_s.arg(reason(errno));
+            outcome.error = journalFault;
             continue;
         }
         outcome.error = renameWithoutReplacing(folderHandle.get(), from, to);
         // Unsynced: a lost outcome only makes undo look for itself.
         const QByteArray result =
             outcome.error.isEmpty() ? "renamed\n"_ba : "failed "_ba + escapeField(outcome.error.toUtf8()) + '\n';
-        static_cast<void>(writeAll(journal.get(), result));
+        if (!writeAll(journal.get(), result))
+            journalFault = u"not tried: the undo journal could not be written (%1)"_s.arg(reason(errno));
     }
     static_cast<void>(sync(journal.get()));
     return report;

@@ -8,12 +8,14 @@
 #include "support/unprivileged.h"
 
 #include <QFile>
+#include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,6 +76,7 @@ struct Case
     std::vector<const char *> undone; // per recorded rename, latest first: "" or part of the reason
     Files afterUndo;                  // empty: as before
     const char *readOnlyFolder;       // made read-only, and the renames run as an unprivileged user
+    int journalRoom;                  // > 0: bytes the journal may grow by after its head
 };
 
 // The reasons of a run's outcomes, one per line.
@@ -99,7 +102,8 @@ TEST(SafeRename, NeverReplacesStaysInItsFolderAndUndoes)
          nullptr,
          {""},
          {},
-         nullptr},
+         nullptr,
+         0},
         {"an existing file is never replaced, yet the rename was journalled before it was tried",
          {{"roms/a.zip", "A"}, {"roms/b.zip", "B"}},
          {{u"roms"_s, u"a.zip"_s, u"b.zip"_s}},
@@ -109,7 +113,8 @@ TEST(SafeRename, NeverReplacesStaysInItsFolderAndUndoes)
          nullptr,
          {},
          {},
-         nullptr},
+         nullptr,
+         0},
         {"a vanished file fails alone; the others still happen",
          {{"roms/b.zip", "B"}, {"top.zip", "T"}},
          {{u"roms"_s, u"gone.zip"_s, u"x.zip"_s}, {u""_s, u"top.zip"_s, u"Top.zip"_s}},
@@ -119,7 +124,8 @@ TEST(SafeRename, NeverReplacesStaysInItsFolderAndUndoes)
          nullptr,
          {""},
          {},
-         nullptr},
+         nullptr,
+         0},
         {"names and folders that would leave the folder are refused",
          {{"roms/a.zip", "A"}, {"roms/sub/c.zip", "C"}},
          {{u"roms"_s, u"a.zip"_s, u"sub/a.zip"_s},
@@ -133,7 +139,8 @@ TEST(SafeRename, NeverReplacesStaysInItsFolderAndUndoes)
          nullptr,
          {},
          {},
-         nullptr},
+         nullptr,
+         0},
         {"a link below a rom folder is not followed",
          {{"roms/real/a.zip", "A"}, {"roms/link", "-> real"}},
          {{u"roms/link"_s, u"a.zip"_s, u"b.zip"_s}},
@@ -143,7 +150,8 @@ TEST(SafeRename, NeverReplacesStaysInItsFolderAndUndoes)
          nullptr,
          {},
          {},
-         nullptr},
+         nullptr,
+         0},
         {"any bytes round-trip through the journal",
          {{"roms/" + oddOld, "odd"}},
          {{u"roms"_s, decodeFileName(oddOld), decodeFileName(oddNew)}},
@@ -153,7 +161,8 @@ TEST(SafeRename, NeverReplacesStaysInItsFolderAndUndoes)
          nullptr,
          {""},
          {},
-         nullptr},
+         nullptr,
+         0},
         {"undo refuses a taken old name and a vanished file, latest first",
          {{"roms/a.zip", "A"}, {"roms/b.zip", "B"}},
          {{u"roms"_s, u"a.zip"_s, u"A.zip"_s}, {u"roms"_s, u"b.zip"_s, u"B.zip"_s}},
@@ -168,7 +177,22 @@ TEST(SafeRename, NeverReplacesStaysInItsFolderAndUndoes)
          },
          {"no longer there", "old name is taken"},
          {{"roms/a.zip", "new"}, {"roms/A.zip", "A"}},
-         nullptr},
+         nullptr,
+         0},
+        {"a journal that cannot be written stops the renames before they happen",
+         {{"roms/a.zip", "A"}, {"roms/b.zip", "B"}, {"roms/c.zip", "C"}},
+         {{u"roms"_s, u"a.zip"_s, u"A.zip"_s},
+          {u"roms"_s, u"b.zip"_s, u"B.zip"_s},
+          {u"roms"_s, u"c.zip"_s, u"C.zip"_s}},
+         {"", "journal could not be written", "not tried"},
+         {{"roms/A.zip", "A"}, {"roms/b.zip", "B"}, {"roms/c.zip", "C"}},
+         1,
+         nullptr,
+         {""},
+         {},
+         nullptr,
+         // the first record and its outcome, then part of the second record
+         int(sizeof "rename roms a.zip A.zip\nrenamed\n") - 1 + 5},
         {"a read-only folder stops an unprivileged user",
          {{"roms/ro/a.zip", "A"}},
          {{u"roms/ro"_s, u"a.zip"_s, u"b.zip"_s}},
@@ -178,8 +202,10 @@ TEST(SafeRename, NeverReplacesStaysInItsFolderAndUndoes)
          nullptr,
          {},
          {},
-         "roms/ro"},
+         "roms/ro",
+         0},
     };
+    // The unprivileged case comes last: a machine that cannot run it skips the rest.
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         TempTree tree;
@@ -203,6 +229,16 @@ TEST(SafeRename, NeverReplacesStaysInItsFolderAndUndoes)
             got = runUnprivileged([&] { return reasons(renameSafely(dir, c.requests, journal)); });
             if (got == "child failed")
                 GTEST_SKIP() << "cannot run as an unprivileged user";
+        } else if (c.journalRoom > 0) {
+            const qsizetype head =
+                qsizetype(sizeof "zelvora-auditor rename journal 1\ndirectory \n") - 1 + QFile::encodeName(dir).size();
+            got = runInChild([&] {
+                // Writes past the limit fail (EFBIG) instead of ending the process.
+                ::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{rlim_t(head + c.journalRoom), rlim_t(head + c.journalRoom)};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+                return reasons(renameSafely(dir, c.requests, journal));
+            });
         } else {
             got = reasons(renameSafely(dir, c.requests, journal));
         }
