@@ -151,6 +151,19 @@ std::vector<qsizetype> pairFoundWithExpected(const FoundFiles &found, const Name
     return pairing;
 }
 
+qsizetype countedCopy(const FoundFiles &found, qsizetype paired)
+{
+    qsizetype counted = paired;
+    QByteArray countedPath = foundPath(found, paired);
+    for (qsizetype i = paired + 1; i < found.size() && found.names.at(i) == found.names.at(paired); ++i) {
+        if (QByteArray path = foundPath(found, i); path < countedPath) {
+            counted = i;
+            countedPath = std::move(path);
+        }
+    }
+    return counted;
+}
+
 QByteArray foundPath(const FoundFiles &found, qsizetype i)
 {
     const std::string_view folder = found.folderOf(i);
@@ -187,9 +200,16 @@ std::vector<Problem> fileProblems(const QString &zelvoraDir, const FoundFiles &f
     std::vector<qsizetype> paired;
     for (qsizetype f = 0; f < found.size(); ++f) {
         if (pairing[std::size_t(f)] >= 0) {
-            counted = f;
-            paired.push_back(f);
-        } else if (counted >= 0 && compareNameComponents(found.names.at(f), found.names.at(counted)) == 0) {
+            counted = countedCopy(found, f);
+            paired.push_back(counted);
+        }
+        if (f != counted && counted >= 0 && pairing[std::size_t(f)] < 0 &&
+            compareNameComponents(found.names.at(f), found.names.at(counted)) == 0) {
+            problems.push_back({ProblemKind::Duplicate, foundPath(found, f),
+                                u"the copy that counts is \"%1\""_s.arg(decodeFileName(foundPath(found, counted)))});
+        }
+        if (f != counted && pairing[std::size_t(f)] >= 0 && counted > f) {
+            // The paired file gave its place to a copy of exactly its name that comes first in path order.
             problems.push_back({ProblemKind::Duplicate, foundPath(found, f),
                                 u"the copy that counts is \"%1\""_s.arg(decodeFileName(foundPath(found, counted)))});
         }

@@ -32,6 +32,10 @@ struct Problem
 // with, or -1: exactly the pairing that makes a file valid.
 std::vector<qsizetype> pairFoundWithExpected(const FoundFiles &found, const NameBlock &expected);
 
+// The copy that counts for the file the merge paired at `paired`: itself, or among the files right after
+// it of exactly its name (whose order the walk decides) the first in path order.
+qsizetype countedCopy(const FoundFiles &found, qsizetype paired);
+
 // The path of found file `i` below the Zelvora directory.
 QByteArray foundPath(const FoundFiles &found, qsizetype i);
 

@@ -99,12 +99,19 @@ Side lookUp(const FoundFiles &found, std::string_view line, std::string_view ext
     side.name = QByteArray(block.at(0).data(), qsizetype(block.at(0).size()));
     const std::string_view key = lastPathComponent(view(side.name));
     std::tie(side.first, side.end) = equalRun(found.names, key);
-    for (qsizetype i = side.first; i < side.end; ++i) {
+    const qsizetype counted = side.end > side.first ? countedCopy(found, side.first) : -1;
+    const auto addPath = [&](qsizetype i) {
         const QByteArray path = foundPath(found, i);
         if (!side.paths.isEmpty())
             side.paths += " | ";
         side.paths += path;
         addKinds(kinds, index.byPath.value(path));
+    };
+    if (counted >= 0)
+        addPath(counted);
+    for (qsizetype i = side.first; i < side.end; ++i) {
+        if (i != counted)
+            addPath(i);
     }
     addKinds(kinds, index.linksByName.value(folded(key)));
     return side;
