@@ -7,7 +7,6 @@
 #include "audit/filenames.h"
 
 #include <QCryptographicHash>
-#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -65,6 +64,45 @@ QString canonical(const QString &path)
     const QString resolved = info.canonicalFilePath();
     return resolved.isEmpty() ? info.absoluteFilePath() : resolved;
 }
+
+// Numbers are stored big-endian, names as a 32-bit length and their bytes.
+template <typename Number> void appendNumber(QByteArray &to, Number value)
+{
+    for (int shift = int(sizeof(Number) * 8) - 8; shift >= 0; shift -= 8)
+        to.append(char((value >> shift) & 0xFF));
+}
+
+void appendName(QByteArray &to, QByteArrayView name)
+{
+    appendNumber(to, quint32(name.size()));
+    to.append(name);
+}
+
+// Reads what appendNumber and appendName wrote; false when the bytes end too early.
+struct Reader
+{
+    QByteArrayView rest;
+
+    template <typename Number> bool number(Number &value)
+    {
+        if (rest.size() < qsizetype(sizeof(Number)))
+            return false;
+        value = 0;
+        for (std::size_t i = 0; i < sizeof(Number); ++i)
+            value = Number(value << 8) | Number(static_cast<unsigned char>(rest[qsizetype(i)]));
+        rest = rest.sliced(qsizetype(sizeof(Number)));
+        return true;
+    }
+    bool name(QByteArrayView &value)
+    {
+        quint32 size = 0;
+        if (!number(size) || rest.size() < qsizetype(size))
+            return false;
+        value = rest.first(qsizetype(size));
+        rest = rest.sliced(qsizetype(size));
+        return true;
+    }
+};
 
 // The file's bytes, if it is a regular file of a sensible size; opened without following a link or
 // waiting on a special file.
@@ -130,16 +168,17 @@ QString historyFileName(const QString &key)
 
 QByteArray encodeAuditRecord(const QString &key, const AuditRecord &record)
 {
-    QByteArray bytes(kMagic, kMagicSize);
-    {
-        QDataStream out(&bytes, QIODevice::WriteOnly | QIODevice::Append);
-        out.setVersion(QDataStream::Qt_6_4);
-        out << kVersion << key.toUtf8() << record.when.toMSecsSinceEpoch();
-        for (const auto *list : {&record.valid, &record.missing, &record.unknown}) {
-            out << quint32(list->size());
-            for (const QByteArray &name : *list)
-                out << name;
-        }
+    const QByteArray keyBytes = key.toUtf8();
+    QByteArray bytes;
+    bytes.reserve(kMagicSize + 4 + 4 + keyBytes.size() + 8 + 12 + namesBytes(record) + kChecksumSize);
+    bytes.append(kMagic, kMagicSize);
+    appendNumber(bytes, kVersion);
+    appendName(bytes, keyBytes);
+    appendNumber(bytes, quint64(record.when.toMSecsSinceEpoch()));
+    for (const auto *list : {&record.valid, &record.missing, &record.unknown}) {
+        appendNumber(bytes, quint32(list->size()));
+        for (const QByteArray &name : *list)
+            appendName(bytes, name);
     }
     bytes += QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
     return bytes;
@@ -152,34 +191,29 @@ std::optional<AuditRecord> decodeAuditRecord(QByteArrayView bytes, const QString
     const QByteArrayView body = bytes.first(bytes.size() - kChecksumSize);
     if (QCryptographicHash::hash(body, QCryptographicHash::Sha256) != bytes.last(kChecksumSize))
         return std::nullopt;
-    QByteArray payload = body.sliced(kMagicSize).toByteArray();
-    QDataStream in(&payload, QIODevice::ReadOnly);
-    in.setVersion(QDataStream::Qt_6_4);
+    Reader in{body.sliced(kMagicSize)};
     quint32 version = 0;
-    QByteArray storedKey;
-    qint64 when = 0;
-    in >> version;
-    if (version != kVersion)
-        return std::nullopt;
-    in >> storedKey >> when;
-    if (in.status() != QDataStream::Ok || storedKey != key.toUtf8())
+    QByteArrayView storedKey;
+    quint64 when = 0;
+    if (!in.number(version) || version != kVersion || !in.name(storedKey) || storedKey != key.toUtf8() ||
+        !in.number(when))
         return std::nullopt;
     AuditRecord record;
-    record.when = QDateTime::fromMSecsSinceEpoch(when, Qt::UTC);
+    record.when = QDateTime::fromMSecsSinceEpoch(qint64(when), Qt::UTC);
     for (auto *list : {&record.valid, &record.missing, &record.unknown}) {
         quint32 count = 0;
-        in >> count;
         // Every name takes at least its 4-byte length: a count past that is damage, not a reason to allocate.
-        if (in.status() != QDataStream::Ok || count > quint32(payload.size() / 4))
+        if (!in.number(count) || count > quint32(in.rest.size() / 4))
             return std::nullopt;
         list->reserve(count);
-        for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
-            QByteArray name;
-            in >> name;
-            list->push_back(std::move(name));
+        for (quint32 i = 0; i < count; ++i) {
+            QByteArrayView name;
+            if (!in.name(name))
+                return std::nullopt;
+            list->push_back(name.toByteArray());
         }
     }
-    if (in.status() != QDataStream::Ok || !in.atEnd())
+    if (!in.rest.isEmpty())
         return std::nullopt;
     return record;
 }
