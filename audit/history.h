@@ -2,7 +2,7 @@
 
 // What the last audit of a Zelvora directory and list found, kept to tell the user what changed since:
 // one small file per directory, list and audit in the user's data folder, replaced atomically. A file
-// starts with a magic line and a version and ends with a SHA-256 of all before it; one that is damaged,
+// starts with a magic line and a version and ends with a BLAKE2b-256 of all before it; one that is damaged,
 // of another version, or written for other inputs is treated as absent and replaced. A result whose
 // names take more than kHistoryMaxBytes is not kept (the file of the run before stays).
 
@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringView>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace zelvora {
@@ -21,13 +22,16 @@ namespace zelvora {
 inline constexpr qint64 kHistoryMaxBytes = 32LL << 20;
 
 // An audit's lists as names (UTF-8 bytes), each sorted by its bytes. The extra videos are not kept:
-// they are neither valid, missing nor unknown.
+// they are neither valid, missing nor unknown. The names are views: of the audit's blocks, which must
+// outlive the record, or of `storage` when the record was read from a file (a copy of the record
+// shares it, so the views stay valid). A hundred thousand names cost no allocation each.
 struct AuditRecord
 {
     QDateTime when;
-    std::vector<QByteArray> valid;
-    std::vector<QByteArray> missing;
-    std::vector<QByteArray> unknown;
+    std::vector<std::string_view> valid;
+    std::vector<std::string_view> missing;
+    std::vector<std::string_view> unknown;
+    QByteArray storage;
 };
 
 AuditRecord auditRecord(const RomResults &results, const QDateTime &when);
@@ -62,7 +66,7 @@ QString historyFileName(const QString &key);
 // The file's bytes for a record, and the record back; empty when the bytes are damaged, of another
 // version, or for another key.
 QByteArray encodeAuditRecord(const QString &key, const AuditRecord &record);
-std::optional<AuditRecord> decodeAuditRecord(QByteArrayView bytes, const QString &key);
+std::optional<AuditRecord> decodeAuditRecord(const QByteArray &file, const QString &key);
 
 struct HistoryOutcome
 {

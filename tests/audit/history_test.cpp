@@ -17,10 +17,16 @@ std::vector<QByteArray> names(std::initializer_list<const char *> list)
     return {list.begin(), list.end()};
 }
 
-AuditRecord record(qint64 seconds, std::vector<QByteArray> valid, std::vector<QByteArray> missing,
-                   std::vector<QByteArray> unknown)
+// Names of string literals, which outlive every record made of them.
+std::vector<std::string_view> views(std::initializer_list<const char *> list)
 {
-    return {QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC), std::move(valid), std::move(missing), std::move(unknown)};
+    return {list.begin(), list.end()};
+}
+
+AuditRecord record(qint64 seconds, std::initializer_list<const char *> valid,
+                   std::initializer_list<const char *> missing, std::initializer_list<const char *> unknown)
+{
+    return {QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC), views(valid), views(missing), views(unknown), {}};
 }
 
 TEST(History, ChangesSinceThePreviousRunAndDamagedFilesCountAsNone)
@@ -31,14 +37,13 @@ TEST(History, ChangesSinceThePreviousRunAndDamagedFilesCountAsNone)
     const QString file = historyDirectory() + u'/' + historyFileName(key);
     ASSERT_TRUE(file.startsWith(data.path()));
 
-    const AuditRecord first = record(1'000, names({"a.zip", "b.zip"}), names({"c.zip", "d.zip"}), names({"x.zip"}));
+    const AuditRecord first = record(1'000, {"a.zip", "b.zip"}, {"c.zip", "d.zip"}, {"x.zip"});
     HistoryOutcome outcome = recordAudit(key, first);
     EXPECT_FALSE(outcome.changes.has_value());
     EXPECT_TRUE(outcome.warning.isEmpty()) << outcome.warning.toStdString();
 
     // c.zip appeared, a.zip was renamed to a\xff.zip (a name that is not UTF-8) and so is missing.
-    const AuditRecord second =
-        record(2'000, names({"b.zip", "c.zip"}), names({"a.zip", "d.zip"}), names({"a\xff.zip", "y.zip"}));
+    const AuditRecord second = record(2'000, {"b.zip", "c.zip"}, {"a.zip", "d.zip"}, {"a\xff.zip", "y.zip"});
     outcome = recordAudit(key, second);
     ASSERT_TRUE(outcome.changes.has_value());
     EXPECT_EQ(outcome.changes->since, first.when);
