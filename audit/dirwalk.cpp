@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -29,6 +30,7 @@ void WalkReport::append(const WalkReport &other)
 {
     unreadable.insert(unreadable.end(), other.unreadable.begin(), other.unreadable.end());
     failed.insert(failed.end(), other.failed.begin(), other.failed.end());
+    links.insert(links.end(), other.links.begin(), other.links.end());
 }
 
 namespace {
@@ -147,7 +149,7 @@ template <typename OnEntry> int readDirectory(int fd, qint64 &entriesSeen, OnEnt
                 struct stat st = {};
                 if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
                     continue;
-                type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_LNK;
+                type = IFTODT(st.st_mode);
             }
             onEntry(DirEntry{name, std::strlen(name), type});
             ++entriesSeen;
@@ -370,6 +372,22 @@ bool hasExtension(const char *name, std::size_t length, const QByteArray &wanted
     return true;
 }
 
+// A link the walk passes over that could have changed the result: one named like a wanted file, or one
+// that leads to a folder. Links are rare, so their extra look costs a plain walk nothing measurable.
+std::optional<SkippedLink> skippedLink(int folderFd, const QByteArray &folder, const DirEntry &entry,
+                                       const QByteArray &wanted, const QString &wantedText)
+{
+    if (!hasExtension(entry.name, entry.length, wanted, wantedText)) {
+        struct stat st = {};
+        if (::fstatat(folderFd, entry.name, &st, 0) != 0 || !S_ISDIR(st.st_mode))
+            return std::nullopt;
+    }
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    const ssize_t length = ::readlinkat(folderFd, entry.name, target.data(), std::size_t(target.size()));
+    target.truncate(length < 0 ? 0 : qsizetype(length));
+    return SkippedLink{childPath(folder, QByteArray(entry.name, qsizetype(entry.length))), target};
+}
+
 QString joinPath(const QString &directory, const QString &component)
 {
     if (directory.isEmpty())
@@ -481,6 +499,10 @@ WalkReport walkInParallel(const QString &base, const QStringList &roots, const Q
                         frame.pending.push_back(Pending{QByteArray(entry.name, qsizetype(entry.length))});
                     else if (entry.type == DT_REG && hasExtension(entry.name, entry.length, wanted, extension))
                         visit(index, frame.folder, std::string_view(entry.name, entry.length));
+                    else if (entry.type == DT_LNK) {
+                        if (auto link = skippedLink(frame.fd.get(), frame.folder.path, entry, wanted, extension))
+                            report.links.push_back(std::move(*link));
+                    }
                 });
                 if (error != 0)
                     report.unreadable.push_back(UnreadFolder{frame.folder.path, error});

@@ -24,6 +24,14 @@ struct UnreadFolder
     int error = 0;   // errno
 };
 
+// A symbolic link below the walked roots that mattered and was not followed: a link to a folder, or one
+// whose name has the extension walked for. Other links could not have changed the result.
+struct SkippedLink
+{
+    QByteArray path;   // relative to the base folder ("roms/a/game.zip"), as bytes
+    QByteArray target; // as the link holds it
+};
+
 // What a walk could not see.
 struct WalkReport
 {
@@ -32,6 +40,8 @@ struct WalkReport
     // Folders that could not be opened for another reason (no file handle to be had, no memory): the
     // walk is incomplete and its result must not pass for the whole tree.
     std::vector<UnreadFolder> failed;
+    // Links that were not followed (they never are below a root).
+    std::vector<SkippedLink> links;
 
     bool isComplete() const { return failed.empty(); }
     void append(const WalkReport &other);

@@ -16,6 +16,8 @@ MEMORY_TARGET = 150  # bytes per file found, peak above the idle footprint, at 1
 LABELS = {
     "roms": "zelvora-auditor-cli roms",
     "videos": "zelvora-auditor-cli videos",
+    "roms_problems": "zelvora-auditor-cli roms -p",
+    "roms_history": "roms, history kept",
     "find_roms": "find <rom dirs> | sort -f",
     "find_videos": "find <video dirs> | sort -f",
     "fd_roms": "fdfind -u -t f -e zip",
@@ -93,6 +95,8 @@ def main():
         "videos / fdfind": median["videos"] / median["fd_videos"],
         "roms / floor": median["roms"] / median["floor_roms"],
         "videos / floor": median["videos"] / median["floor_videos"],
+        "roms -p / roms (target 2)": median["roms_problems"] / median["roms"],
+        "roms with history / roms": median["roms_history"] / median["roms"],
     }
     print("ratios of medians (below 1.0: the audit is faster)")
     for name, value in ratios.items():

@@ -113,8 +113,13 @@ existing rom_dirs roms roms16BitConsoles romsConsoles
 existing video_dirs videos videos2 videos3 videos4 videosextra
 
 # --- the commands ---------------------------------------------------------------------------------
-cmd_roms() { "$cli" roms -q -f json -d "$tree" -l "$list"; }
-cmd_videos() { "$cli" videos -q -f json -d "$tree" -l "$list"; }
+# The audits' history goes below bench/out, never into the user's data folder. The plain audits run
+# without it, as they were measured before it existed; roms_history shows what keeping it costs.
+export XDG_DATA_HOME="$out/data"
+cmd_roms() { "$cli" roms -q --no-history -f json -d "$tree" -l "$list"; }
+cmd_videos() { "$cli" videos -q --no-history -f json -d "$tree" -l "$list"; }
+cmd_roms_problems() { "$cli" roms -q --no-history --problems -f json -d "$tree" -l "$list"; }
+cmd_roms_history() { "$cli" roms -q -f json -d "$tree" -l "$list"; }
 cmd_find_roms() { find "${rom_dirs[@]}" -type f -iname '*.zip' -printf '%f\n' | LC_ALL=C sort -f; }
 cmd_find_videos() { find "${video_dirs[@]}" -type f -iname '*.xmv' -printf '%f\n' | LC_ALL=C sort -f; }
 cmd_fd_roms() { fdfind -u -t f -e zip . "${rom_dirs[@]}"; }
@@ -122,10 +127,12 @@ cmd_fd_videos() { fdfind -u -t f -e xmv . "${video_dirs[@]}"; }
 cmd_floor_roms() { "$floor" "${rom_dirs[@]}"; }
 cmd_floor_videos() { "$floor" "${video_dirs[@]}"; }
 
-commands=(roms videos find_roms find_videos fd_roms fd_videos floor_roms floor_videos)
+commands=(roms videos roms_problems roms_history find_roms find_videos fd_roms fd_videos floor_roms floor_videos)
 declare -A label=(
     [roms]="zelvora-auditor-cli roms"
     [videos]="zelvora-auditor-cli videos"
+    [roms_problems]="zelvora-auditor-cli roms --problems"
+    [roms_history]="zelvora-auditor-cli roms (history kept)"
     [find_roms]="find roms | sort -f"
     [find_videos]="find videos | sort -f"
     [fd_roms]="fdfind -e zip"
@@ -202,8 +209,8 @@ peak() {
 }
 : >"$results.peak"
 peak idle "$cli" --version
-peak roms "$cli" roms -q -f json -d "$tree" -l "$list"
-peak videos "$cli" videos -q -f json -d "$tree" -l "$list"
+peak roms "$cli" roms -q --no-history -f json -d "$tree" -l "$list"
+peak videos "$cli" videos -q --no-history -f json -d "$tree" -l "$list"
 rm -f "$results.mem"
 
 if python3 "$bench_dir/report.py" --results "$results" --manifest "$manifest" --runs "$runs" --cli "$cli" \

@@ -9,12 +9,12 @@ namespace zelvora::cli {
 
 QString usageText()
 {
-    return uR"(Usage: zelvora-auditor-cli [options] roms|videos
+    return uR"(Usage: zelvora-auditor-cli [options] roms|videos|all
        zelvora-auditor-cli undo JOURNAL
 
-Audits the rom archives (roms) or the preview videos (videos) of a Zelvora directory
-against its supported roms list. undo puts back the files renamed by the run whose
-undo journal is JOURNAL, where they still are and their old name is free.
+Audits the rom archives (roms), the preview videos (videos) or both (all) of a
+Zelvora directory against its supported roms list. undo puts back the files renamed
+by the run whose undo journal is JOURNAL, where they still are and their old name is free.
 
 Options:
   -d, --zelvora-dir DIR      the Zelvora directory; default: the one the desktop
@@ -27,6 +27,12 @@ Options:
   -f, --format text|json     output format, default text
   -s, --save DIR             also write the audit's report files into DIR
                              (created if missing)
+  -p, --problems             also list what the audit could not see or should not
+                             trust (unreadable folders, links, second copies,
+                             empty or damaged files, odd list lines)
+      --table FILE           all: write one row per game as CSV into FILE
+      --no-history           neither compare with the previous audit nor keep
+                             this one for the next
   -q, --quiet                no progress output
   -h, --help                 show this help
       --version              show the version
@@ -69,12 +75,15 @@ Command parseCommandLine(const QStringList &arguments)
     const QCommandLineOption formatOption(QStringList{u"f"_s, u"format"_s}, {}, u"FORMAT"_s);
     const QCommandLineOption saveOption(QStringList{u"s"_s, u"save"_s}, {}, u"DIR"_s);
     const QCommandLineOption quietOption(QStringList{u"q"_s, u"quiet"_s});
+    const QCommandLineOption problemsOption(QStringList{u"p"_s, u"problems"_s});
+    const QCommandLineOption tableOption(u"table"_s, {}, u"FILE"_s);
+    const QCommandLineOption noHistoryOption(u"no-history"_s);
     const QCommandLineOption helpOption(QStringList{u"h"_s, u"help"_s});
     const QCommandLineOption versionOption(u"version"_s);
 
     QCommandLineParser parser;
-    parser.addOptions(
-        {dirOption, listOption, availableOption, formatOption, saveOption, quietOption, helpOption, versionOption});
+    parser.addOptions({dirOption, listOption, availableOption, formatOption, saveOption, quietOption, problemsOption,
+                       tableOption, noHistoryOption, helpOption, versionOption});
     if (!parser.parse(arguments)) {
         return usageError(parser.errorText());
     }
@@ -91,7 +100,7 @@ Command parseCommandLine(const QStringList &arguments)
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {
-        return usageError(u"name the audit to run: roms or videos."_s);
+        return usageError(u"name the audit to run: roms, videos or all."_s);
     }
     if (positional.size() > 1) {
         return usageError(u"unexpected argument \"%1\"."_s.arg(positional.at(1)));
@@ -101,23 +110,31 @@ Command parseCommandLine(const QStringList &arguments)
         options.audit = AuditKind::Roms;
     } else if (positional.constFirst() == "videos"_L1) {
         options.audit = AuditKind::Videos;
+    } else if (positional.constFirst() == "all"_L1) {
+        options.audit = AuditKind::All;
     } else {
-        return usageError(u"unknown audit \"%1\": use roms or videos."_s.arg(positional.constFirst()));
+        return usageError(u"unknown audit \"%1\": use roms, videos or all."_s.arg(positional.constFirst()));
     }
 
     QString error;
     options.zelvoraDir = pathValue(parser, dirOption, error);
     options.romsList = pathValue(parser, listOption, error);
     options.saveDir = pathValue(parser, saveOption, error);
+    options.tableFile = pathValue(parser, tableOption, error);
     if (!error.isEmpty()) {
         return usageError(error);
     }
 
     options.availableRomsOnly = parser.isSet(availableOption);
-    if (options.availableRomsOnly && options.audit != AuditKind::Videos) {
+    if (options.availableRomsOnly && options.audit == AuditKind::Roms) {
         return usageError(u"--available-roms-only applies to the videos audit only."_s);
     }
+    if (options.tableFile && options.audit != AuditKind::All) {
+        return usageError(u"--table applies to the all audit only."_s);
+    }
     options.quiet = parser.isSet(quietOption);
+    options.problems = parser.isSet(problemsOption);
+    options.noHistory = parser.isSet(noHistoryOption);
 
     if (parser.isSet(formatOption)) {
         const QString format = parser.value(formatOption);

@@ -6,7 +6,7 @@
 
 namespace zelvora::cli {
 
-enum class AuditKind { Roms, Videos };
+enum class AuditKind { Roms, Videos, All };
 enum class OutputFormat { Text, Json };
 
 struct Options
@@ -17,6 +17,9 @@ struct Options
     std::optional<QString> saveDir;
     bool availableRomsOnly = false;
     bool quiet = false;
+    bool problems = false;
+    bool noHistory = false;
+    std::optional<QString> tableFile; // all only
     OutputFormat format = OutputFormat::Text;
 };
 

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <cstdio>
+#include <string_view>
 
 namespace zelvora::cli {
 
@@ -16,7 +17,14 @@ QByteArray videoTextOutput(const VideoResults &results);
 // One JSON object, written to `stream` as it is made: the audit, its paths ("romsList" null when there
 // was none) and its lists keyed "valid", "missing", ("extra",) "unknown", names in merge order, exactly
 // as they are (only JSON's own escapes). UTF-8. False when not all of it could be written.
-bool writeRomJsonOutput(std::FILE *stream, const AuditInputs &inputs, const RomResults &lists);
-bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const VideoResults &lists);
+// `members`, when given, is written after the lists: further members, each led by ",\n  ".
+bool writeRomJsonOutput(std::FILE *stream, const AuditInputs &inputs, const RomResults &lists,
+                        QByteArrayView members = {});
+bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const VideoResults &lists,
+                          QByteArrayView members = {});
+
+// A JSON string literal of a text, or of a name kept as UTF-8 bytes, escaped as the lists' names are.
+QByteArray jsonString(QStringView text);
+QByteArray jsonString(std::string_view name);
 
 } // namespace zelvora::cli

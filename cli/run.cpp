@@ -2,16 +2,22 @@
 
 #include "audit/audits.h"
 #include "audit/filenames.h"
+#include "audit/history.h"
+#include "audit/problems.h"
 #include "audit/reports.h"
 #include "audit/romslist.h"
+#include "audit/table.h"
+#include "cli/auditextras.h"
 #include "cli/inputs.h"
 #include "cli/options.h"
 #include "cli/output.h"
+#include "cli/tableoutput.h"
 #include "cli/terminalprogress.h"
 #include "cli/undo.h"
 #include "version/version.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -205,28 +211,51 @@ int run(const QStringList &arguments)
     const bool json = options.format == OutputFormat::Json;
     std::vector<ReportFile> &reports = keptUntilExit(std::vector<ReportFile>{});
     // JSON is written as it is made; the text is made whole, since it is laid out list by list.
-    std::function<bool()> writeOutput;
+    std::vector<std::function<bool()>> outputs;
     const auto writeText = [](const QByteArray &text) {
         return std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size()) &&
                std::fflush(stdout) == 0;
     };
-    if (options.audit == AuditKind::Roms) {
+    const bool all = options.audit == AuditKind::All;
+    const RomAudit *romAudit = nullptr;
+    const VideoAudit *videoAudit = nullptr;
+    std::vector<Problem> &romProblemList = keptUntilExit(std::vector<Problem>{});
+    std::vector<Problem> &videoProblemList = keptUntilExit(std::vector<Problem>{});
+    if (options.audit != AuditKind::Videos) {
         RomsListFault listFault{};
         const std::optional<RomAudit> &roms = keptUntilExit(runRomAudit(inputs, progress, &listFault));
-        endProgress();
+        if (!all || !roms) {
+            endProgress();
+        }
         if (!roms) {
             return romsListError(inputs, listFault);
         }
         if (!reportWalk(roms->found.walk, inputs)) {
+            endProgress();
             return kExitIncomplete;
         }
-        writeOutput = [&] {
-            return json ? writeRomJsonOutput(stdout, inputs, roms->lists) : writeText(romTextOutput(roms->lists));
-        };
+        romAudit = &*roms;
+        if (options.problems || options.tableFile) {
+            romProblemList = romProblems(inputs, *roms);
+        }
+        const AuditExtras &extras =
+            keptUntilExit(auditExtras(options, romProblemList, inputs, u"roms",
+                                      [&](const QDateTime &now) { return auditRecord(roms->lists, now); }));
+        outputs.emplace_back([&, all] {
+            if (json) {
+                return (!all || writeText("{\n  \"audit\": \"all\",\n  \"roms\": ")) &&
+                       writeRomJsonOutput(stdout, inputs, roms->lists, extras.jsonMembers);
+            }
+            return writeText(romTextOutput(roms->lists) + extras.text);
+        });
         if (options.saveDir) {
             reports = romReportFiles(roms->lists);
+            if (options.problems) {
+                reports.push_back({kRomProblemsFileName.toString(), problemsCsv(romProblemList)});
+            }
         }
-    } else {
+    }
+    if (options.audit != AuditKind::Roms) {
         RomsListFault listFault{};
         const std::optional<VideoAudit> &videos = keptUntilExit(runVideoAudit(inputs, progress, &listFault));
         endProgress();
@@ -236,22 +265,47 @@ int run(const QStringList &arguments)
         if (!reportWalk(videos->walk, inputs)) {
             return kExitIncomplete;
         }
+        videoAudit = &*videos;
         if (!videos->usedRomsList) {
             printTo(stderr, u"Warning: Can't find supported roms list or it is too big; without it no video counts "
                             "as a video for a missing rom, every unexpected video is unknown.\n"_s);
         }
-        writeOutput = [&] {
-            return json ? writeVideoJsonOutput(stdout, inputs, videos->lists)
-                        : writeText(videoTextOutput(videos->lists));
-        };
+        if (options.problems || options.tableFile) {
+            videoProblemList = videoProblems(inputs, *videos);
+        }
+        const AuditExtras &extras = keptUntilExit(
+            auditExtras(options, videoProblemList, inputs, inputs.availableRomsOnly ? u"videos-available" : u"videos",
+                        [&](const QDateTime &now) { return auditRecord(videos->lists, now); }));
+        outputs.emplace_back([&, all] {
+            if (json) {
+                return (!all || writeText(",\n  \"videos\": ")) &&
+                       writeVideoJsonOutput(stdout, inputs, videos->lists, extras.jsonMembers) &&
+                       (!all || writeText("}\n"));
+            }
+            return (!all || writeText("\n")) && writeText(videoTextOutput(videos->lists) + extras.text);
+        });
         if (options.saveDir) {
-            reports = videoReportFiles(videos->lists);
+            std::vector<ReportFile> files = videoReportFiles(videos->lists);
+            if (options.problems) {
+                files.push_back({kVideoProblemsFileName.toString(), problemsCsv(videoProblemList)});
+            }
+            reports.insert(reports.end(), std::make_move_iterator(files.begin()), std::make_move_iterator(files.end()));
         }
     }
+    const auto writeOutput = [&] {
+        return std::all_of(outputs.begin(), outputs.end(), [](const auto &output) { return output(); });
+    };
 
     QList<WriteFailure> failures;
     if (options.saveDir) {
         failures = saveReports(*options.saveDir, reports);
+    }
+    if (options.tableFile && romAudit && videoAudit) {
+        const QByteArray table =
+            collectionTableCsv({&inputs, romAudit, videoAudit, &romProblemList, &videoProblemList, {}});
+        if (const QString error = writeTableFile(*options.tableFile, table); !error.isEmpty()) {
+            failures.append({QFileInfo(*options.tableFile).fileName(), *options.tableFile, error});
+        }
     }
 
     const bool outputWritten = writeOutput();

@@ -11,7 +11,7 @@ _zelvora_auditor_cli()
             _filedir -d
             return
             ;;
-        -l | --roms-list)
+        -l | --roms-list | --table)
             _filedir
             return
             ;;
@@ -37,14 +37,14 @@ _zelvora_auditor_cli()
     local i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            -d | --zelvora-dir | -s | --save | -l | --roms-list | -f | --format) ((i++)) ;;
-            roms | videos) return ;;
+            -d | --zelvora-dir | -s | --save | -l | --roms-list | -f | --format | --table) ((i++)) ;;
+            roms | videos | all) return ;;
         esac
     done
     if ((cword == 1)); then
-        COMPREPLY=($(compgen -W 'roms videos undo' -- "$cur"))
+        COMPREPLY=($(compgen -W 'roms videos all undo' -- "$cur"))
     else
-        COMPREPLY=($(compgen -W 'roms videos' -- "$cur"))
+        COMPREPLY=($(compgen -W 'roms videos all' -- "$cur"))
     fi
 } &&
     complete -F _zelvora_auditor_cli zelvora-auditor-cli

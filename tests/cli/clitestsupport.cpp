@@ -28,6 +28,8 @@ CliResult runCli(const QStringList &arguments, const QString &configHome, const 
     QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
     childEnvironment.insert(u"XDG_CONFIG_HOME"_s, configHome);
     childEnvironment.insert(u"HOME"_s, configHome);
+    // The audit history goes there too, never into the user's own data folder.
+    childEnvironment.insert(u"XDG_DATA_HOME"_s, configHome + u"/data"_s);
     for (const QString &entry : environment)
         childEnvironment.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
     process.setProcessEnvironment(childEnvironment);
@@ -57,10 +59,12 @@ CliResult runCliBytes(const QList<QByteArray> &arguments, const QString &configH
     const QByteArray outPath = QFile::encodeName(io.filePath(u"out"_s));
     const QByteArray errPath = QFile::encodeName(io.filePath(u"err"_s));
     std::vector<std::string> environment{"XDG_CONFIG_HOME=" + QFile::encodeName(configHome).toStdString(),
-                                         "HOME=" + QFile::encodeName(configHome).toStdString()};
+                                         "HOME=" + QFile::encodeName(configHome).toStdString(),
+                                         "XDG_DATA_HOME=" + QFile::encodeName(configHome + u"/data"_s).toStdString()};
     for (char **entry = environ; *entry; ++entry) {
         const std::string text = *entry;
-        if (text.rfind("XDG_CONFIG_HOME=", 0) != 0 && text.rfind("HOME=", 0) != 0)
+        if (text.rfind("XDG_CONFIG_HOME=", 0) != 0 && text.rfind("HOME=", 0) != 0 &&
+            text.rfind("XDG_DATA_HOME=", 0) != 0)
             environment.push_back(text);
     }
     std::vector<char *> envp;

@@ -28,7 +28,7 @@ TEST_F(ExitStatus, UsageErrorsPrintTheMessageAndTheUsageOnStderr)
         const char *message;
     };
     const Case cases[] = {
-        {{u"-d"_s, dir}, "roms or videos"},
+        {{u"-d"_s, dir}, "roms, videos or all"},
         {{u"-d"_s, dir, u"movies"_s}, "unknown audit \"movies\""},
         {{u"-d"_s, dir, u"roms"_s, u"videos"_s}, "unexpected argument \"videos\""},
         {{u"-d"_s, dir, u"--bogus"_s, u"roms"_s}, "bogus"},
@@ -50,7 +50,7 @@ TEST_F(ExitStatus, UsageErrorsPrintTheMessageAndTheUsageOnStderr)
         EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
         EXPECT_TRUE(result.err.startsWith("Error: ")) << result.err.toStdString();
         EXPECT_TRUE(result.err.contains(c.message)) << result.err.toStdString();
-        EXPECT_TRUE(result.err.contains("\nUsage: zelvora-auditor-cli [options] roms|videos\n"));
+        EXPECT_TRUE(result.err.contains("\nUsage: zelvora-auditor-cli [options] roms|videos|all\n"));
     }
 }
 
@@ -58,7 +58,7 @@ TEST_F(ExitStatus, HelpAndVersionGoToStdout)
 {
     const CliResult help = runCli({u"--help"_s}, config.path());
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.startsWith("Usage: zelvora-auditor-cli [options] roms|videos\n"));
+    EXPECT_TRUE(help.out.startsWith("Usage: zelvora-auditor-cli [options] roms|videos|all\n"));
     EXPECT_TRUE(help.err.isEmpty());
 
     const CliResult version = runCli({u"--version"_s}, config.path());

@@ -23,6 +23,8 @@ protected:
     {
         arguments.prepend(tree.path());
         arguments.prepend(u"-d"_s);
+        // The lists alone: a run after another would add the changes since it.
+        arguments.prepend(u"--no-history"_s);
         return runCli(arguments, config.path());
     }
 

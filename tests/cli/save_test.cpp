@@ -20,7 +20,9 @@ protected:
     CliResult audit(const QString &audit, const QString &saveDir, QStringList extra = {},
                     const std::function<void()> &childSetup = {})
     {
-        return runCli(QStringList{u"-d"_s, tree.filePath(u"z"_s), u"-s"_s, saveDir} + extra + QStringList{audit},
+        // Without the changes since the run before, so that every run prints the same.
+        return runCli(QStringList{u"--no-history"_s, u"-d"_s, tree.filePath(u"z"_s), u"-s"_s, saveDir} + extra +
+                          QStringList{audit},
                       config.path(), childSetup);
     }
 
@@ -73,7 +75,8 @@ TEST_F(Save, WritesTheAuditsReportFilesIntoANewDirectory)
 TEST_F(Save, UnwritableTargetGivesStatus4WithOutputStillPrinted)
 {
     tree.file(u"plain-file"_s, "x");
-    const QString text = QString::fromUtf8(runCli({u"-d"_s, tree.filePath(u"z"_s), u"roms"_s}, config.path()).out);
+    const QString text =
+        QString::fromUtf8(runCli({u"--no-history"_s, u"-d"_s, tree.filePath(u"z"_s), u"roms"_s}, config.path()).out);
     ASSERT_FALSE(text.isEmpty());
     for (const QString &target : {u"plain-file"_s, u"plain-file/sub"_s}) {
         SCOPED_TRACE(target.toStdString());

@@ -1,0 +1,167 @@
+// What the command adds beside the lists: the changes since the previous run (kept unless
+// --no-history), the problems (-p), and `all` with its table, read back by Python's csv module.
+#include "clitestsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora::test {
+namespace {
+
+QJsonObject jsonOf(const CliResult &result)
+{
+    return QJsonDocument::fromJson(result.out).object();
+}
+
+QStringList strings(const QJsonValue &value)
+{
+    QStringList out;
+    for (const QJsonValue &item : value.toArray())
+        out.append(item.toString());
+    return out;
+}
+
+TEST(Extras, ChangesAppearOnTheSecondRunAndNoHistoryKeepsNone)
+{
+    TempTree config;
+    TempTree tree;
+    makeSampleZelvora(tree);
+    const QStringList roms{u"-d"_s, tree.path(), u"-f"_s, u"json"_s, u"roms"_s};
+
+    EXPECT_TRUE(jsonOf(runCli(roms, config.path())).value(u"changes"_s).isNull()) << "nothing to compare with";
+    // abf.zip (unknown) renamed to abd.zip (missing until now).
+    ASSERT_TRUE(QFile::rename(tree.filePath(u"romsConsoles/abf.zip"_s), tree.filePath(u"romsConsoles/abd.zip"_s)));
+    const CliResult second = runCli(roms, config.path());
+    EXPECT_EQ(second.exitCode, 0) << second.err.toStdString();
+    const QJsonObject changes = jsonOf(second).value(u"changes"_s).toObject();
+    EXPECT_EQ(strings(changes.value(u"nowValid"_s)), QStringList{u"abd.zip"_s});
+    EXPECT_EQ(strings(changes.value(u"newlyMissing"_s)), QStringList{});
+    EXPECT_EQ(strings(changes.value(u"newUnknown"_s)), QStringList{});
+    EXPECT_EQ(strings(changes.value(u"unknownGone"_s)), QStringList{u"abf.zip"_s});
+    EXPECT_TRUE(QDateTime::fromString(changes.value(u"since"_s).toString(), Qt::ISODate).isValid());
+
+    const CliResult text = runCli({u"-d"_s, tree.path(), u"roms"_s}, config.path());
+    EXPECT_TRUE(text.out.contains("\nChanges since ")) << text.out.toStdString();
+
+    TempTree fresh;
+    const CliResult none = runCli(QStringList{u"--no-history"_s} + roms, fresh.path());
+    EXPECT_FALSE(jsonOf(none).contains(u"changes"_s));
+    EXPECT_FALSE(QFileInfo::exists(fresh.path() + u"/data"_s)) << "--no-history wrote a history";
+}
+
+TEST(Extras, AllWritesBothAuditsProblemsAndATableASpreadsheetReads)
+{
+    const QString python = QStandardPaths::findExecutable(u"python3"_s);
+    TempTree config;
+    TempTree tree;
+    makeSampleZelvora(tree);
+    // A copy of roms16BitConsoles/abe.zip that comes first in path order, so it is the one that counts.
+    tree.file(u"roms/abe.zip"_s, "PK\3\4");
+    tree.file(u"romsConsoles/x/abd, \"odd\".zip"_s);
+    tree.dir(u"elsewhere"_s);
+    tree.symlink(u"../elsewhere"_s, u"videos/linked"_s);
+
+    const CliResult result = runCli({u"--no-history"_s, u"-p"_s, u"-d"_s, tree.path(), u"-f"_s, u"json"_s, u"--table"_s,
+                                     tree.filePath(u"table.csv"_s), u"all"_s},
+                                    config.path());
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const QJsonObject all = jsonOf(result);
+    EXPECT_EQ(all.value(u"audit"_s).toString(), u"all"_s);
+    EXPECT_EQ(all.value(u"roms"_s).toObject().value(u"audit"_s).toString(), u"roms"_s);
+    EXPECT_EQ(all.value(u"videos"_s).toObject().value(u"audit"_s).toString(), u"videos"_s);
+    QStringList kinds;
+    for (const char *audit : {"roms", "videos"}) {
+        for (const QJsonValue &problem : all.value(QLatin1String(audit)).toObject().value(u"problems"_s).toArray())
+            kinds.append(problem[u"kind"_s].toString() + u' ' + problem[u"path"_s].toString());
+    }
+    // The placeholder archives are empty files; only the copy that counts is looked into.
+    EXPECT_EQ(kinds.join(u'\n').toStdString(),
+              (QStringList{u"duplicate roms16BitConsoles/abe.zip"_s, u"empty-file roms/sub/raceone.ZIP"_s,
+                           utf8("empty-file romsConsoles/deep/er/élan.zip"), u"link-skipped videos/linked"_s,
+                           u"empty-file videos2/x/abd.xmv"_s})
+                  .join(u'\n')
+                  .toStdString());
+
+    if (python.isEmpty())
+        GTEST_SKIP() << "no python3 to read the table";
+    QProcess reader;
+    reader.start(python, {u"-c"_s,
+                          u"import csv,sys,json\n"
+                          "rows=list(csv.reader(open(sys.argv[1],newline='',encoding='utf-8-sig'),strict=True))\n"
+                          "print(json.dumps(rows))"_s,
+                          tree.filePath(u"table.csv"_s)});
+    ASSERT_TRUE(reader.waitForFinished(30'000));
+    ASSERT_EQ(reader.exitCode(), 0) << reader.readAllStandardError().toStdString();
+    QList<QStringList> rows;
+    for (const QJsonValue &row : QJsonDocument::fromJson(reader.readAllStandardOutput()).array())
+        rows.append(strings(row));
+    const QList<QStringList> expected = {
+        {u"game"_s, u"rom"_s, u"rom_status"_s, u"rom_paths"_s, u"video"_s, u"video_status"_s, u"video_paths"_s,
+         u"possible_match"_s, u"problems"_s},
+        {u"abd"_s,
+         u"abd.zip"_s,
+         u"missing"_s,
+         {},
+         u"abd.xmv"_s,
+         u"valid"_s,
+         u"videos2/x/abd.xmv"_s,
+         {},
+         u"empty-file"_s},
+        {u"abe.zip"_s,
+         u"abe.zip"_s,
+         u"valid"_s,
+         u"roms/abe.zip | roms16BitConsoles/abe.zip"_s,
+         u"abe.xmv"_s,
+         u"missing"_s,
+         {},
+         {},
+         u"duplicate"_s},
+        {u"RaceOne"_s,
+         u"RaceOne.zip"_s,
+         u"valid"_s,
+         u"roms/sub/raceone.ZIP"_s,
+         u"RaceOne.xmv"_s,
+         u"missing"_s,
+         {},
+         {},
+         u"empty-file"_s},
+        {utf8("Élan.7z"),
+         utf8("Élan.zip"),
+         u"valid"_s,
+         utf8("romsConsoles/deep/er/élan.zip"),
+         utf8("Élan.xmv"),
+         u"missing"_s,
+         {},
+         {},
+         u"empty-file"_s},
+        {{}, u"abd, \"odd\".zip"_s, u"unknown"_s, u"romsConsoles/x/abd, \"odd\".zip"_s, {}, {}, {}, {}, {}},
+        {{}, u"abf.zip"_s, u"unknown"_s, u"romsConsoles/abf.zip"_s, {}, {}, {}, {}, {}},
+        {{}, {}, {}, {}, u"abc.xmv"_s, u"unknown"_s, u"videos/abc.xmv"_s, {}, {}},
+        {{}, {}, {}, {}, u"zzz.xmv"_s, u"unknown"_s, u"videosextra/zzz.xmv"_s, {}, {}},
+    };
+    const auto text = [](const QList<QStringList> &table) {
+        QStringList lines;
+        for (const QStringList &row : table)
+            lines.append(row.join(u'|'));
+        return lines.join(u'\n').toStdString();
+    };
+    EXPECT_EQ(text(rows), text(expected));
+
+    tree.file(u"blocker"_s, "x");
+    const CliResult unwritable =
+        runCli({u"--no-history"_s, u"-d"_s, tree.path(), u"--table"_s, tree.filePath(u"blocker/t.csv"_s), u"all"_s},
+               config.path());
+    EXPECT_EQ(unwritable.exitCode, 4);
+    EXPECT_TRUE(unwritable.err.contains("Error: t.csv was not written to")) << unwritable.err.toStdString();
+}
+
+} // namespace
+} // namespace zelvora::test
