@@ -72,7 +72,8 @@ std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progres
 {
     auto supportedNames = readSupportedNames(inputs.romsListPath, kRomExtension);
     progress.phase(kPhaseCachingRomDirs.toString());
-    FoundFiles found = cacheZelvoraRomDirs(inputs.zelvoraDir, &progress);
+    FoundFiles otherFormats;
+    FoundFiles found = cacheZelvoraRomDirs(inputs.zelvoraDir, &progress, inputs.otherFormats ? &otherFormats : nullptr);
 
     progress.phase(kPhaseCachingRomsList.toString());
     std::optional<NameBlock> supported = takeNames(supportedNames.get(), listFault);
@@ -80,7 +81,7 @@ std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progres
         return std::nullopt;
 
     progress.phase(kPhaseAuditingRoms.toString());
-    std::optional<RomAudit> audit(RomAudit{std::move(found), std::move(*supported), {}});
+    std::optional<RomAudit> audit(RomAudit{std::move(found), std::move(*supported), {}, std::move(otherFormats)});
     audit->lists = mergeRoms(audit->found.names, audit->supported);
     return audit;
 }
@@ -99,7 +100,9 @@ std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &pro
         });
     }
     progress.phase(kPhaseCachingVideoDirs.toString());
-    FoundFiles videos = cacheZelvoraVideoDirs(inputs.zelvoraDir, &progress);
+    FoundFiles otherFormats;
+    FoundFiles videos =
+        cacheZelvoraVideoDirs(inputs.zelvoraDir, &progress, inputs.otherFormats ? &otherFormats : nullptr);
 
     progress.phase(kPhaseCachingRomsList.toString());
     std::optional<NameBlock> supported = takeNames(supportedNames.get(), listFault);
@@ -114,13 +117,15 @@ std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &pro
                                  std::move(supported),
                                  {},
                                  usedRomsList,
-                                 std::move(archives.walk)});
+                                 std::move(archives.walk),
+                                 {}});
     } else if (supported) {
-        audit.emplace(VideoAudit{std::move(videos), std::move(*supported), std::nullopt, {}, true, {}});
+        audit.emplace(VideoAudit{std::move(videos), std::move(*supported), std::nullopt, {}, true, {}, {}});
     } else {
         return std::nullopt;
     }
     progress.phase(kPhaseAuditingVideos.toString());
+    audit->otherFormats = std::move(otherFormats);
     audit->walk.append(audit->videos.walk);
     audit->lists = mergeVideos(audit->videos.names, audit->expected, audit->lookup ? &*audit->lookup : nullptr);
     return audit;
