@@ -22,6 +22,8 @@ Options:
                              (the first in sorted path order)
   -a, --available-roms-only  videos: expect videos only for games whose rom
                              archive is present
+  -m, --near-misses          also pair each missing name with the file that is
+                             almost its name, and give the reason
   -f, --format text|json     output format, default text
   -s, --save DIR             also write the audit's report files into DIR
                              (created if missing)
@@ -65,12 +67,13 @@ Command parseCommandLine(const QStringList &arguments)
     const QCommandLineOption formatOption(QStringList{u"f"_s, u"format"_s}, {}, u"FORMAT"_s);
     const QCommandLineOption saveOption(QStringList{u"s"_s, u"save"_s}, {}, u"DIR"_s);
     const QCommandLineOption quietOption(QStringList{u"q"_s, u"quiet"_s});
+    const QCommandLineOption nearMissesOption(QStringList{u"m"_s, u"near-misses"_s});
     const QCommandLineOption helpOption(QStringList{u"h"_s, u"help"_s});
     const QCommandLineOption versionOption(u"version"_s);
 
     QCommandLineParser parser;
-    parser.addOptions(
-        {dirOption, listOption, availableOption, formatOption, saveOption, quietOption, helpOption, versionOption});
+    parser.addOptions({dirOption, listOption, availableOption, formatOption, saveOption, quietOption, nearMissesOption,
+                       helpOption, versionOption});
     if (!parser.parse(arguments)) {
         return usageError(parser.errorText());
     }
@@ -114,6 +117,7 @@ Command parseCommandLine(const QStringList &arguments)
         return usageError(u"--available-roms-only applies to the videos audit only."_s);
     }
     options.quiet = parser.isSet(quietOption);
+    options.nearMisses = parser.isSet(nearMissesOption);
 
     if (parser.isSet(formatOption)) {
         const QString format = parser.value(formatOption);

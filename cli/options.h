@@ -17,6 +17,7 @@ struct Options
     std::optional<QString> saveDir;
     bool availableRomsOnly = false;
     bool quiet = false;
+    bool nearMisses = false;
     OutputFormat format = OutputFormat::Text;
 };
 

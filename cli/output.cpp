@@ -194,7 +194,7 @@ private:
 using NamedList = std::pair<QString, const NameList *>;
 
 static void writeJson(OutputBuffer &out, const QString &audit, const AuditInputs &inputs, bool withAvailableRomsOnly,
-                      const std::vector<NamedList> &lists)
+                      const std::vector<NamedList> &lists, QByteArrayView members)
 {
     out.append("{\n  \"audit\": ");
     out.appendJsonString(audit);
@@ -245,27 +245,32 @@ static void writeJson(OutputBuffer &out, const QString &audit, const AuditInputs
         }
         out.append(names->empty() ? "]" : "\n    ]");
     }
-    out.append("\n  }\n}\n");
+    out.append("\n  }");
+    out.write(members);
+    out.append("\n}\n");
 }
 
-bool writeRomJsonOutput(std::FILE *stream, const AuditInputs &inputs, const RomResults &lists)
+bool writeRomJsonOutput(std::FILE *stream, const AuditInputs &inputs, const RomResults &lists, QByteArrayView members)
 {
     OutputBuffer out(stream);
     writeJson(out, u"roms"_s, inputs, false,
               {{romListKey(RomList::Valid), &lists.valid},
                {romListKey(RomList::Missing), &lists.missing},
-               {romListKey(RomList::Unknown), &lists.unknown}});
+               {romListKey(RomList::Unknown), &lists.unknown}},
+              members);
     return out.finish();
 }
 
-bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const VideoResults &lists)
+bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const VideoResults &lists,
+                          QByteArrayView members)
 {
     OutputBuffer out(stream);
     writeJson(out, u"videos"_s, inputs, true,
               {{videoListKey(VideoList::Valid), &lists.valid},
                {videoListKey(VideoList::Missing), &lists.missing},
                {videoListKey(VideoList::Extra), &lists.extra},
-               {videoListKey(VideoList::Unknown), &lists.unknown}});
+               {videoListKey(VideoList::Unknown), &lists.unknown}},
+              members);
     return out.finish();
 }
 

@@ -16,7 +16,10 @@ QByteArray videoTextOutput(const VideoResults &results);
 // One JSON object, written to `stream` as it is made: the audit, its paths ("romsList" null when there
 // was none) and its lists keyed "valid", "missing", ("extra",) "unknown", names in merge order, exactly
 // as they are (only JSON's own escapes). UTF-8. False when not all of it could be written.
-bool writeRomJsonOutput(std::FILE *stream, const AuditInputs &inputs, const RomResults &lists);
-bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const VideoResults &lists);
+// `members`, if given, follow "lists" (they start with their comma).
+bool writeRomJsonOutput(std::FILE *stream, const AuditInputs &inputs, const RomResults &lists,
+                        QByteArrayView members = {});
+bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const VideoResults &lists,
+                          QByteArrayView members = {});
 
 } // namespace zelvora::cli

@@ -5,6 +5,7 @@
 #include "audit/reports.h"
 #include "audit/romslist.h"
 #include "cli/inputs.h"
+#include "cli/nearmissoutput.h"
 #include "cli/options.h"
 #include "cli/output.h"
 #include "cli/terminalprogress.h"
@@ -180,7 +181,8 @@ int run(const QStringList &arguments)
     if (const QString *error = std::get_if<QString>(&resolved)) {
         return usageError(*error);
     }
-    const auto &inputs = std::get<AuditInputs>(resolved);
+    AuditInputs inputs = std::get<AuditInputs>(resolved);
+    inputs.otherFormats = options.nearMisses;
 
     if (const std::optional<QString> warning = zelvoraDirWarning(inputs.zelvoraDir)) {
         printTo(stderr, *warning + u'\n');
@@ -216,11 +218,21 @@ int run(const QStringList &arguments)
         if (!reportWalk(roms->found.walk, inputs)) {
             return kExitIncomplete;
         }
+        const std::optional<NearMisses> &nearMisses =
+            keptUntilExit(options.nearMisses ? std::optional(findRomNearMisses(*roms)) : std::nullopt);
         writeOutput = [&] {
-            return json ? writeRomJsonOutput(stdout, inputs, roms->lists) : writeText(romTextOutput(roms->lists));
+            if (json) {
+                return writeRomJsonOutput(stdout, inputs, roms->lists,
+                                          nearMisses ? nearMissJsonMembers(*nearMisses) : QByteArray());
+            }
+            return writeText(romTextOutput(roms->lists) +
+                             (nearMisses ? '\n' + nearMissTextOutput(*nearMisses) : QByteArray()));
         };
         if (options.saveDir) {
             reports = romReportFiles(roms->lists);
+            if (nearMisses) {
+                reports.push_back(romNearMissReportFile(*nearMisses));
+            }
         }
     } else {
         RomsListFault listFault{};
@@ -236,12 +248,21 @@ int run(const QStringList &arguments)
             printTo(stderr, u"Warning: Can't find supported roms list or it is too big; without it no video counts "
                             "as a video for a missing rom, every unexpected video is unknown.\n"_s);
         }
+        const std::optional<NearMisses> &nearMisses =
+            keptUntilExit(options.nearMisses ? std::optional(findVideoNearMisses(*videos)) : std::nullopt);
         writeOutput = [&] {
-            return json ? writeVideoJsonOutput(stdout, inputs, videos->lists)
-                        : writeText(videoTextOutput(videos->lists));
+            if (json) {
+                return writeVideoJsonOutput(stdout, inputs, videos->lists,
+                                            nearMisses ? nearMissJsonMembers(*nearMisses) : QByteArray());
+            }
+            return writeText(videoTextOutput(videos->lists) +
+                             (nearMisses ? '\n' + nearMissTextOutput(*nearMisses) : QByteArray()));
         };
         if (options.saveDir) {
             reports = videoReportFiles(videos->lists);
+            if (nearMisses) {
+                reports.push_back(videoNearMissReportFile(*nearMisses));
+            }
         }
     }
 
