@@ -182,8 +182,16 @@ public:
         };
         if (const std::optional<std::string_view> copy = withoutDownloadCopy(stem))
             withTail(*copy, NearMissReason::DownloadCopy);
+        // A list line's lost tail follows a version's dot ("v1.1", "(ver 1.1, set 2)"), an abbreviation's
+        // ("Ms. Pac-Man") or is one word ("Game v1.1b"); a word and more after a dot in a word is a file
+        // name of its own ("Mystic.Warriors (ver EAA)").
         const std::size_t dot = stem.rfind('.');
-        if (dot != std::string_view::npos && dot > 0) {
+        const auto isTail = [&] {
+            const std::string_view tail = stem.substr(dot + 1);
+            return !tail.empty() && ((tail.front() >= '0' && tail.front() <= '9') || tail.front() == ' ' ||
+                                     tail.find(' ') == std::string_view::npos);
+        };
+        if (dot != std::string_view::npos && dot > 0 && isTail()) {
             const bool doubled = equalNoCase(stem.substr(dot + 1), m_extension);
             withTail(stem.substr(0, dot), doubled ? NearMissReason::DoubleExtension : NearMissReason::DottedName);
         }

@@ -255,8 +255,10 @@ std::optional<std::string_view> withoutDownloadCopy(std::string_view stem)
 
 bool oneTypoApart(std::string_view expected, std::string_view found)
 {
+    // A word without a vowel is an abbreviation or a code ("dsdd", "csd"), not a word to misspell.
     const auto lettersOnly = [](std::string_view w) {
-        return w.size() >= 3 && std::all_of(w.begin(), w.end(), isLetter);
+        return w.size() >= 3 && std::all_of(w.begin(), w.end(), isLetter) &&
+               w.find_first_of("aeiouy") != std::string_view::npos;
     };
     if (!lettersOnly(expected) || !lettersOnly(found) || expected == found)
         return false;

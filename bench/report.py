@@ -15,6 +15,7 @@ MEMORY_TARGET = 150  # bytes per file found, peak above the idle footprint, at 1
 
 LABELS = {
     "roms": "zelvora-auditor-cli roms",
+    "roms_m": "zelvora-auditor-cli roms -m",
     "videos": "zelvora-auditor-cli videos",
     "find_roms": "find <rom dirs> | sort -f",
     "find_videos": "find <video dirs> | sort -f",
@@ -87,6 +88,7 @@ def main():
     print()
 
     ratios = {
+        "roms -m / roms (near misses)": median["roms_m"] / median["roms"],
         "roms / find|sort": median["roms"] / median["find_roms"],
         "roms / fdfind": median["roms"] / median["fd_roms"],
         "videos / find|sort": median["videos"] / median["find_videos"],

@@ -146,6 +146,8 @@ TEST(NearMisses, PairsEachReasonAndNeverAVariant)
         {{"Bubble Bobble Adventure.zip"}, {"Bubble Bobble Adventurs.zip"}, {}, {}},
         {{"Bubble Bobble Adventure.zip"}, {"Bubble Bobble Adventuer.zip"}, {}, {}},
         {{"Bubble Bobble Adventure.zip"}, {"Bubble Bobble Adventures.zip"}, {}, {}},
+        {{"MSX Floppy Drive SSDD.zip"}, {"MSX Floppy Drive DSDD.zip"}, {}, {}},
+        {{"Mystic.zip"}, {"mystic.warriors (ver EAA).zip"}, {}, {}},
         {{"Galactic Warriors Ox.zip"}, {"Galactic Warriors Ax.zip"}, {}, {}},
         {{"Ab Cdefg.zip"}, {"Ab Cedfg.zip"}, {}, {}},
         {{"Bubble Bobble (Japan).zip"}, {"Bubble Bobble (Japon).zip"}, {}, {}},
