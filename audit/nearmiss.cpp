@@ -6,6 +6,7 @@
 
 #include "audit/names.h"
 #include "audit/nearmissfold.h"
+#include "audit/parallel.h"
 #include "audit/textunits.h"
 
 #include <algorithm>
@@ -69,21 +70,43 @@ bool equalNoCase(std::string_view a, std::string_view b)
            });
 }
 
-// The words around word `at`, and its length: a typo changes one word and its length by one at most.
-quint64 typoKey(const std::vector<Word> &words, std::size_t at, std::size_t length)
+quint64 mix(quint64 x)
 {
-    quint64 hash = kHashBasis;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        if (i == at) {
-            const std::array<char, 3> hole = {'\x1e', char(length), char(at)};
-            hash = hashBytes(std::string_view(hole.data(), hole.size()), hash);
-        } else {
-            hash = hashBytes(words[i].text, hash);
-            hash = hashBytes(words[i].inBrackets ? "\x1d" : "\x1f", hash);
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdULL;
+    x ^= x >> 33;
+    x *= 0xc4ceb9fe1a85ec53ULL;
+    return x ^ (x >> 33);
+}
+
+// A word's part in the typo keys of its name: its text, tag or not, and its place.
+quint64 wordPart(const Word &word, std::size_t at)
+{
+    return mix(hashBytes(word.text) + (word.inBrackets ? 0x5bd1e995ULL : 0) + at * 0x9E3779B97F4A7C15ULL);
+}
+
+// The typo keys of a name: for each word, the hash of the words around it. Summed parts, so that each
+// key costs one subtraction.
+class TypoKeys
+{
+public:
+    explicit TypoKeys(const std::vector<Word> &words)
+    {
+        m_parts.clear();
+        m_all = mix(words.size());
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            m_parts.push_back(wordPart(words[i], i));
+            m_all += m_parts.back();
         }
     }
-    return hash;
-}
+    quint64 around(std::size_t at) const { return m_all - m_parts[at] + mix(at + 0x1e); }
+
+private:
+    static thread_local std::vector<quint64> m_parts;
+    quint64 m_all = 0;
+};
+
+thread_local std::vector<quint64> TypoKeys::m_parts;
 
 // A typo is looked for only in a title of several words, of more than eight letters, and never in a tag.
 bool mayHoldTypo(const Folded &name, std::size_t at)
@@ -117,15 +140,44 @@ struct Fit
     NearMissReason reason = NearMissReason::Typo;
 };
 
-using HashIndex = std::vector<std::pair<quint64, quint32>>;
-
-template <typename Visit> void lookUp(const HashIndex &index, quint64 hash, Visit &&visit)
+// Hashes to numbers, open addressing with linear probing: one allocation, a probe or two per look-up.
+// Equal hashes take successive slots and are all visited; callers check what they find.
+class HashIndex
 {
-    auto it = std::lower_bound(index.begin(), index.end(), std::pair<quint64, quint32>(hash, 0));
-    for (; it != index.end() && it->first == hash; ++it)
-        visit(it->second);
-}
+public:
+    void build(const std::vector<std::pair<quint64, quint32>> &entries)
+    {
+        std::size_t capacity = 16;
+        while (capacity < 2 * entries.size())
+            capacity *= 2;
+        m_mask = capacity - 1;
+        m_slots.assign(capacity, {0, 0});
+        for (const auto &[hash, value] : entries) {
+            const quint64 h = hash == 0 ? 1 : hash;
+            std::size_t i = std::size_t(h) & m_mask;
+            while (m_slots[i].first != 0)
+                i = (i + 1) & m_mask;
+            m_slots[i] = {h, value};
+        }
+    }
 
+    template <typename Visit> void find(quint64 hash, Visit &&visit) const
+    {
+        if (m_slots.empty())
+            return;
+        const quint64 h = hash == 0 ? 1 : hash;
+        for (std::size_t i = std::size_t(h) & m_mask; m_slots[i].first != 0; i = (i + 1) & m_mask) {
+            if (m_slots[i].first == h)
+                visit(m_slots[i].second);
+        }
+    }
+
+private:
+    std::vector<std::pair<quint64, quint32>> m_slots;
+    std::size_t m_mask = 0;
+};
+
+// What a pass looks up, built once; the look-ups then run on two cores, each with a folder of its own.
 class Pass
 {
 public:
@@ -135,48 +187,62 @@ public:
         for (const std::string_view entry : missing) {
             const std::string_view name = lastPathComponent(entry);
             // The same name listed twice is one name, not two equal fits.
-            if (!m_expected.empty() && compareNameComponents(m_expected.back().name, name) == 0)
+            if (!m_expected.empty() && m_expected.back().name.size() == name.size() &&
+                compareNameComponents(m_expected.back().name, name) == 0)
                 continue;
             m_expected.push_back(Expected{name, stemOf(name)});
         }
-        m_keys.reserve(m_expected.size());
-        for (std::size_t e = 0; e < m_expected.size(); ++e) {
-            const Folded folded = m_folder.fold(m_expected[e].stem, FoldLevel::Article, true);
-            m_keys.emplace_back(hashBytes(folded.key), quint32(e));
-            for (std::size_t w = 0; w < folded.words.size(); ++w) {
-                if (mayHoldTypo(folded, w))
-                    m_typos.emplace_back(typoKey(folded.words, w, folded.words[w].text.size()), quint32(e));
+        std::array<std::vector<std::pair<quint64, quint32>>, 2> keys;
+        std::array<std::vector<std::pair<quint64, quint32>>, 2> typos;
+        const std::size_t half = m_expected.size() / 2;
+        onTwoCores([&](int part) {
+            NameFolder folder;
+            Folded folded;
+            auto &partKeys = keys[std::size_t(part)];
+            auto &partTypos = typos[std::size_t(part)];
+            const std::size_t end = part == 0 ? half : m_expected.size();
+            for (std::size_t e = part == 0 ? 0 : half; e < end; ++e) {
+                folder.foldInto(m_expected[e].stem, FoldLevel::Article, folded, true);
+                partKeys.emplace_back(hashBytes(folded.key), quint32(e));
+                const TypoKeys typoKeys(folded.words);
+                for (std::size_t w = 0; w < folded.words.size(); ++w) {
+                    if (mayHoldTypo(folded, w))
+                        partTypos.emplace_back(typoKeys.around(w), quint32(e));
+                }
             }
-        }
-        std::sort(m_keys.begin(), m_keys.end());
-        std::sort(m_typos.begin(), m_typos.end());
+        });
+        keys[0].insert(keys[0].end(), keys[1].begin(), keys[1].end());
+        typos[0].insert(typos[0].end(), typos[1].begin(), typos[1].end());
+        m_keys.build(keys[0]);
+        m_typos.build(typos[0]);
     }
 
     const std::vector<Expected> &expected() const { return m_expected; }
 
     // The names `candidate` fits, each with its smallest reason.
-    void fitsOf(const Candidate &candidate, quint32 index, std::vector<Fit> &out)
+    void fitsOf(NameFolder &folder, Folded &folded, const Candidate &candidate, quint32 index,
+                std::vector<Fit> &out) const
     {
         const std::string_view stem = stemOf(candidate.found);
-        const Folded folded = m_folder.fold(stem, FoldLevel::Article, !candidate.otherFormat);
-        lookUp(m_keys, hashBytes(folded.key), [&](quint32 e) {
+        folder.foldInto(stem, FoldLevel::Article, folded, !candidate.otherFormat);
+        m_keys.find(hashBytes(folded.key), [&](quint32 e) {
             const std::string_view expected = m_expected[e].stem;
-            if (m_folder.key(expected, FoldLevel::Article) != folded.key)
+            if (folder.key(expected, FoldLevel::Article) != folded.key)
                 return;
             if (candidate.otherFormat) {
                 if (equalNoCase(expected, stem))
                     out.push_back(Fit{e, index, NearMissReason::OtherFormat});
                 return;
             }
-            out.push_back(Fit{e, index, smallestFold(expected, stem)});
+            out.push_back(Fit{e, index, smallestFold(folder, expected, stem)});
         });
         if (candidate.otherFormat)
             return;
 
         const auto withTail = [&](std::string_view shorter, NearMissReason reason) {
-            const std::string key = m_folder.key(shorter, FoldLevel::CaseAndSeparators);
-            lookUp(m_keys, hashBytes(m_folder.key(shorter, FoldLevel::Article)), [&](quint32 e) {
-                if (m_folder.key(m_expected[e].stem, FoldLevel::CaseAndSeparators) == key)
+            const std::string key = folder.key(shorter, FoldLevel::CaseAndSeparators);
+            m_keys.find(hashBytes(folder.key(shorter, FoldLevel::Article)), [&](quint32 e) {
+                if (folder.key(m_expected[e].stem, FoldLevel::CaseAndSeparators) == key)
                     out.push_back(Fit{e, index, reason});
             });
         };
@@ -196,21 +262,19 @@ public:
             withTail(stem.substr(0, dot), doubled ? NearMissReason::DoubleExtension : NearMissReason::DottedName);
         }
 
+        const TypoKeys typoKeys(folded.words);
         for (std::size_t w = 0; w < folded.words.size(); ++w) {
             if (!mayHoldTypo(folded, w))
                 continue;
-            const std::size_t length = folded.words[w].text.size();
-            for (const std::size_t other : {length - 1, length, length + 1}) {
-                lookUp(m_typos, typoKey(folded.words, w, other), [&](quint32 e) {
-                    if (isTypoOf(m_expected[e].stem, folded, w))
-                        out.push_back(Fit{e, index, NearMissReason::Typo});
-                });
-            }
+            m_typos.find(typoKeys.around(w), [&](quint32 e) {
+                if (isTypoOf(folder, m_expected[e].stem, folded, w))
+                    out.push_back(Fit{e, index, NearMissReason::Typo});
+            });
         }
     }
 
 private:
-    NearMissReason smallestFold(std::string_view expected, std::string_view found)
+    static NearMissReason smallestFold(NameFolder &folder, std::string_view expected, std::string_view found)
     {
         static constexpr std::array<std::pair<FoldLevel, NearMissReason>, 4> levels = {{
             {FoldLevel::CaseAndSeparators, NearMissReason::CaseAndSeparators},
@@ -219,15 +283,15 @@ private:
             {FoldLevel::RomanNumerals, NearMissReason::RomanNumerals},
         }};
         for (const auto &[level, reason] : levels) {
-            if (m_folder.key(expected, level) == m_folder.key(found, level))
+            if (folder.key(expected, level) == folder.key(found, level))
                 return reason;
         }
         return NearMissReason::Article;
     }
 
-    bool isTypoOf(std::string_view expectedStem, const Folded &found, std::size_t at)
+    static bool isTypoOf(NameFolder &folder, std::string_view expectedStem, const Folded &found, std::size_t at)
     {
-        const Folded expected = m_folder.fold(expectedStem, FoldLevel::Article, true);
+        const Folded expected = folder.fold(expectedStem, FoldLevel::Article, true);
         if (expected.words.size() != found.words.size() || !mayHoldTypo(expected, at))
             return false;
         for (std::size_t i = 0; i < expected.words.size(); ++i) {
@@ -239,7 +303,6 @@ private:
     }
 
     std::string_view m_extension;
-    NameFolder m_folder;
     std::vector<Expected> m_expected;
     HashIndex m_keys;
     HashIndex m_typos;
@@ -273,28 +336,37 @@ NearMisses findNearMisses(const NameList &missing, const FoundFiles &found, cons
     for (qsizetype i = 0; i < otherFormats.size(); ++i)
         candidates.push_back(Candidate{otherFormats.names.at(i), otherFormats.folderOf(i), true});
 
-    Pass pass(missing, extension);
+    const Pass pass(missing, extension);
     // Each file keeps only the names it fits best; with two of them it is ambiguous for both.
-    std::vector<Fit> best;
+    std::array<std::vector<Fit>, 2> bestOfPart;
     std::vector<quint32> namesFitted(candidates.size(), 0);
-    std::vector<Fit> fits;
-    for (std::size_t c = 0; c < candidates.size(); ++c) {
-        fits.clear();
-        pass.fitsOf(candidates[c], quint32(c), fits);
-        if (fits.empty())
-            continue;
-        std::sort(fits.begin(), fits.end(), [](const Fit &a, const Fit &b) {
-            return std::pair(a.reason, a.expected) < std::pair(b.reason, b.expected);
-        });
-        for (const Fit &fit : fits) {
-            if (fit.reason != fits.front().reason)
-                break;
-            if (!best.empty() && best.back().candidate == fit.candidate && best.back().expected == fit.expected)
+    const std::size_t half = candidates.size() / 2;
+    onTwoCores([&](int part) {
+        NameFolder folder;
+        Folded folded;
+        std::vector<Fit> fits;
+        std::vector<Fit> &best = bestOfPart[std::size_t(part)];
+        const std::size_t end = part == 0 ? half : candidates.size();
+        for (std::size_t c = part == 0 ? 0 : half; c < end; ++c) {
+            fits.clear();
+            pass.fitsOf(folder, folded, candidates[c], quint32(c), fits);
+            if (fits.empty())
                 continue;
-            best.push_back(fit);
-            ++namesFitted[c];
+            std::sort(fits.begin(), fits.end(), [](const Fit &a, const Fit &b) {
+                return std::pair(a.reason, a.expected) < std::pair(b.reason, b.expected);
+            });
+            for (const Fit &fit : fits) {
+                if (fit.reason != fits.front().reason)
+                    break;
+                if (!best.empty() && best.back().candidate == fit.candidate && best.back().expected == fit.expected)
+                    continue;
+                best.push_back(fit);
+                ++namesFitted[c];
+            }
         }
-    }
+    });
+    std::vector<Fit> best = std::move(bestOfPart[0]);
+    best.insert(best.end(), bestOfPart[1].begin(), bestOfPart[1].end());
 
     std::sort(best.begin(), best.end(), [](const Fit &a, const Fit &b) {
         return std::pair(a.expected, a.reason) < std::pair(b.expected, b.reason);

@@ -91,6 +91,8 @@ int romanValue(std::string_view word)
 // "three stooges, the (set 1)" becomes "the three stooges (set 1)".
 std::string withArticleInFront(const std::string &text)
 {
+    if (text.find(',') == std::string::npos)
+        return text;
     std::size_t tag = text.find_first_of("([");
     if (tag == std::string::npos)
         tag = text.size();
@@ -110,20 +112,25 @@ std::string withArticleInFront(const std::string &text)
     return text;
 }
 
-std::string lowerAscii(std::string text)
+void lowerAsciiInPlace(std::string &text)
 {
     for (char &c : text) {
         if (c >= 'A' && c <= 'Z')
             c = char(c - 'A' + 'a');
     }
-    return text;
+}
+
+// `lower` is in lower case.
+bool equalsNoCase(std::string_view text, std::string_view lower)
+{
+    return text.size() == lower.size() && std::equal(text.begin(), text.end(), lower.begin(), [](char a, char b) {
+               return (a >= 'A' && a <= 'Z' ? char(a - 'A' + 'a') : a) == b;
+           });
 }
 
 bool endsWithNoCase(std::string_view text, std::string_view suffix)
 {
-    if (text.size() < suffix.size())
-        return false;
-    return lowerAscii(std::string(text.substr(text.size() - suffix.size()))) == suffix;
+    return text.size() >= suffix.size() && equalsNoCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 } // namespace
@@ -149,21 +156,22 @@ std::string NameFolder::toAscii(std::string_view utf8)
     return out;
 }
 
-Folded NameFolder::fold(std::string_view stem, FoldLevel level, bool withWords)
+void NameFolder::foldInto(std::string_view stem, FoldLevel level, Folded &out, bool withWords)
 {
-    std::string text;
+    std::string &text = m_text;
     if (isAscii(stem))
         text.assign(stem);
     else if (level >= FoldLevel::Accents)
         text = toAscii(stem);
     else
         text = textOfUtf8(stem).toCaseFolded().toStdString();
-    text = lowerAscii(std::move(text));
-    if (level >= FoldLevel::Article)
+    lowerAsciiInPlace(text);
+    if (level >= FoldLevel::Article && text.find(',') != std::string::npos)
         text = withArticleInFront(text);
 
-    Folded out;
-    out.key.reserve(text.size());
+    out.key.clear();
+    out.words.clear();
+    out.letters = 0;
     bool afterDigit = false;
     int brackets = 0;
     const bool dropQuotes = level >= FoldLevel::ForbiddenCharacters;
@@ -179,10 +187,14 @@ Folded NameFolder::fold(std::string_view stem, FoldLevel level, bool withWords)
             std::size_t j = i + 1;
             while (j < text.size() && isWordByte(text[j]) && (!dropQuotes || forbiddenSequence(text, j) == 0))
                 ++j;
-            std::string word = text.substr(i, j - i);
-            if (level >= FoldLevel::RomanNumerals) {
-                if (const int value = romanValue(word))
-                    word = std::to_string(value);
+            std::string_view word(text.data() + i, j - i);
+            std::string roman;
+            if (level >= FoldLevel::RomanNumerals && word.size() >= 2 && word.size() <= 7 &&
+                word.find_first_not_of("ivx") == std::string_view::npos) {
+                if (const int value = romanValue(word)) {
+                    roman = std::to_string(value);
+                    word = roman;
+                }
             }
             if (afterDigit && isDigit(word.front()))
                 out.key += '#';
@@ -191,7 +203,7 @@ Folded NameFolder::fold(std::string_view stem, FoldLevel level, bool withWords)
             for (const char w : word)
                 out.letters += isLetter(w) ? 1 : 0;
             if (withWords)
-                out.words.push_back(Word{std::move(word), brackets > 0});
+                out.words.push_back(Word{std::string(word), brackets > 0});
             i = j;
             continue;
         }
@@ -205,7 +217,6 @@ Folded NameFolder::fold(std::string_view stem, FoldLevel level, bool withWords)
         else if ((c == ')' || c == ']' || c == '}') && brackets > 0)
             --brackets;
     }
-    return out;
 }
 
 std::optional<std::string_view> withoutDownloadCopy(std::string_view stem)
@@ -241,7 +252,7 @@ std::optional<std::string_view> withoutDownloadCopy(std::string_view stem)
     static constexpr std::array<std::string_view, 4> prefixes = {"copy of ", "kopie von ", "copie de ", "copia de "};
     if (!stripped) {
         for (const std::string_view prefix : prefixes) {
-            if (rest.size() > prefix.size() && lowerAscii(std::string(rest.substr(0, prefix.size()))) == prefix) {
+            if (rest.size() > prefix.size() && equalsNoCase(rest.substr(0, prefix.size()), prefix)) {
                 rest.remove_prefix(prefix.size());
                 stripped = true;
                 break;

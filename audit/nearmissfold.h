@@ -50,12 +50,20 @@ public:
     NameFolder(const NameFolder &) = delete;
     NameFolder &operator=(const NameFolder &) = delete;
 
-    Folded fold(std::string_view stem, FoldLevel level, bool withWords = false);
+    Folded fold(std::string_view stem, FoldLevel level, bool withWords = false)
+    {
+        Folded out;
+        foldInto(stem, level, out, withWords);
+        return out;
+    }
+    // The same into `out`, whose buffers are reused: the pass folds every name without allocating.
+    void foldInto(std::string_view stem, FoldLevel level, Folded &out, bool withWords = false);
     std::string key(std::string_view stem, FoldLevel level) { return fold(stem, level).key; }
 
 private:
     std::string toAscii(std::string_view utf8);
 
+    std::string m_text;
     std::unique_ptr<icu::Transliterator> m_latinAscii;
 };
 
