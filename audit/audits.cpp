@@ -2,8 +2,10 @@
 
 #include "audit/filenames.h"
 #include "audit/namesort.h"
+#include "audit/nearmissfold.h"
 #include "audit/romslist.h"
 #include "audit/scan.h"
+#include "audit/textunits.h"
 
 #include <future>
 #include <sys/stat.h>
@@ -37,13 +39,23 @@ struct SupportedNames
     RomsListFault fault = RomsListFault::Missing; // when there are none
 };
 
-std::future<SupportedNames> readSupportedNames(const QString &path, QStringView extension)
+// With `nearMisses`, a list that holds a name beyond ASCII also has the folding of the near-miss pass
+// made ready here, beside the walk.
+std::future<SupportedNames> readSupportedNames(const QString &path, QStringView extension, bool nearMisses)
 {
-    return inBackground([path, extension = extension.toUtf8()] {
+    return inBackground([path, extension = extension.toUtf8(), nearMisses] {
         SupportedNames supported;
         const std::optional<NameBlock> names = readRomsListBlock(path, bytesOf(extension), &supported.fault);
         if (names)
             supported.names = sortNameBlock(*names);
+        if (names && nearMisses) {
+            for (qsizetype i = 0; i < names->size(); ++i) {
+                if (!isAscii(names->at(i))) {
+                    nearmiss::prepareFolding();
+                    break;
+                }
+            }
+        }
         return supported;
     });
 }
@@ -70,7 +82,7 @@ std::optional<QString> zelvoraDirWarning(const QString &zelvoraDir)
 
 std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progress, RomsListFault *listFault)
 {
-    auto supportedNames = readSupportedNames(inputs.romsListPath, kRomExtension);
+    auto supportedNames = readSupportedNames(inputs.romsListPath, kRomExtension, inputs.otherFormats);
     progress.phase(kPhaseCachingRomDirs.toString());
     FoundFiles otherFormats;
     FoundFiles found = cacheZelvoraRomDirs(inputs.zelvoraDir, &progress, inputs.otherFormats ? &otherFormats : nullptr);
@@ -88,7 +100,7 @@ std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progres
 
 std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress, RomsListFault *listFault)
 {
-    auto supportedNames = readSupportedNames(inputs.romsListPath, kVideoExtension);
+    auto supportedNames = readSupportedNames(inputs.romsListPath, kVideoExtension, inputs.otherFormats);
     // With the check box on, a video is expected for each archive found, under the archive's name.
     std::future<FoundFiles> archiveNames;
     if (inputs.availableRomsOnly) {

@@ -141,7 +141,9 @@ struct Fit
 };
 
 // Hashes to numbers, open addressing with linear probing: one allocation, a probe or two per look-up.
-// Equal hashes take successive slots and are all visited; callers check what they find.
+// Equal hashes take successive slots and are all visited; callers check what they find. Most look-ups
+// find nothing, so a bit per hash (8 bits per entry, small enough to stay in the cache) turns most of
+// them away before the table, whose every probe is a cache miss.
 class HashIndex
 {
 public:
@@ -152,12 +154,19 @@ public:
             capacity *= 2;
         m_mask = capacity - 1;
         m_slots.assign(capacity, {0, 0});
+        std::size_t bits = 512;
+        while (bits < 8 * entries.size())
+            bits *= 2;
+        m_filterMask = bits - 1;
+        m_filter.assign(bits / 64, 0);
         for (const auto &[hash, value] : entries) {
             const quint64 h = hash == 0 ? 1 : hash;
             std::size_t i = std::size_t(h) & m_mask;
             while (m_slots[i].first != 0)
                 i = (i + 1) & m_mask;
             m_slots[i] = {h, value};
+            const std::size_t bit = std::size_t(h >> 32) & m_filterMask;
+            m_filter[bit / 64] |= quint64(1) << (bit % 64);
         }
     }
 
@@ -166,6 +175,9 @@ public:
         if (m_slots.empty())
             return;
         const quint64 h = hash == 0 ? 1 : hash;
+        const std::size_t bit = std::size_t(h >> 32) & m_filterMask;
+        if ((m_filter[bit / 64] & (quint64(1) << (bit % 64))) == 0)
+            return;
         for (std::size_t i = std::size_t(h) & m_mask; m_slots[i].first != 0; i = (i + 1) & m_mask) {
             if (m_slots[i].first == h)
                 visit(m_slots[i].second);
@@ -175,6 +187,8 @@ public:
 private:
     std::vector<std::pair<quint64, quint32>> m_slots;
     std::size_t m_mask = 0;
+    std::vector<quint64> m_filter;
+    std::size_t m_filterMask = 0;
 };
 
 // What a pass looks up, built once; the look-ups then run on two cores, each with a folder of its own.

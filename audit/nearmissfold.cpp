@@ -135,19 +135,32 @@ bool endsWithNoCase(std::string_view text, std::string_view suffix)
 
 } // namespace
 
-NameFolder::NameFolder()
+static std::unique_ptr<icu::Transliterator> latinAscii()
 {
     UErrorCode status = U_ZERO_ERROR;
-    m_latinAscii.reset(icu::Transliterator::createInstance("Latin-ASCII", UTRANS_FORWARD, status));
-    if (U_FAILURE(status))
-        m_latinAscii.reset();
+    std::unique_ptr<icu::Transliterator> made(
+        icu::Transliterator::createInstance("Latin-ASCII", UTRANS_FORWARD, status));
+    if (U_FAILURE(status) != 0)
+        made.reset();
+    return made;
 }
+
+void prepareFolding()
+{
+    latinAscii();
+}
+
+NameFolder::NameFolder() = default;
 
 NameFolder::~NameFolder() = default;
 
 std::string NameFolder::toAscii(std::string_view utf8)
 {
     icu::UnicodeString text = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), int32_t(utf8.size())));
+    if (!m_triedLatinAscii) {
+        m_latinAscii = latinAscii();
+        m_triedLatinAscii = true;
+    }
     if (m_latinAscii)
         m_latinAscii->transliterate(text);
     text.foldCase();
@@ -174,7 +187,8 @@ void NameFolder::foldInto(std::string_view stem, FoldLevel level, Folded &out, b
     out.letters = 0;
     bool afterDigit = false;
     int brackets = 0;
-    const bool dropQuotes = level >= FoldLevel::ForbiddenCharacters;
+    // Curly quotes are beyond ASCII: most names have none to look for.
+    const bool dropQuotes = level >= FoldLevel::ForbiddenCharacters && !isAscii(text);
     for (std::size_t i = 0; i < text.size();) {
         const char c = text[i];
         if (dropQuotes) {

@@ -41,7 +41,12 @@ struct Folded
     int letters = 0;
 };
 
-// Folds names. Holds an ICU transliterator, which may not be shared between threads: one per pass.
+// Makes ICU build its Latin-ASCII rules, which takes a tenth of a second the first time in a process
+// and a fraction of a millisecond after: called beside the walk when names that need them are listed.
+void prepareFolding();
+
+// Folds names. Holds an ICU transliterator, made with the first name that needs it, which may not be
+// shared between threads: one per thread of a pass.
 class NameFolder
 {
 public:
@@ -49,6 +54,8 @@ public:
     ~NameFolder();
     NameFolder(const NameFolder &) = delete;
     NameFolder &operator=(const NameFolder &) = delete;
+    NameFolder(NameFolder &&) = delete;
+    NameFolder &operator=(NameFolder &&) = delete;
 
     Folded fold(std::string_view stem, FoldLevel level, bool withWords = false)
     {
@@ -65,6 +72,7 @@ private:
 
     std::string m_text;
     std::unique_ptr<icu::Transliterator> m_latinAscii;
+    bool m_triedLatinAscii = false;
 };
 
 // The stem without what browsers and file managers add to a copy (" (1)", " - Copy", "Kopie von ", ...).
