@@ -90,30 +90,32 @@ quint64 wordPart(const Word &word, std::size_t at)
 class TypoKeys
 {
 public:
-    explicit TypoKeys(const std::vector<Word> &words)
-    {
-        m_parts.clear();
-        m_all = mix(words.size());
-        for (std::size_t i = 0; i < words.size(); ++i) {
-            m_parts.push_back(wordPart(words[i], i));
-            m_all += m_parts.back();
-        }
-    }
+    static constexpr std::size_t kMostWords = 32;
+
+    explicit TypoKeys(const std::vector<Word> &words) : m_all(sumOfParts(words, m_parts)) {}
     quint64 around(std::size_t at) const { return m_all - m_parts[at] + mix(at + 0x1e); }
 
 private:
-    static thread_local std::vector<quint64> m_parts;
-    quint64 m_all = 0;
-};
+    static quint64 sumOfParts(const std::vector<Word> &words, std::array<quint64, kMostWords> &parts)
+    {
+        quint64 all = mix(words.size());
+        for (std::size_t i = 0; i < words.size() && i < kMostWords; ++i) {
+            parts[i] = wordPart(words[i], i);
+            all += parts[i];
+        }
+        return all;
+    }
 
-thread_local std::vector<quint64> TypoKeys::m_parts;
+    std::array<quint64, kMostWords> m_parts{};
+    quint64 m_all;
+};
 
 // A typo is looked for only in a title of several words, of more than eight letters, and never in a tag.
 bool mayHoldTypo(const Folded &name, std::size_t at)
 {
     constexpr int kMostLettersOfACode = 8;
     if (name.letters <= kMostLettersOfACode || at >= name.words.size() || name.words[at].inBrackets ||
-        name.words[at].text.size() < 3 || name.words.size() > 255)
+        name.words[at].text.size() < 3 || name.words.size() > TypoKeys::kMostWords)
         return false;
     const auto words = std::count_if(name.words.begin(), name.words.end(), [](const Word &w) { return !w.inBrackets; });
     return words >= 2 && std::all_of(name.words[at].text.begin(), name.words[at].text.end(),
