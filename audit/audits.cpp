@@ -2,8 +2,10 @@
 
 #include "audit/filenames.h"
 #include "audit/namesort.h"
+#include "audit/nearmissfold.h"
 #include "audit/romslist.h"
 #include "audit/scan.h"
+#include "audit/textunits.h"
 
 #include <future>
 #include <sys/stat.h>
@@ -37,13 +39,23 @@ struct SupportedNames
     RomsListFault fault = RomsListFault::Missing; // when there are none
 };
 
-std::future<SupportedNames> readSupportedNames(const QString &path, QStringView extension)
+// With `nearMisses`, a list that holds a name beyond ASCII also has the folding of the near-miss pass
+// made ready here, beside the walk.
+std::future<SupportedNames> readSupportedNames(const QString &path, QStringView extension, bool nearMisses)
 {
-    return inBackground([path, extension = extension.toUtf8()] {
+    return inBackground([path, extension = extension.toUtf8(), nearMisses] {
         SupportedNames supported;
         const std::optional<NameBlock> names = readRomsListBlock(path, bytesOf(extension), &supported.fault);
         if (names)
             supported.names = sortNameBlock(*names);
+        if (names && nearMisses) {
+            for (qsizetype i = 0; i < names->size(); ++i) {
+                if (!isAscii(names->at(i))) {
+                    nearmiss::prepareFolding();
+                    break;
+                }
+            }
+        }
         return supported;
     });
 }
@@ -70,9 +82,10 @@ std::optional<QString> zelvoraDirWarning(const QString &zelvoraDir)
 
 std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progress, RomsListFault *listFault)
 {
-    auto supportedNames = readSupportedNames(inputs.romsListPath, kRomExtension);
+    auto supportedNames = readSupportedNames(inputs.romsListPath, kRomExtension, inputs.otherFormats);
     progress.phase(kPhaseCachingRomDirs.toString());
-    FoundFiles found = cacheZelvoraRomDirs(inputs.zelvoraDir, &progress);
+    FoundFiles otherFormats;
+    FoundFiles found = cacheZelvoraRomDirs(inputs.zelvoraDir, &progress, inputs.otherFormats ? &otherFormats : nullptr);
 
     progress.phase(kPhaseCachingRomsList.toString());
     std::optional<NameBlock> supported = takeNames(supportedNames.get(), listFault);
@@ -80,14 +93,14 @@ std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progres
         return std::nullopt;
 
     progress.phase(kPhaseAuditingRoms.toString());
-    std::optional<RomAudit> audit(RomAudit{std::move(found), std::move(*supported), {}});
+    std::optional<RomAudit> audit(RomAudit{std::move(found), std::move(*supported), {}, std::move(otherFormats)});
     audit->lists = mergeRoms(audit->found.names, audit->supported);
     return audit;
 }
 
 std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress, RomsListFault *listFault)
 {
-    auto supportedNames = readSupportedNames(inputs.romsListPath, kVideoExtension);
+    auto supportedNames = readSupportedNames(inputs.romsListPath, kVideoExtension, inputs.otherFormats);
     // With the check box on, a video is expected for each archive found, under the archive's name.
     std::future<FoundFiles> archiveNames;
     if (inputs.availableRomsOnly) {
@@ -99,7 +112,9 @@ std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &pro
         });
     }
     progress.phase(kPhaseCachingVideoDirs.toString());
-    FoundFiles videos = cacheZelvoraVideoDirs(inputs.zelvoraDir, &progress);
+    FoundFiles otherFormats;
+    FoundFiles videos =
+        cacheZelvoraVideoDirs(inputs.zelvoraDir, &progress, inputs.otherFormats ? &otherFormats : nullptr);
 
     progress.phase(kPhaseCachingRomsList.toString());
     std::optional<NameBlock> supported = takeNames(supportedNames.get(), listFault);
@@ -114,13 +129,15 @@ std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &pro
                                  std::move(supported),
                                  {},
                                  usedRomsList,
-                                 std::move(archives.walk)});
+                                 std::move(archives.walk),
+                                 {}});
     } else if (supported) {
-        audit.emplace(VideoAudit{std::move(videos), std::move(*supported), std::nullopt, {}, true, {}});
+        audit.emplace(VideoAudit{std::move(videos), std::move(*supported), std::nullopt, {}, true, {}, {}});
     } else {
         return std::nullopt;
     }
     progress.phase(kPhaseAuditingVideos.toString());
+    audit->otherFormats = std::move(otherFormats);
     audit->walk.append(audit->videos.walk);
     audit->lists = mergeVideos(audit->videos.names, audit->expected, audit->lookup ? &*audit->lookup : nullptr);
     return audit;

@@ -28,6 +28,8 @@ struct AuditInputs
     QString zelvoraDir;
     QString romsListPath;
     bool availableRomsOnly = false; // videos only
+    // The walk also gathers the same kind of file in other formats, for the near-miss pass.
+    bool otherFormats = false;
 };
 
 // A rom audit's names and its lists, which are views of them. Moving it keeps the views valid.
@@ -36,6 +38,7 @@ struct RomAudit
     FoundFiles found;    // sorted
     NameBlock supported; // sorted, extension "zip"
     RomResults lists;
+    FoundFiles otherFormats; // sorted; only when asked for (AuditInputs::otherFormats)
 };
 
 struct VideoAudit
@@ -50,6 +53,7 @@ struct VideoAudit
     // What the walks could not see: below the video folders, and below the rom folders when the
     // expected names came from the archives found.
     WalkReport walk;
+    FoundFiles otherFormats; // sorted; only when asked for (AuditInputs::otherFormats)
 };
 
 // The warning for a Zelvora directory that is missing or not a directory ("Warning: the Zelvora

@@ -471,7 +471,7 @@ unsigned walkerCount()
 }
 
 WalkReport walkInParallel(const QString &base, const QStringList &roots, const QString &extension,
-                          const FileVisitor &visit, Progress *progress)
+                          const FileVisitor &visit, Progress *progress, const OtherFormats *others)
 {
     const unsigned walkers = walkerCount();
     std::vector<WalkReport> reports(walkers);
@@ -484,6 +484,18 @@ WalkReport walkInParallel(const QString &base, const QStringList &roots, const Q
         }
     }
     const QByteArray wanted = extension.toUtf8();
+    std::vector<QByteArray> otherWanted;
+    if (others) {
+        for (const QString &other : others->extensions)
+            otherWanted.push_back(other.toUtf8());
+    }
+    const auto isOtherFormat = [&](const DirEntry &entry) {
+        for (std::size_t i = 0; i < otherWanted.size(); ++i) {
+            if (hasExtension(entry.name, entry.length, otherWanted[i], others->extensions[qsizetype(i)]))
+                return true;
+        }
+        return false;
+    };
     std::atomic<qint64> seenByAll{0};
     SharedWalk shared(std::move(rootFrames));
 
@@ -497,12 +509,15 @@ WalkReport walkInParallel(const QString &base, const QStringList &roots, const Q
                 const int error = readDirectory(frame.fd.get(), seen, [&](const DirEntry &entry) {
                     if (entry.type == DT_DIR)
                         frame.pending.push_back(Pending{QByteArray(entry.name, qsizetype(entry.length))});
-                    else if (entry.type == DT_REG && hasExtension(entry.name, entry.length, wanted, extension))
-                        visit(index, frame.folder, std::string_view(entry.name, entry.length));
                     else if (entry.type == DT_LNK) {
                         if (auto link = skippedLink(frame.fd.get(), frame.folder.path, entry, wanted, extension))
                             report.links.push_back(std::move(*link));
-                    }
+                    } else if (entry.type != DT_REG)
+                        return;
+                    else if (hasExtension(entry.name, entry.length, wanted, extension))
+                        visit(index, frame.folder, std::string_view(entry.name, entry.length));
+                    else if (others && isOtherFormat(entry))
+                        others->visit(index, frame.folder, std::string_view(entry.name, entry.length));
                 });
                 if (error != 0)
                     report.unreadable.push_back(UnreadFolder{frame.folder.path, error});

@@ -53,19 +53,29 @@ struct WalkedFolder
 {
     QByteArray path;
     qint64 tag = -1;
+    qint64 otherTag = -1; // the same for the files of OtherFormats
 };
 
 // Called for every regular file whose extension, folded to lower case, equals the wanted one, on the
 // walker's thread; `walker` numbers the walkers from 0 (0 is the calling thread).
 using FileVisitor = std::function<void(unsigned walker, WalkedFolder &folder, std::string_view name)>;
 
+// Files of the same kind in other formats, gathered by the same walk as the wanted ones: their
+// extensions (lower case) and what is called for each.
+struct OtherFormats
+{
+    QStringList extensions;
+    FileVisitor visit;
+};
+
 // How many walkers walkInParallel runs: its visitors see walker numbers below this.
 unsigned walkerCount();
 
 // Walks each of `roots` (folder names below `base`; a root may itself be a link) to every depth, on
 // walkerCount() walkers. Absent roots contribute nothing. Progress is reported on the calling thread only.
+// With `others`, files with one of its extensions go to its visitor.
 WalkReport walkInParallel(const QString &base, const QStringList &roots, const QString &extension,
-                          const FileVisitor &visit, Progress *progress = nullptr);
+                          const FileVisitor &visit, Progress *progress = nullptr, const OtherFormats *others = nullptr);
 
 // The path below `root` of the first regular file for which `wanted(folder, name)` holds, in sorted path
 // order (entries compared by their bytes, component by component). Stops at the first match.

@@ -4,6 +4,7 @@
 #include "audit/namesort.h"
 
 #include <QFile>
+#include <optional>
 #include <vector>
 
 namespace zelvora {
@@ -20,33 +21,80 @@ QStringList videoDirectoryNames()
     return u"videos,videos2,videos3,videos4,videosextra"_s.split(u',');
 }
 
-FoundFiles gatherFilesWithExtension(const QString &zelvoraDir, const QStringList &directories, const QString &extension,
-                                    Progress *progress)
+QStringList romOtherFormatExtensions()
 {
-    // Each walker fills files of its own; a folder enters a walker's table with its first file.
-    std::vector<FoundFiles> found(walkerCount());
-    for (FoundFiles &files : found)
-        files.names.reserve(16'384, std::size_t{512} * 1024); // past the first steps of growing, which copy for nothing
+    return u"7z,rar"_s.split(u',');
+}
+
+QStringList videoOtherFormatExtensions()
+{
+    return u"mp4,avi,mkv,flv,webm,mov,wmv"_s.split(u',');
+}
+
+namespace {
+
+// Each walker fills files of its own; a folder enters a walker's table with its first file.
+class PerWalker
+{
+public:
+    PerWalker() : m_found(walkerCount())
+    {
+        for (FoundFiles &files : m_found)
+            files.names.reserve(16'384,
+                                std::size_t{512} * 1024); // past the first steps of growing, which copy for nothing
+    }
+
+    // A folder's tag is its index in the folder table of the walker that met it first.
+    void add(unsigned walker, qint64 &tag, const WalkedFolder &folder, std::string_view name)
+    {
+        FoundFiles &files = m_found[walker];
+        if (tag < 0) {
+            tag = files.folderPaths.size();
+            files.folderPaths.append(std::string_view(folder.path.constData(), std::size_t(folder.path.size())));
+        }
+        files.names.append(name);
+        files.folders.push_back(quint32(tag));
+    }
+
+    FoundFiles take(const WalkReport &report)
+    {
+        FoundFiles files = std::move(m_found[0]);
+        for (std::size_t i = 1; i < m_found.size(); ++i) {
+            files.append(m_found[i]);
+            m_found[i] = FoundFiles();
+        }
+        files.walk = report;
+        return files;
+    }
+
+private:
+    std::vector<FoundFiles> m_found;
+};
+
+} // namespace
+
+FoundFiles gatherFilesWithExtension(const QString &zelvoraDir, const QStringList &directories, const QString &extension,
+                                    Progress *progress, const QStringList &otherExtensions, FoundFiles *otherFormats)
+{
+    PerWalker found;
+    std::optional<PerWalker> others;
+    OtherFormats otherRequest;
+    if (otherFormats) {
+        others.emplace();
+        otherRequest.extensions = otherExtensions;
+        otherRequest.visit = [&](unsigned walker, WalkedFolder &folder, std::string_view name) {
+            others->add(walker, folder.otherTag, folder, name);
+        };
+    }
     const WalkReport report = walkInParallel(
         zelvoraDir, directories, extension,
         [&](unsigned walker, WalkedFolder &folder, std::string_view name) {
-            FoundFiles &files = found[walker];
-            if (folder.tag < 0) {
-                folder.tag = files.folderPaths.size();
-                files.folderPaths.append(std::string_view(folder.path.constData(), std::size_t(folder.path.size())));
-            }
-            files.names.append(name);
-            files.folders.push_back(quint32(folder.tag));
+            found.add(walker, folder.tag, folder, name);
         },
-        progress);
-
-    FoundFiles files = std::move(found[0]);
-    for (std::size_t i = 1; i < found.size(); ++i) {
-        files.append(found[i]);
-        found[i] = FoundFiles();
-    }
-    files.walk = report;
-    return files;
+        progress, otherFormats ? &otherRequest : nullptr);
+    if (otherFormats)
+        *otherFormats = others->take({});
+    return found.take(report);
 }
 
 FoundFiles cacheFilenamesFromDirsWithFileExtensions(const QString &zelvoraDir, const QStringList &directories,
@@ -55,16 +103,27 @@ FoundFiles cacheFilenamesFromDirsWithFileExtensions(const QString &zelvoraDir, c
     return sortFoundFiles(gatherFilesWithExtension(zelvoraDir, directories, extension, progress));
 }
 
-FoundFiles cacheZelvoraRomDirs(const QString &zelvoraDir, Progress *progress)
+static FoundFiles cacheWithOtherFormats(const QString &zelvoraDir, const QStringList &directories,
+                                        QStringView extension, const QStringList &otherExtensions, Progress *progress,
+                                        FoundFiles *otherFormats)
 {
-    return cacheFilenamesFromDirsWithFileExtensions(zelvoraDir, romDirectoryNames(), kRomExtension.toString(),
-                                                    progress);
+    FoundFiles found = gatherFilesWithExtension(zelvoraDir, directories, extension.toString(), progress,
+                                                otherExtensions, otherFormats);
+    if (otherFormats)
+        *otherFormats = sortFoundFiles(*otherFormats);
+    return sortFoundFiles(found);
 }
 
-FoundFiles cacheZelvoraVideoDirs(const QString &zelvoraDir, Progress *progress)
+FoundFiles cacheZelvoraRomDirs(const QString &zelvoraDir, Progress *progress, FoundFiles *otherFormats)
 {
-    return cacheFilenamesFromDirsWithFileExtensions(zelvoraDir, videoDirectoryNames(), kVideoExtension.toString(),
-                                                    progress);
+    return cacheWithOtherFormats(zelvoraDir, romDirectoryNames(), kRomExtension, romOtherFormatExtensions(), progress,
+                                 otherFormats);
+}
+
+FoundFiles cacheZelvoraVideoDirs(const QString &zelvoraDir, Progress *progress, FoundFiles *otherFormats)
+{
+    return cacheWithOtherFormats(zelvoraDir, videoDirectoryNames(), kVideoExtension, videoOtherFormatExtensions(),
+                                 progress, otherFormats);
 }
 
 std::optional<QString> findFileBelow(const QString &directory, const QString &fileName)

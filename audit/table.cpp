@@ -117,6 +117,19 @@ Side lookUp(const FoundFiles &found, std::string_view line, std::string_view ext
     return side;
 }
 
+// Each paired expected name's possible match: the found file's path and the reason.
+QHash<QByteArray, QByteArray> possibleMatches(const NearMisses *nearMisses)
+{
+    QHash<QByteArray, QByteArray> matches;
+    if (nearMisses == nullptr)
+        return matches;
+    for (const NearMiss &pair : nearMisses->pairs) {
+        matches.insert(QByteArray(pair.expected.data(), qsizetype(pair.expected.size())),
+                       nearMissPathBytes(pair.file) + " (" + nearMissReasonId(pair.file.reason).toLatin1() + ')');
+    }
+    return matches;
+}
+
 } // namespace
 
 QByteArray collectionTableCsv(const TableSources &sources)
@@ -141,6 +154,8 @@ QByteArray collectionTableCsv(const TableSources &sources)
         romNames.appendWithExtension(lines->at(i), view(romExtension));
     romNames = sortNameBlock(romNames);
 
+    const QHash<QByteArray, QByteArray> romMatches = possibleMatches(sources.romNearMisses);
+    const QHash<QByteArray, QByteArray> videoMatches = possibleMatches(sources.videoNearMisses);
     std::vector<bool> archiveNamed(std::size_t(archives.size()), false);
     std::vector<bool> videoNamed(std::size_t(videos.size()), false);
     for (qsizetype i = 0; i < lines->size(); ++i) {
@@ -155,7 +170,9 @@ QByteArray collectionTableCsv(const TableSources &sources)
             kinds.append(ProblemKind::ListDuplicate);
         if (line.front() == ' ' || line.front() == '\t' || line.back() == ' ' || line.back() == '\t')
             kinds.append(ProblemKind::ListWhitespace);
-        const QByteArray match = sources.possibleMatch ? sources.possibleMatch(i) : QByteArray();
+        QByteArray match = romMatches.value(rom.name);
+        if (const QByteArray videoMatch = videoMatches.value(video.name); !videoMatch.isEmpty())
+            match += (match.isEmpty() ? "" : " | ") + videoMatch;
         appendCsvRow(out, {line, rom.name, rom.end > rom.first ? "valid" : "missing", rom.paths, video.name,
                            video.end > video.first ? "valid" : "missing", video.paths, match, joinedKinds(kinds)});
     }

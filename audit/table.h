@@ -5,10 +5,10 @@
 // (RFC 4180, UTF-8 with a byte-order mark, CR LF) for spreadsheets.
 
 #include "audit/audits.h"
+#include "audit/nearmiss.h"
 #include "audit/problems.h"
 
 #include <QByteArray>
-#include <functional>
 #include <vector>
 
 namespace zelvora {
@@ -20,13 +20,14 @@ struct TableSources
     const VideoAudit *videos = nullptr;
     const std::vector<Problem> *romProblems = nullptr;   // romProblems() of the rom audit
     const std::vector<Problem> *videoProblems = nullptr; // videoProblems() of the video audit
-    // The near miss of the game on list line `line` (0-based among the non-empty lines), empty for none;
-    // without it the column stays empty.
-    std::function<QByteArray(qsizetype line)> possibleMatch;
+    // The near misses of each audit, for the possible_match column; without them it stays empty.
+    const NearMisses *romNearMisses = nullptr;
+    const NearMisses *videoNearMisses = nullptr;
 };
 
 // The columns: game, rom, rom_status, rom_paths, video, video_status, video_paths, possible_match,
-// problems. A game's status is "valid" when a file of its name was found, else "missing"; its paths
+// problems. A game's possible match is the found file paired with its rom or video name, with the
+// reason ("roms/Game_Name.zip (case-and-separators)"), " | " between the two. A game's status is "valid" when a file of its name was found, else "missing"; its paths
 // are every such file below the Zelvora directory, the copy that counts first, " | " between them; its
 // problems are the kinds found for those files, for links of the same name, and for its list line.
 // The unknown rows have an empty game and the status "unknown"; second copies of a game are in the

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Generate a synthetic Zelvora directory for benchmarking the audits.
 
-    gen_tree.py --games N --out DIR [--seed S] [--extra-unknown-files M]
+    gen_tree.py --games N --out DIR [--seed S] [--extra-unknown-files M] [--near-miss-load L]
 
 Deterministic for a given (N, seed, M). All files are empty: the audits only look at names, and
 empty files keep a tree of a million entries cheap. Writes DIR/.bench-manifest.json last, holding
@@ -172,7 +172,7 @@ def create_files(root, placed):
             os.close(dfd)
 
 
-def generate(games, out, seed, extra_unknown):
+def generate(games, out, seed, extra_unknown, near_miss_load=0):
     rng = random.Random(seed)
     used = set()
     unknown_roms = max(1, games * 3 // 100) if games else 0
@@ -210,7 +210,18 @@ def generate(games, out, seed, extra_unknown):
     for i in range(extra_unknown):
         w1, w2 = styled(rng.choice(WORDS), rng), styled(rng.choice(WORDS), rng)
         roms[pick_folder(ROM_DIRS, rng)].append(f"{w1} {w2} (Unl {i})" + archive_extension(rng))
-    expected["roms"]["unknown"] = unknown_roms + extra_unknown
+    # The near-miss pass's load: L listed names without archive and L unknown archives, none of them
+    # a true pair (the codes differ in their digits; listed names hold no " M"/" U" codes otherwise).
+    missing_load = []
+    for i in range(near_miss_load):
+        w1, w2 = styled(rng.choice(WORDS), rng), styled(rng.choice(WORDS), rng)
+        missing_load.append(f"{w1} {w2} M{i}")
+        w1, w2 = styled(rng.choice(WORDS), rng), styled(rng.choice(WORDS), rng)
+        roms[pick_folder(ROM_DIRS, rng)].append(f"{w1} {w2} U{i}" + archive_extension(rng))
+    lines.extend(missing_load)
+    expected["roms"]["missing"] += near_miss_load
+    expected["videos"]["missing"] += near_miss_load
+    expected["roms"]["unknown"] = unknown_roms + extra_unknown + near_miss_load
     expected["videos"]["unknown"] = unknown_videos
 
     rom_files = sum(len(v) for v in roms.values())
@@ -246,7 +257,7 @@ def generate(games, out, seed, extra_unknown):
         f.write(text)
 
     manifest = {
-        "games": games, "seed": seed, "extra_unknown_files": extra_unknown,
+        "games": games, "seed": seed, "extra_unknown_files": extra_unknown, "near_miss_load": near_miss_load,
         "list_bytes": len(text), "rom_files": rom_files, "video_files": video_files,
         "other_files": others, "folders": len({d for d, _ in placed}),
         "expected": expected,
@@ -266,10 +277,12 @@ def main():
     parser.add_argument("--seed", type=int, default=1, help="random seed (default 1)")
     parser.add_argument("--extra-unknown-files", type=int, default=0, metavar="M",
                         help="add M more unknown archives below the rom folders")
+    parser.add_argument("--near-miss-load", type=int, default=0, metavar="L",
+                        help="add L listed names without archive and L unknown archives, no pair among them")
     args = parser.parse_args()
-    if args.games < 0 or args.extra_unknown_files < 0:
+    if args.games < 0 or args.extra_unknown_files < 0 or args.near_miss_load < 0:
         parser.error("counts must not be negative")
-    manifest = generate(args.games, args.out, args.seed, args.extra_unknown_files)
+    manifest = generate(args.games, args.out, args.seed, args.extra_unknown_files, args.near_miss_load)
     print(f"gen_tree.py: {args.out}: {manifest['games']} games, {manifest['rom_files']} archives, "
           f"{manifest['video_files']} videos, {manifest['other_files']} other files in "
           f"{manifest['folders']} folders; list {manifest['list_bytes']} bytes")

@@ -15,6 +15,7 @@ MEMORY_TARGET = 150  # bytes per file found, peak above the idle footprint, at 1
 
 LABELS = {
     "roms": "zelvora-auditor-cli roms",
+    "roms_m": "zelvora-auditor-cli roms -m",
     "videos": "zelvora-auditor-cli videos",
     "roms_problems": "zelvora-auditor-cli roms -p",
     "roms_history": "roms, history kept",
@@ -89,6 +90,7 @@ def main():
     print()
 
     ratios = {
+        "roms -m / roms (near misses)": median["roms_m"] / median["roms"],
         "roms / find|sort": median["roms"] / median["find_roms"],
         "roms / fdfind": median["roms"] / median["fd_roms"],
         "videos / find|sort": median["videos"] / median["find_videos"],

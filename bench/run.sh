@@ -2,7 +2,7 @@
 # Times the rom and video audits of zelvora-auditor-cli against plain directory listings (find | sort,
 # fdfind) on one synthetic Zelvora tree, warm cache, and prints medians, ratios and peak memory.
 #
-#   bench/run.sh [--games N] [--runs K] [--keep] [--seed S] [--extra-unknown-files M]
+#   bench/run.sh [--games N] [--runs K] [--keep] [--seed S] [--extra-unknown-files M] [--near-miss-load L]
 #
 # ZELVORA_CLI=/path/to/zelvora-auditor-cli skips the build (ZELVORA_FLOOR names the floor walker,
 # default: beside it, ../bench/floor/zelvora-walk-floor in the same build). See bench/README.md.
@@ -13,6 +13,7 @@ runs=5
 keep=0
 seed=1
 extra=0
+load=0
 
 usage() {
     sed -n '2,8s/^# \{0,1\}//p' "$0" >&2
@@ -27,6 +28,7 @@ while [[ $# -gt 0 ]]; do
         --runs) need_value "$@"; runs=$2; shift 2 ;;
         --seed) need_value "$@"; seed=$2; shift 2 ;;
         --extra-unknown-files) need_value "$@"; extra=$2; shift 2 ;;
+        --near-miss-load) need_value "$@"; load=$2; shift 2 ;;
         --keep) keep=1; shift ;;
         -h|--help) usage 0 ;;
         *) echo "run.sh: unknown argument: $1" >&2; usage ;;
@@ -64,16 +66,18 @@ floor=${ZELVORA_FLOOR:-$(dirname "$cli")/../bench/floor/zelvora-walk-floor}
 # --- the tree -------------------------------------------------------------------------------------
 name="tree-$games"
 [[ $extra -eq 0 ]] || name+="-x$extra"
+[[ $load -eq 0 ]] || name+="-m$load"
 [[ $seed -eq 1 ]] || name+="-s$seed"
 tree="$out/$name"
 manifest="$tree/.bench-manifest.json"
 list="$tree/- Supported Games Lookup For Naming.txt"
 
 stamp_matches() {
-    [[ -f $manifest ]] && python3 - "$manifest" "$games" "$seed" "$extra" <<'EOF'
+    [[ -f $manifest ]] && python3 - "$manifest" "$games" "$seed" "$extra" "$load" <<'EOF'
 import json, sys
 m = json.load(open(sys.argv[1], encoding="utf-8"))
-sys.exit(0 if [m["games"], m["seed"], m["extra_unknown_files"]] == [int(a) for a in sys.argv[2:5]] else 1)
+stamp = [m["games"], m["seed"], m["extra_unknown_files"], m.get("near_miss_load", 0)]
+sys.exit(0 if stamp == [int(a) for a in sys.argv[2:6]] else 1)
 EOF
 }
 
@@ -84,7 +88,8 @@ else
     # Only ever a tree of our own below bench/out: a missing or foreign stamp means a half-written tree.
     rm -rf -- "$tree"
     echo "generating $tree" >&2
-    python3 "$bench_dir/gen_tree.py" --games "$games" --seed "$seed" --extra-unknown-files "$extra" --out "$tree" >&2
+    python3 "$bench_dir/gen_tree.py" --games "$games" --seed "$seed" --extra-unknown-files "$extra" \
+        --near-miss-load "$load" --out "$tree" >&2
     generated=1
 fi
 
@@ -120,6 +125,7 @@ cmd_roms() { "$cli" roms -q --no-history -f json -d "$tree" -l "$list"; }
 cmd_videos() { "$cli" videos -q --no-history -f json -d "$tree" -l "$list"; }
 cmd_roms_problems() { "$cli" roms -q --no-history --problems -f json -d "$tree" -l "$list"; }
 cmd_roms_history() { "$cli" roms -q -f json -d "$tree" -l "$list"; }
+cmd_roms_m() { "$cli" roms -m -q --no-history -f json -d "$tree" -l "$list"; }
 cmd_find_roms() { find "${rom_dirs[@]}" -type f -iname '*.zip' -printf '%f\n' | LC_ALL=C sort -f; }
 cmd_find_videos() { find "${video_dirs[@]}" -type f -iname '*.xmv' -printf '%f\n' | LC_ALL=C sort -f; }
 cmd_fd_roms() { fdfind -u -t f -e zip . "${rom_dirs[@]}"; }
@@ -127,9 +133,10 @@ cmd_fd_videos() { fdfind -u -t f -e xmv . "${video_dirs[@]}"; }
 cmd_floor_roms() { "$floor" "${rom_dirs[@]}"; }
 cmd_floor_videos() { "$floor" "${video_dirs[@]}"; }
 
-commands=(roms videos roms_problems roms_history find_roms find_videos fd_roms fd_videos floor_roms floor_videos)
+commands=(roms roms_m videos roms_problems roms_history find_roms find_videos fd_roms fd_videos floor_roms floor_videos)
 declare -A label=(
     [roms]="zelvora-auditor-cli roms"
+    [roms_m]="zelvora-auditor-cli roms -m"
     [videos]="zelvora-auditor-cli videos"
     [roms_problems]="zelvora-auditor-cli roms --problems"
     [roms_history]="zelvora-auditor-cli roms (history kept)"

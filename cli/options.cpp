@@ -24,6 +24,8 @@ Options:
                              (the first in sorted path order)
   -a, --available-roms-only  videos: expect videos only for games whose rom
                              archive is present
+  -m, --near-misses          also pair each missing name with the file that is
+                             almost its name, and give the reason
   -f, --format text|json     output format, default text
   -s, --save DIR             also write the audit's report files into DIR
                              (created if missing)
@@ -78,12 +80,13 @@ Command parseCommandLine(const QStringList &arguments)
     const QCommandLineOption problemsOption(QStringList{u"p"_s, u"problems"_s});
     const QCommandLineOption tableOption(u"table"_s, {}, u"FILE"_s);
     const QCommandLineOption noHistoryOption(u"no-history"_s);
+    const QCommandLineOption nearMissesOption(QStringList{u"m"_s, u"near-misses"_s});
     const QCommandLineOption helpOption(QStringList{u"h"_s, u"help"_s});
     const QCommandLineOption versionOption(u"version"_s);
 
     QCommandLineParser parser;
     parser.addOptions({dirOption, listOption, availableOption, formatOption, saveOption, quietOption, problemsOption,
-                       tableOption, noHistoryOption, helpOption, versionOption});
+                       tableOption, noHistoryOption, nearMissesOption, helpOption, versionOption});
     if (!parser.parse(arguments)) {
         return usageError(parser.errorText());
     }
@@ -135,6 +138,7 @@ Command parseCommandLine(const QStringList &arguments)
     options.quiet = parser.isSet(quietOption);
     options.problems = parser.isSet(problemsOption);
     options.noHistory = parser.isSet(noHistoryOption);
+    options.nearMisses = parser.isSet(nearMissesOption);
 
     if (parser.isSet(formatOption)) {
         const QString format = parser.value(formatOption);

@@ -20,6 +20,7 @@ struct Options
     bool problems = false;
     bool noHistory = false;
     std::optional<QString> tableFile; // all only
+    bool nearMisses = false;
     OutputFormat format = OutputFormat::Text;
 };
 

@@ -9,6 +9,7 @@
 #include "audit/table.h"
 #include "cli/auditextras.h"
 #include "cli/inputs.h"
+#include "cli/nearmissoutput.h"
 #include "cli/options.h"
 #include "cli/output.h"
 #include "cli/tableoutput.h"
@@ -190,7 +191,8 @@ int run(const QStringList &arguments)
     if (const QString *error = std::get_if<QString>(&resolved)) {
         return usageError(*error);
     }
-    const auto &inputs = std::get<AuditInputs>(resolved);
+    AuditInputs inputs = std::get<AuditInputs>(resolved);
+    inputs.otherFormats = options.nearMisses;
 
     if (const std::optional<QString> warning = zelvoraDirWarning(inputs.zelvoraDir)) {
         printTo(stderr, *warning + u'\n');
@@ -221,6 +223,14 @@ int run(const QStringList &arguments)
     const VideoAudit *videoAudit = nullptr;
     std::vector<Problem> &romProblemList = keptUntilExit(std::vector<Problem>{});
     std::vector<Problem> &videoProblemList = keptUntilExit(std::vector<Problem>{});
+    std::optional<NearMisses> &romNearMisses = keptUntilExit(std::optional<NearMisses>{});
+    std::optional<NearMisses> &videoNearMisses = keptUntilExit(std::optional<NearMisses>{});
+    const auto nearMissMembers = [](const std::optional<NearMisses> &pairs) {
+        return pairs ? nearMissJsonMembers(*pairs) : QByteArray();
+    };
+    const auto nearMissText = [](const std::optional<NearMisses> &pairs) {
+        return pairs ? '\n' + nearMissTextOutput(*pairs) : QByteArray();
+    };
     if (options.audit != AuditKind::Videos) {
         RomsListFault listFault{};
         const std::optional<RomAudit> &roms = keptUntilExit(runRomAudit(inputs, progress, &listFault));
@@ -238,18 +248,23 @@ int run(const QStringList &arguments)
         if (options.problems || options.tableFile) {
             romProblemList = romProblems(inputs, *roms);
         }
+        romNearMisses = options.nearMisses ? std::optional(findRomNearMisses(*roms)) : std::nullopt;
         const AuditExtras &extras =
             keptUntilExit(auditExtras(options, romProblemList, inputs, u"roms",
                                       [&](const QDateTime &now) { return auditRecord(roms->lists, now); }));
         outputs.emplace_back([&, all] {
             if (json) {
                 return (!all || writeText("{\n  \"audit\": \"all\",\n  \"roms\": ")) &&
-                       writeRomJsonOutput(stdout, inputs, roms->lists, extras.jsonMembers);
+                       writeRomJsonOutput(stdout, inputs, roms->lists,
+                                          nearMissMembers(romNearMisses) + extras.jsonMembers);
             }
-            return writeText(romTextOutput(roms->lists) + extras.text);
+            return writeText(romTextOutput(roms->lists) + nearMissText(romNearMisses) + extras.text);
         });
         if (options.saveDir) {
             reports = romReportFiles(roms->lists);
+            if (romNearMisses) {
+                reports.push_back(romNearMissReportFile(*romNearMisses));
+            }
             if (options.problems) {
                 reports.push_back({kRomProblemsFileName.toString(), problemsCsv(romProblemList)});
             }
@@ -273,19 +288,25 @@ int run(const QStringList &arguments)
         if (options.problems || options.tableFile) {
             videoProblemList = videoProblems(inputs, *videos);
         }
+        videoNearMisses = options.nearMisses ? std::optional(findVideoNearMisses(*videos)) : std::nullopt;
         const AuditExtras &extras = keptUntilExit(
             auditExtras(options, videoProblemList, inputs, inputs.availableRomsOnly ? u"videos-available" : u"videos",
                         [&](const QDateTime &now) { return auditRecord(videos->lists, now); }));
         outputs.emplace_back([&, all] {
             if (json) {
                 return (!all || writeText(",\n  \"videos\": ")) &&
-                       writeVideoJsonOutput(stdout, inputs, videos->lists, extras.jsonMembers) &&
+                       writeVideoJsonOutput(stdout, inputs, videos->lists,
+                                            nearMissMembers(videoNearMisses) + extras.jsonMembers) &&
                        (!all || writeText("}\n"));
             }
-            return (!all || writeText("\n")) && writeText(videoTextOutput(videos->lists) + extras.text);
+            return (!all || writeText("\n")) &&
+                   writeText(videoTextOutput(videos->lists) + nearMissText(videoNearMisses) + extras.text);
         });
         if (options.saveDir) {
             std::vector<ReportFile> files = videoReportFiles(videos->lists);
+            if (videoNearMisses) {
+                files.push_back(videoNearMissReportFile(*videoNearMisses));
+            }
             if (options.problems) {
                 files.push_back({kVideoProblemsFileName.toString(), problemsCsv(videoProblemList)});
             }
@@ -302,7 +323,8 @@ int run(const QStringList &arguments)
     }
     if (options.tableFile && romAudit && videoAudit) {
         const QByteArray table =
-            collectionTableCsv({&inputs, romAudit, videoAudit, &romProblemList, &videoProblemList, {}});
+            collectionTableCsv({&inputs, romAudit, videoAudit, &romProblemList, &videoProblemList,
+                                 romNearMisses ? &*romNearMisses : nullptr, videoNearMisses ? &*videoNearMisses : nullptr});
         if (const QString error = writeTableFile(*options.tableFile, table); !error.isEmpty()) {
             failures.append({QFileInfo(*options.tableFile).fileName(), *options.tableFile, error});
         }

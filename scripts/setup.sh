@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-    qt6-base-dev libgtest-dev cmake g++ ninja-build pkg-config
+    qt6-base-dev libgtest-dev libicu-dev cmake g++ ninja-build pkg-config
     # For the desktop app and its tests under a virtual display.
     libgl-dev xvfb xauth
     # For the clang build and the fuzz targets (libFuzzer comes with clang's runtime).

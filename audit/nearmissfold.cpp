@@ -1,0 +1,309 @@
+// Name folding for the near-miss pass: the ASCII fast path, ICU's Latin-ASCII for the rest, the roman
+// numerals and articles, the copy suffixes, and the one-typo test with its guards.
+
+#include "audit/nearmissfold.h"
+
+#include "audit/textunits.h"
+
+#include <QString>
+#include <algorithm>
+#include <array>
+#include <unicode/translit.h>
+#include <unicode/unistr.h>
+
+namespace zelvora::nearmiss {
+
+namespace {
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool isLetter(char c)
+{
+    return c >= 'a' && c <= 'z';
+}
+
+// Letters, digits and whatever is not ASCII make words.
+bool isWordByte(char c)
+{
+    return isLetter(c) || isDigit(c) || static_cast<unsigned char>(c) >= 0x80;
+}
+
+// What stands for a space in a file name.
+bool isSeparator(char c)
+{
+    return c == ' ' || c == '_' || c == '.' || c == '-';
+}
+
+// What file systems or tools avoid, and what replaces it.
+bool isForbidden(char c)
+{
+    switch (c) {
+    case ':':
+    case '/':
+    case '?':
+    case '*':
+    case '"':
+    case '<':
+    case '>':
+    case '|':
+    case '&':
+    case '\\':
+    case '`':
+    case '\'':
+    case ';':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The length of a curly quote or an acute accent used as an apostrophe at `p`, else 0.
+std::size_t forbiddenSequence(std::string_view text, std::size_t p)
+{
+    const auto at = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0; };
+    if (at(p) == 0xE2 && at(p + 1) == 0x80 && (at(p + 2) >= 0x98 && at(p + 2) <= 0x9F))
+        return 3; // U+2018..U+201F
+    if (at(p) == 0xC2 && at(p + 1) == 0xB4)
+        return 2; // U+00B4
+    return 0;
+}
+
+// The value of a roman numeral from II to XXXIX written in its one proper form, else 0.
+int romanValue(std::string_view word)
+{
+    if (word.size() < 2 || word.size() > 7)
+        return 0;
+    static constexpr std::array<std::string_view, 10> units = {"",  "i",  "ii",  "iii",  "iv",
+                                                               "v", "vi", "vii", "viii", "ix"};
+    static constexpr std::array<std::string_view, 4> tens = {"", "x", "xx", "xxx"};
+    for (int value = 2; value < 40; ++value) {
+        std::string form(tens[std::size_t(value / 10)]);
+        form += units[std::size_t(value % 10)];
+        if (form == word)
+            return value;
+    }
+    return 0;
+}
+
+// "three stooges, the (set 1)" becomes "the three stooges (set 1)".
+std::string withArticleInFront(const std::string &text)
+{
+    if (text.find(',') == std::string::npos)
+        return text;
+    std::size_t tag = text.find_first_of("([");
+    if (tag == std::string::npos)
+        tag = text.size();
+    std::size_t end = tag;
+    while (end > 0 && text[end - 1] == ' ')
+        --end;
+    for (const std::string_view article : {"the", "a", "an"}) {
+        for (const std::string_view comma : {", ", ","}) {
+            const std::size_t length = comma.size() + article.size();
+            if (end <= length)
+                continue;
+            const std::string_view head(text.data(), end);
+            if (head.substr(end - length, comma.size()) == comma && head.substr(end - article.size()) == article)
+                return std::string(article) + ' ' + text.substr(0, end - length) + text.substr(end);
+        }
+    }
+    return text;
+}
+
+void lowerAsciiInPlace(std::string &text)
+{
+    for (char &c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    }
+}
+
+// `lower` is in lower case.
+bool equalsNoCase(std::string_view text, std::string_view lower)
+{
+    return text.size() == lower.size() && std::equal(text.begin(), text.end(), lower.begin(), [](char a, char b) {
+               return (a >= 'A' && a <= 'Z' ? char(a - 'A' + 'a') : a) == b;
+           });
+}
+
+bool endsWithNoCase(std::string_view text, std::string_view suffix)
+{
+    return text.size() >= suffix.size() && equalsNoCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+} // namespace
+
+static std::unique_ptr<icu::Transliterator> latinAscii()
+{
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::Transliterator> made(
+        icu::Transliterator::createInstance("Latin-ASCII", UTRANS_FORWARD, status));
+    if (U_FAILURE(status) != 0)
+        made.reset();
+    return made;
+}
+
+void prepareFolding()
+{
+    latinAscii();
+}
+
+NameFolder::NameFolder() = default;
+
+NameFolder::~NameFolder() = default;
+
+std::string NameFolder::toAscii(std::string_view utf8)
+{
+    icu::UnicodeString text = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), int32_t(utf8.size())));
+    if (!m_triedLatinAscii) {
+        m_latinAscii = latinAscii();
+        m_triedLatinAscii = true;
+    }
+    if (m_latinAscii)
+        m_latinAscii->transliterate(text);
+    text.foldCase();
+    std::string out;
+    text.toUTF8String(out);
+    return out;
+}
+
+void NameFolder::foldInto(std::string_view stem, FoldLevel level, Folded &out, bool withWords)
+{
+    std::string &text = m_text;
+    if (isAscii(stem))
+        text.assign(stem);
+    else if (level >= FoldLevel::Accents)
+        text = toAscii(stem);
+    else
+        text = textOfUtf8(stem).toCaseFolded().toStdString();
+    lowerAsciiInPlace(text);
+    if (level >= FoldLevel::Article && text.find(',') != std::string::npos)
+        text = withArticleInFront(text);
+
+    out.key.clear();
+    out.words.clear();
+    out.letters = 0;
+    bool afterDigit = false;
+    int brackets = 0;
+    // Curly quotes are beyond ASCII: most names have none to look for.
+    const bool dropQuotes = level >= FoldLevel::ForbiddenCharacters && !isAscii(text);
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (dropQuotes) {
+            if (const std::size_t skip = forbiddenSequence(text, i)) {
+                i += skip;
+                continue;
+            }
+        }
+        if (isWordByte(c)) {
+            std::size_t j = i + 1;
+            while (j < text.size() && isWordByte(text[j]) && (!dropQuotes || forbiddenSequence(text, j) == 0))
+                ++j;
+            std::string_view word(text.data() + i, j - i);
+            std::string roman;
+            if (level >= FoldLevel::RomanNumerals && word.size() >= 2 && word.size() <= 7 &&
+                word.find_first_not_of("ivx") == std::string_view::npos) {
+                if (const int value = romanValue(word)) {
+                    roman = std::to_string(value);
+                    word = roman;
+                }
+            }
+            if (afterDigit && isDigit(word.front()))
+                out.key += '#';
+            out.key += word;
+            afterDigit = isDigit(word.back());
+            for (const char w : word)
+                out.letters += isLetter(w) ? 1 : 0;
+            if (withWords)
+                out.words.push_back(Word{std::string(word), brackets > 0});
+            i = j;
+            continue;
+        }
+        ++i;
+        if (isSeparator(c) || (level >= FoldLevel::ForbiddenCharacters && isForbidden(c)))
+            continue;
+        out.key += c;
+        afterDigit = false;
+        if (c == '(' || c == '[' || c == '{')
+            ++brackets;
+        else if ((c == ')' || c == ']' || c == '}') && brackets > 0)
+            --brackets;
+    }
+}
+
+std::optional<std::string_view> withoutDownloadCopy(std::string_view stem)
+{
+    const auto trimmed = [](std::string_view s) {
+        while (!s.empty() && (s.back() == ' ' || s.back() == '_'))
+            s.remove_suffix(1);
+        return s;
+    };
+    std::string_view rest = stem;
+    bool stripped = false;
+    // " (2)", "(2)": a number of one or two digits in brackets at the end.
+    if (rest.size() >= 3 && rest.back() == ')') {
+        std::size_t open = rest.size() - 2;
+        while (open > 0 && isDigit(rest[open]))
+            --open;
+        const std::size_t digits = rest.size() - 2 - open;
+        if (rest[open] == '(' && digits >= 1 && digits <= 2) {
+            rest = trimmed(rest.substr(0, open));
+            stripped = true;
+        }
+    }
+    static constexpr std::array<std::string_view, 12> suffixes = {" - copy",  " copy",    "_copy",    " (copy)",
+                                                                  " - kopie", " - copie", " - copia", " - kopia",
+                                                                  " - kopio", " - kopya", " - kopi",  " - copie de"};
+    for (const std::string_view suffix : suffixes) {
+        if (endsWithNoCase(rest, suffix)) {
+            rest = trimmed(rest.substr(0, rest.size() - suffix.size()));
+            stripped = true;
+            break;
+        }
+    }
+    static constexpr std::array<std::string_view, 4> prefixes = {"copy of ", "kopie von ", "copie de ", "copia de "};
+    if (!stripped) {
+        for (const std::string_view prefix : prefixes) {
+            if (rest.size() > prefix.size() && equalsNoCase(rest.substr(0, prefix.size()), prefix)) {
+                rest.remove_prefix(prefix.size());
+                stripped = true;
+                break;
+            }
+        }
+    }
+    if (!stripped || rest.empty())
+        return std::nullopt;
+    return rest;
+}
+
+bool oneTypoApart(std::string_view expected, std::string_view found)
+{
+    // A word without a vowel is an abbreviation or a code ("dsdd", "csd"), not a word to misspell.
+    const auto lettersOnly = [](std::string_view w) {
+        return w.size() >= 3 && std::all_of(w.begin(), w.end(), isLetter) &&
+               w.find_first_of("aeiouy") != std::string_view::npos;
+    };
+    if (!lettersOnly(expected) || !lettersOnly(found) || expected == found)
+        return false;
+    const std::string_view longer = expected.size() >= found.size() ? expected : found;
+    const std::string_view shorter = expected.size() >= found.size() ? found : expected;
+    if (longer.size() - shorter.size() > 1)
+        return false;
+    std::size_t first = 0;
+    while (first < shorter.size() && longer[first] == shorter[first])
+        ++first;
+    if (longer.size() != shorter.size())
+        return first + 1 < longer.size() && longer.substr(first + 1) == shorter.substr(first);
+    const std::size_t last = longer.size() - 1;
+    if (first >= last)
+        return false;
+    if (longer.substr(first + 1) == shorter.substr(first + 1))
+        return true; // one letter changed
+    // Two letters swapped, the second not the last.
+    return first + 1 < last && longer[first] == shorter[first + 1] && longer[first + 1] == shorter[first] &&
+           longer.substr(first + 2) == shorter.substr(first + 2);
+}
+
+} // namespace zelvora::nearmiss
