@@ -4,11 +4,14 @@
 #include "app/pathdrops.h"
 #include "app/qkappdelegate.h"
 #include "audit/resulttext.h"
+#include "platform/summarystrip.h"
 #include "ui_mainwindow.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
@@ -42,6 +45,38 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     // Nothing to note before an audit.
     m_ui->romsNotesLabel->hide();
     m_ui->videosNotesLabel->hide();
+    // Over each result: the strip of the lists' shares above the segments, the caption right over the view.
+    const auto addPane = [](QVBoxLayout *tab, QHBoxLayout *choice, QWidget *container, ResultPaneWidgets &pane) {
+        pane.filter = new QLineEdit(container->parentWidget());
+        pane.filter->setPlaceholderText(u"Filter names"_s);
+        pane.filter->setToolTip(u"Show only the names that contain this text (Ctrl+F)"_s);
+        pane.filter->setClearButtonEnabled(true);
+        pane.filter->setMaximumWidth(260);
+        choice->addWidget(pane.filter);
+        pane.strip = new SummaryStrip(container->parentWidget());
+        pane.caption = new QLabel(container->parentWidget());
+        pane.caption->setTextFormat(Qt::PlainText);
+        pane.caption->setStyleSheet(u"QLabel[outOfDate=\"true\"] { color: #8a4b00; font-weight: bold; }"_s);
+        tab->insertWidget(0, pane.strip);
+        tab->insertWidget(tab->indexOf(container), pane.caption);
+    };
+    addPane(m_ui->romsTabLayout, m_ui->romsChoiceLayout, m_ui->romsResultContainer, m_panes[0]);
+    addPane(m_ui->videosTabLayout, m_ui->videosChoiceLayout, m_ui->videosResultContainer, m_panes[1]);
+    // Tab order: segments, filter, view, as they stand.
+    setTabOrder(m_ui->romsResultControl, m_panes[0].filter);
+    setTabOrder(m_panes[0].filter, m_ui->romsResultView);
+    setTabOrder(m_ui->videosResultControl, m_panes[1].filter);
+    setTabOrder(m_panes[1].filter, m_ui->videosResultView);
+
+    auto *find = new QAction(this);
+    find->setShortcuts(QKeySequence::Find);
+    addAction(find);
+    connect(find, &QAction::triggered, this, [this] {
+        QLineEdit *filter = m_panes[m_ui->tabView->currentIndex() == 0 ? 0 : 1].filter;
+        filter->setFocus(Qt::ShortcutFocusReason);
+        filter->selectAll();
+    });
+
     // The check box starts off, so the segment of videos for missing roms starts disabled.
     m_ui->videosResultControl->setEnabledForSegment(m_ui->checkAvailableRomVideosOnly->isChecked(),
                                                     int(VideoList::Extra));
@@ -64,6 +99,8 @@ void MainWindow::connectController(QKAppDelegate &controller)
     controller.setTabView(w.tabView);
     controller.setRomsNotesLabel(w.romsNotesLabel);
     controller.setVideosNotesLabel(w.videosNotesLabel);
+    controller.setResultPane(QKAppDelegate::Audit::Roms, m_panes[0].caption, m_panes[0].strip, m_panes[0].filter);
+    controller.setResultPane(QKAppDelegate::Audit::Videos, m_panes[1].caption, m_panes[1].strip, m_panes[1].filter);
 
     QKAppDelegate *c = &controller;
     // Actions take their sender, as a user's click would give it.
@@ -79,6 +116,12 @@ void MainWindow::connectController(QKAppDelegate &controller)
         if (!field->text().isEmpty())
             c->chooseZelvoraDirectory(field->text());
     });
+    // A result whose inputs no longer match the fields is marked as such at once.
+    connect(w.zelvoraDirPathTextField, &QLineEdit::textChanged, c, &QKAppDelegate::updateCaptions);
+    connect(w.romsListPathTextField, &QLineEdit::textChanged, c, &QKAppDelegate::updateCaptions);
+    connect(w.checkAvailableRomVideosOnly, &QCheckBox::toggled, c, &QKAppDelegate::updateCaptions);
+    connect(m_panes[0].filter, &QLineEdit::textChanged, c, [c] { c->showList(QKAppDelegate::Audit::Roms); });
+    connect(m_panes[1].filter, &QLineEdit::textChanged, c, [c] { c->showList(QKAppDelegate::Audit::Videos); });
     onClick(w.chooseZelvoraDirButton, &QKAppDelegate::selectZelvoraDirectory);
     onClick(w.chooseRomsListButton, &QKAppDelegate::selectRomsListFile);
     onClick(w.auditRomsButton, &QKAppDelegate::auditRoms);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/resultcaption.h"
 #include "app/resultlists.h"
 #include "app/resultnotes.h"
 #include "audit/audits.h"
@@ -9,8 +10,10 @@
 #include "platform/busyindicator.h"
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
+#include "platform/summarystrip.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QObject>
@@ -35,8 +38,8 @@ class SettingsStore;
 class UrlOpener;
 
 // The lines of each list's view text, by segment, made when the segment is first shown.
-using RomLines = std::array<std::shared_ptr<const ResultLines>, kRomListCount>;
-using VideoLines = std::array<std::shared_ptr<const ResultLines>, kVideoListCount>;
+using RomLines = std::array<std::shared_ptr<const NameListLines>, kRomListCount>;
+using VideoLines = std::array<std::shared_ptr<const NameListLines>, kVideoListCount>;
 
 // The desktop services the controller uses; they outlive it.
 struct PlatformServices
@@ -93,6 +96,12 @@ public:
     void setRomsNotesLabel(QLabel *label);
     QLabel *videosNotesLabel() const { return m_videosNotesLabel; }
     void setVideosNotesLabel(QLabel *label);
+    // Over each audit's result view: the caption of what produced it and the strip of the lists' shares.
+    QLabel *captionLabel(Audit audit) const { return m_panes[std::size_t(audit)].caption; }
+    SummaryStrip *summaryStrip(Audit audit) const { return m_panes[std::size_t(audit)].strip; }
+    // The filter box over the shown list.
+    QLineEdit *filterField(Audit audit) const { return m_panes[std::size_t(audit)].filter; }
+    void setResultPane(Audit audit, QLabel *caption, SummaryStrip *strip, QLineEdit *filter);
 
     // Name lists, worker thread (namelists.cpp). They read the paths of `inputs`, never the window, and
     // are the engine's own steps, which the audits run.
@@ -126,6 +135,13 @@ public:
     void didClickRomsResultControl(QObject *sender = nullptr);
     void didClickVideosResultControl(QObject *sender = nullptr);
     void didClickCheckAvailableRomVideosOnly(QObject *sender = nullptr);
+    // The fields or the check box changed: each caption says whether its result still matches them.
+    void updateCaptions();
+    // Shows the audit's selected list through its filter: at once when the filter is empty, else once
+    // a worker has filtered it (filterApplied then follows).
+    void showList(Audit audit);
+    // The lines the audit's view shows now, with which names they hold.
+    std::shared_ptr<const NameListLines> shownLines(Audit audit) const { return m_panes[std::size_t(audit)].shown; }
 
     // Result files (resultfiles.cpp)
     void saveRomsResult(QObject *sender = nullptr);
@@ -155,9 +171,38 @@ Q_SIGNALS:
     void videosAuditRunningChanged(bool running);
     // Sent on the main thread when a search for the supported roms list has ended, found or not.
     void romListSearchFinished();
+    // Sent on the main thread when a filtered list is shown; `audit` is an Audit.
+    void filterApplied(int audit);
 
 private:
     friend class PhaseReporter;
+
+    // What each audit's view shows besides the names (resultpanes.cpp).
+    struct ResultPane
+    {
+        QPointer<QLabel> caption;
+        QPointer<SummaryStrip> strip;
+        std::optional<AuditStamp> stamp;
+        QPointer<QLineEdit> filter;
+        // The running audit's inputs and the time since it started.
+        AuditInputs runningInputs;
+        QElapsedTimer clock;
+        std::shared_ptr<const NameListLines> shown;
+        // Numbers the filter runs: only the latest may show its result.
+        quint64 filterRun = 0;
+        // The last filter result, which a text that contains its text narrows instead of starting over.
+        const NameList *matchedList = nullptr;
+        QString matchedText;
+        std::shared_ptr<const NamePositions> matched;
+    };
+    void didFilter(Audit audit, quint64 run, const NameList *list, const QString &text,
+                   const std::shared_ptr<const NamePositions> &matched);
+    ResultPane &pane(Audit audit) { return m_panes[std::size_t(audit)]; }
+    SegmentedControl *resultControl(Audit audit) const;
+    void didStartAudit(Audit audit, const AuditInputs &inputs);
+    // The running audit gave results: stamp them, count the lists on the segments and the strip.
+    void didShowResults(Audit audit);
+    void updateCaption(Audit audit);
 
     // Shared by both audits (auditruns.cpp)
     AuditInputs snapshotInputs() const;
@@ -218,7 +263,10 @@ private:
     bool m_auditingVideos = false;
     bool m_hasRomResults = false;
     bool m_hasVideoResults = false;
-    std::array<QString, 2> m_phases; // by Audit
+    std::array<QString, 2> m_phases;   // by Audit
+    std::array<ResultPane, 2> m_panes; // by Audit
+    // The segments' own texts, which the counts follow.
+    std::array<QStringList, 2> m_segmentLabels; // by Audit
     // Audits under way; the phase text and the indicator stay busy until the last one finishes.
     int m_runningAudits = 0;
     // The list field's own hint, given back once a list is found or chosen.

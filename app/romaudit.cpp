@@ -32,6 +32,7 @@ void QKAppDelegate::auditRoms(QObject *)
 
     showPhase(Audit::Roms, {});
     beginBusyLook(romsResultView());
+    didStartAudit(Audit::Roms, inputs);
     startAudit(
         u"rom audit"_s, [this, inputs] { auditRomsInBackground(inputs); }, [this] { didFinishAuditRoms({}); });
 }
@@ -68,6 +69,8 @@ void QKAppDelegate::didFinishAuditRoms(const std::shared_ptr<const RomAudit> &au
     endBusyLook(romsResultView());
     romsResultControl()->setEnabled(true);
     didClickRomsResultControl(romsResultControl());
+    if (audit)
+        didShowResults(Audit::Roms);
     romsResultView()->setHidden(false);
 
     m_auditingRoms = false;

@@ -23,6 +23,7 @@ void QKAppDelegate::auditVideos(QObject *)
 
     showPhase(Audit::Videos, {});
     beginBusyLook(videosResultView());
+    didStartAudit(Audit::Videos, inputs);
     startAudit(
         QStringLiteral("video audit"), [this, inputs] { auditVideosInBackground(inputs); },
         [this] { didFinishAuditVideos({}); });
@@ -60,6 +61,8 @@ void QKAppDelegate::didFinishAuditVideos(const std::shared_ptr<const VideoAudit>
     endBusyLook(videosResultView());
     videosResultControl()->setEnabled(true);
     didClickVideosResultControl(videosResultControl());
+    if (audit)
+        didShowResults(Audit::Videos);
     videosResultView()->setHidden(false);
 
     m_auditingVideos = false;
