@@ -4,6 +4,7 @@
 #include "app/pathdrops.h"
 #include "app/qkappdelegate.h"
 #include "audit/resulttext.h"
+#include "platform/resultview.h"
 #include "platform/summarystrip.h"
 #include "ui_mainwindow.h"
 
@@ -13,6 +14,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabBar>
 
@@ -120,6 +122,13 @@ void MainWindow::connectController(QKAppDelegate &controller)
     connect(w.zelvoraDirPathTextField, &QLineEdit::textChanged, c, &QKAppDelegate::updateCaptions);
     connect(w.romsListPathTextField, &QLineEdit::textChanged, c, &QKAppDelegate::updateCaptions);
     connect(w.checkAvailableRomVideosOnly, &QCheckBox::toggled, c, &QKAppDelegate::updateCaptions);
+    // Where a found file lies: a tooltip and two items in the view's menu.
+    for (const auto audit : {QKAppDelegate::Audit::Roms, QKAppDelegate::Audit::Videos}) {
+        ResultView *view = audit == QKAppDelegate::Audit::Roms ? w.romsResultView : w.videosResultView;
+        view->setLineToolTip([c, audit](qsizetype line) { return c->fileToolTipAt(audit, line); });
+        connect(view, &ResultView::contextMenuAboutToShow, c,
+                [c, audit](QMenu *menu, qsizetype line) { c->addFileActions(audit, menu, line); });
+    }
     connect(m_panes[0].filter, &QLineEdit::textChanged, c, [c] { c->showList(QKAppDelegate::Audit::Roms); });
     connect(m_panes[1].filter, &QLineEdit::textChanged, c, [c] { c->showList(QKAppDelegate::Audit::Videos); });
     onClick(w.chooseZelvoraDirButton, &QKAppDelegate::selectZelvoraDirectory);

@@ -28,6 +28,8 @@
 #include <optional>
 #include <vector>
 
+class QMenu;
+
 namespace zelvora {
 
 class Alert;
@@ -143,6 +145,13 @@ public:
     // The lines the audit's view shows now, with which names they hold.
     std::shared_ptr<const NameListLines> shownLines(Audit audit) const { return m_panes[std::size_t(audit)].shown; }
 
+    // Where the files are (filelocations.cpp). The path of the found file on a shown line of the
+    // audit's view: none for a line without a name and for a missing name.
+    std::optional<QString> filePathAt(Audit audit, qsizetype line) const;
+    QString fileToolTipAt(Audit audit, qsizetype line) const;
+    // "Open Containing Folder" and "Copy Path" for the line, disabled when it has no path.
+    void addFileActions(Audit audit, QMenu *menu, qsizetype line);
+
     // Result files (resultfiles.cpp)
     void saveRomsResult(QObject *sender = nullptr);
     void saveVideosResult(QObject *sender = nullptr);
@@ -188,6 +197,7 @@ private:
         AuditInputs runningInputs;
         QElapsedTimer clock;
         std::shared_ptr<const NameListLines> shown;
+        int shownSegment = -1;
         // Numbers the filter runs: only the latest may show its result.
         quint64 filterRun = 0;
         // The last filter result, which a text that contains its text narrows instead of starting over.
@@ -243,6 +253,9 @@ private:
     SharedNameList m_validVideos;
     SharedNameList m_extraVideos;
     SharedNameList m_unknownVideos;
+    // The audits the lists come from, for the folders of their found files.
+    std::shared_ptr<const RomAudit> m_romAudit;
+    std::shared_ptr<const VideoAudit> m_videoAudit;
     RomLines m_romsLines;
     VideoLines m_videosLines;
 

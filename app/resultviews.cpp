@@ -77,6 +77,7 @@ void QKAppDelegate::showList(Audit audit)
         if (!lines)
             lines = std::make_shared<const NameListLines>(format, list);
         p.shown = lines;
+        p.shownSegment = segment;
         view->setLines(lines);
         updateCaption(audit);
         return;
@@ -108,6 +109,7 @@ void QKAppDelegate::didFilter(Audit audit, quint64 run, const NameList *list, co
     p.matchedText = text;
     p.matched = matched;
     const SharedNameList &names = roms ? romsList(segment) : videosList(segment);
+    p.shownSegment = segment;
     p.shown = std::make_shared<const NameListLines>(
         roms ? romViewFormat(RomList(segment)) : videoViewFormat(VideoList(segment)), names, matched);
     (roms ? romsResultView() : videosResultView())->setLines(p.shown);

@@ -62,6 +62,7 @@ void QKAppDelegate::didFinishAuditRoms(const std::shared_ptr<const RomAudit> &au
         m_missingRoms = SharedNameList(audit, audit->lists.missing);
         m_unknownRoms = SharedNameList(audit, audit->lists.unknown);
         m_romsLines = {};
+        m_romAudit = audit;
         m_hasRomResults = true;
     }
 

@@ -54,6 +54,7 @@ void QKAppDelegate::didFinishAuditVideos(const std::shared_ptr<const VideoAudit>
         m_extraVideos = SharedNameList(audit, audit->lists.extra);
         m_unknownVideos = SharedNameList(audit, audit->lists.unknown);
         m_videosLines = {};
+        m_videoAudit = audit;
         m_hasVideoResults = true;
     }
 
