@@ -70,6 +70,17 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     setTabOrder(m_ui->videosResultControl, m_panes[1].filter);
     setTabOrder(m_panes[1].filter, m_ui->videosResultView);
 
+    // Each audit's Cancel button stands beside its Audit button while it runs.
+    const auto addCancel = [](QHBoxLayout *actions, QPushButton *audit) {
+        auto *cancel = new QPushButton(u"Cancel"_s, audit->parentWidget());
+        cancel->setToolTip(u"Stop the running audit and keep the earlier results (Esc)"_s);
+        cancel->hide();
+        actions->insertWidget(actions->indexOf(audit), cancel);
+        return cancel;
+    };
+    m_cancelButtons[0] = addCancel(m_ui->romsActionsLayout, m_ui->auditRomsButton);
+    m_cancelButtons[1] = addCancel(m_ui->videosActionsLayout, m_ui->auditVideosButton);
+
     auto *find = new QAction(this);
     find->setShortcuts(QKeySequence::Find);
     addAction(find);
@@ -129,6 +140,17 @@ void MainWindow::connectController(QKAppDelegate &controller)
         connect(view, &ResultView::contextMenuAboutToShow, c,
                 [c, audit](QMenu *menu, qsizetype line) { c->addFileActions(audit, menu, line); });
     }
+    // Cancel: the button, or Esc for the shown tab's audit (else whichever runs).
+    using Audit = QKAppDelegate::Audit;
+    connect(m_cancelButtons[0], &QPushButton::clicked, c, [c] { c->cancelAudit(Audit::Roms); });
+    connect(m_cancelButtons[1], &QPushButton::clicked, c, [c] { c->cancelAudit(Audit::Videos); });
+    auto *escape = new QAction(this);
+    escape->setShortcut(Qt::Key_Escape);
+    addAction(escape);
+    connect(escape, &QAction::triggered, c, [c, tabs = w.tabView] {
+        const Audit shown = tabs->currentIndex() == 0 ? Audit::Roms : Audit::Videos;
+        c->cancelAudit(c->isAuditing(shown) ? shown : (shown == Audit::Roms ? Audit::Videos : Audit::Roms));
+    });
     connect(m_panes[0].filter, &QLineEdit::textChanged, c, [c] { c->showList(QKAppDelegate::Audit::Roms); });
     connect(m_panes[1].filter, &QLineEdit::textChanged, c, [c] { c->showList(QKAppDelegate::Audit::Videos); });
     onClick(w.chooseZelvoraDirButton, &QKAppDelegate::selectZelvoraDirectory);
@@ -181,6 +203,7 @@ void MainWindow::connectController(QKAppDelegate &controller)
         }
         audit->setDisabled(running);
         save->setEnabled(!running && hasResults);
+        m_cancelButtons[std::size_t(run)]->setVisible(running);
         if (!running && parked) {
             if (parked->isEnabled() && (!focused || focused == w.tabView || focused == w.tabView->tabBar()))
                 parked->setFocus(Qt::OtherFocusReason);

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPointer>
+#include <QPushButton>
 #include <array>
 #include <memory>
 
@@ -39,10 +40,12 @@ public:
         QLineEdit *filter = nullptr;
     };
     const ResultPaneWidgets &pane(int audit) const { return m_panes[std::size_t(audit)]; }
+    QPushButton *cancelButton(int audit) const { return m_cancelButtons[std::size_t(audit)]; }
 
 private:
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::array<ResultPaneWidgets, 2> m_panes;
+    std::array<QPushButton *, 2> m_cancelButtons{};
     // By audit (roms, videos): the control that had the focus when the audit disabled it.
     std::array<QPointer<QWidget>, 2> m_focusBeforeRun;
 };

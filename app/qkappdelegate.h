@@ -23,6 +23,7 @@
 #include <QTabWidget>
 #include <QThreadPool>
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -117,10 +118,11 @@ public:
 
     // Rom audit (romaudit.cpp)
     void auditRoms(QObject *sender = nullptr);
-    void auditRomsInBackground(const AuditInputs &inputs); // worker thread
+    // Worker thread; `cancel` set: the user cancelled the audit.
+    void auditRomsInBackground(const AuditInputs &inputs, std::shared_ptr<const std::atomic<bool>> cancel = {});
     // No audit: the supported roms list could not be used and the lists stay as they were.
     // `notes` go with the audit's result, shown beside it until the next result replaces it.
-    void didFinishAuditRoms(const std::shared_ptr<const RomAudit> &audit, const ResultNotes &notes = {});
+    void didFinishAuditRoms(const std::shared_ptr<const RomAudit> &result, const ResultNotes &notes = {});
     // `listPath` is the list the audit tried, `fault` why it was refused.
     void showInvalidRomsListAlert(const QString &listPath, RomsListFault fault);
     // The walk could not open every folder: the audit gave no result and the earlier one stays.
@@ -129,9 +131,16 @@ public:
 
     // Video audit (videoaudit.cpp)
     void auditVideos(QObject *sender = nullptr);
-    void auditVideosInBackground(const AuditInputs &inputs); // worker thread
-    void didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &audit, const ResultNotes &notes = {});
+    void auditVideosInBackground(const AuditInputs &inputs, // worker thread
+                                 std::shared_ptr<const std::atomic<bool>> cancel = {});
+    void didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &result, const ResultNotes &notes = {});
     bool isAuditingVideos() const { return m_auditingVideos; }
+
+    // Stops a running audit as soon as the engine can: its earlier results stay and the phase row
+    // says "Cancelled". Nothing happens when it is not running.
+    void cancelAudit(Audit audit);
+    void cancelAudits();
+    bool isAuditing(Audit audit) const { return audit == Audit::Roms ? m_auditingRoms : m_auditingVideos; }
 
     // Result views (resultviews.cpp)
     void didClickRomsResultControl(QObject *sender = nullptr);
@@ -196,6 +205,8 @@ private:
         // The running audit's inputs and the time since it started.
         AuditInputs runningInputs;
         QElapsedTimer clock;
+        // Set when the user cancels the running audit; its worker reads it.
+        std::shared_ptr<std::atomic<bool>> cancel;
         std::shared_ptr<const NameListLines> shown;
         int shownSegment = -1;
         // Numbers the filter runs: only the latest may show its result.
@@ -209,7 +220,11 @@ private:
                    const std::shared_ptr<const NamePositions> &matched);
     ResultPane &pane(Audit audit) { return m_panes[std::size_t(audit)]; }
     SegmentedControl *resultControl(Audit audit) const;
-    void didStartAudit(Audit audit, const AuditInputs &inputs);
+    // Returns the flag that cancels the audit.
+    std::shared_ptr<std::atomic<bool>> didStartAudit(Audit audit, const AuditInputs &inputs);
+    // Whether the running audit was cancelled: then its finish keeps the earlier results.
+    bool wasCancelled(Audit audit) const;
+    void showCancelled(Audit audit);
     // The running audit gave results: stamp them, count the lists on the segments and the strip.
     void didShowResults(Audit audit);
     void updateCaption(Audit audit);
@@ -218,8 +233,10 @@ private:
     AuditInputs snapshotInputs() const;
     void beginBusyLook(ResultView *view);
     void endBusyLook(ResultView *view);
-    // Each running audit's latest phase is shown; `text` empty: the audit has none (any more).
-    void showPhase(Audit audit, const QString &text);
+    // Each running audit's latest phase is shown, with the entries seen in it; `text` empty: the audit
+    // has none (any more).
+    void showPhase(Audit audit, const QString &text, bool newPhase = true);
+    void showEntriesSeen(Audit audit, qint64 total);
     static void showNotes(QLabel *label, const ResultNotes &notes);
     void startInBackground(std::function<void()> work);
     // Worker thread: whether an audit's result may be shown (null: the supported roms list could not be
@@ -276,8 +293,9 @@ private:
     bool m_auditingVideos = false;
     bool m_hasRomResults = false;
     bool m_hasVideoResults = false;
-    std::array<QString, 2> m_phases;   // by Audit
-    std::array<ResultPane, 2> m_panes; // by Audit
+    std::array<QString, 2> m_phases;      // by Audit
+    std::array<qint64, 2> m_seen{-1, -1}; // by Audit: entries seen in its phase, -1 none yet
+    std::array<ResultPane, 2> m_panes;    // by Audit
     // The segments' own texts, which the counts follow.
     std::array<QStringList, 2> m_segmentLabels; // by Audit
     // Audits under way; the phase text and the indicator stay busy until the last one finishes.

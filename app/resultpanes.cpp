@@ -39,11 +39,41 @@ SegmentedControl *QKAppDelegate::resultControl(Audit audit) const
     return audit == Audit::Roms ? romsResultControl() : videosResultControl();
 }
 
-void QKAppDelegate::didStartAudit(Audit audit, const AuditInputs &inputs)
+std::shared_ptr<std::atomic<bool>> QKAppDelegate::didStartAudit(Audit audit, const AuditInputs &inputs)
 {
     ResultPane &p = pane(audit);
     p.runningInputs = inputs;
     p.clock.start();
+    p.cancel = std::make_shared<std::atomic<bool>>(false);
+    // The other audit's "Cancelled" is old news once a new audit runs.
+    const Audit other = audit == Audit::Roms ? Audit::Videos : Audit::Roms;
+    if (!isAuditing(other))
+        m_phases[std::size_t(other)].clear();
+    return p.cancel;
+}
+
+void QKAppDelegate::cancelAudit(Audit audit)
+{
+    ResultPane &p = pane(audit);
+    if (isAuditing(audit) && p.cancel)
+        p.cancel->store(true, std::memory_order_relaxed);
+}
+
+void QKAppDelegate::cancelAudits()
+{
+    cancelAudit(Audit::Roms);
+    cancelAudit(Audit::Videos);
+}
+
+bool QKAppDelegate::wasCancelled(Audit audit) const
+{
+    const ResultPane &p = m_panes[std::size_t(audit)];
+    return p.cancel && p.cancel->load(std::memory_order_relaxed);
+}
+
+void QKAppDelegate::showCancelled(Audit audit)
+{
+    showPhase(audit, u"Cancelled"_s);
 }
 
 void QKAppDelegate::didShowResults(Audit audit)
