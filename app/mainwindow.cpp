@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -140,6 +141,28 @@ void MainWindow::connectController(QKAppDelegate &controller)
         connect(view, &ResultView::contextMenuAboutToShow, c,
                 [c, audit](QMenu *menu, qsizetype line) { c->addFileActions(audit, menu, line); });
     }
+    // File > Open Recent: the latest Zelvora directories, built as the menu opens.
+    auto *recent = new QMenu(u"Open &Recent"_s, this);
+    recent->setObjectName(u"recentMenu"_s);
+    w.menuFile->insertMenu(w.actionChooseRomsList, recent);
+    connect(recent, &QMenu::aboutToShow, c, [c, recent] {
+        recent->clear();
+        const QStringList directories = c->recentDirectories();
+        for (qsizetype i = 0; i < directories.size(); ++i) {
+            // Numbered mnemonics for the first nine; '&' in a path must not become one.
+            QString label = QDir::toNativeSeparators(directories[i]).replace(u'&', u"&&"_s);
+            QAction *item = recent->addAction(i < 9 ? u"&%1 %2"_s.arg(i + 1).arg(label) : label);
+            connect(item, &QAction::triggered, c,
+                    [c, directory = directories[i]] { c->chooseZelvoraDirectory(directory); });
+        }
+        if (directories.isEmpty())
+            recent->addAction(u"No Recent Directories"_s)->setEnabled(false);
+        recent->addSeparator();
+        QAction *clear = recent->addAction(u"&Clear Menu"_s);
+        clear->setEnabled(!directories.isEmpty());
+        connect(clear, &QAction::triggered, c, &QKAppDelegate::clearRecentDirectories);
+    });
+
     // Cancel: the button, or Esc for the shown tab's audit (else whichever runs).
     using Audit = QKAppDelegate::Audit;
     connect(m_cancelButtons[0], &QPushButton::clicked, c, [c] { c->cancelAudit(Audit::Roms); });

@@ -171,6 +171,11 @@ public:
     // Settings (settings.cpp)
     void loadUserDefaults();
     void saveUserDefaults();
+    // The Zelvora directories chosen lately, the latest first.
+    static constexpr qsizetype kRecentDirectoryCount = 8;
+    QStringList recentDirectories() const { return m_recentDirectories; }
+    void noteRecentDirectory(const QString &directory);
+    void clearRecentDirectories();
 
     // Path selection (pathselection.cpp)
     void selectZelvoraDirectory(QObject *sender = nullptr);
@@ -300,6 +305,7 @@ private:
     std::array<QStringList, 2> m_segmentLabels; // by Audit
     // Audits under way; the phase text and the indicator stay busy until the last one finishes.
     int m_runningAudits = 0;
+    QStringList m_recentDirectories;
     // The list field's own hint, given back once a list is found or chosen.
     QString m_romsListPlaceholder;
     // Numbers the list-file searches: only the latest choice may fill the list field.
