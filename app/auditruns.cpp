@@ -64,7 +64,7 @@ void QKAppDelegate::endBusyLook(ResultView *view)
     // audit's "Cancelled" stays until it runs again.
     if (--m_runningAudits == 0)
         progressIndicator()->stopAnimation();
-    progressLabel()->setHidden(m_phases[0].isEmpty() && m_phases[1].isEmpty());
+    progressLabel()->setHidden(m_runningAudits == 0 && m_phases[0].isEmpty() && m_phases[1].isEmpty());
     setContainerBackground(view, Qt::white);
 }
 

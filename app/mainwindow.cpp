@@ -220,7 +220,10 @@ void MainWindow::connectController(QKAppDelegate &controller)
                                        bool running, bool hasResults) {
         QPointer<QWidget> &parked = m_focusBeforeRun[std::size_t(run)];
         QWidget *focused = QApplication::focusWidget();
-        if (running && focused && (focused == audit || focused == save || control->isAncestorOf(focused))) {
+        // The result view is hidden while the audit runs: it loses the focus too.
+        QWidget *view = run == 0 ? static_cast<QWidget *>(w.romsResultView) : w.videosResultView;
+        if (running && focused &&
+            (focused == audit || focused == save || control->isAncestorOf(focused) || focused == view)) {
             parked = focused;
             w.tabView->setFocus(Qt::OtherFocusReason);
         }
