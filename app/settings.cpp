@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QLineEdit>
 #include <QWidget>
+#include <algorithm>
+#include <array>
 
 using namespace Qt::StringLiterals;
 
@@ -20,7 +22,7 @@ const QString kAvailableRomVideosOnlyKey = u"Window/AvailableRomVideosOnly"_s;
 const QString kRecentDirectoriesKey = u"Window/RecentZelvoraDirectories"_s;
 
 // The tab is stored by name, so a tab added later does not shift what was stored.
-const QStringList kTabNames{u"roms"_s, u"videos"_s};
+constexpr std::array<QStringView, 2> kTabNames{u"roms", u"videos"};
 
 } // namespace
 
@@ -35,8 +37,11 @@ void QKAppDelegate::loadUserDefaults()
     // The window's own keys: anything unexpected in them is ignored, never an error.
     if (const std::optional<QString> geometry = m_settings.stringForKey(kGeometryKey))
         tabView()->window()->restoreGeometry(QByteArray::fromBase64(geometry->toLatin1()));
-    if (const std::optional<QString> tab = m_settings.stringForKey(kCurrentTabKey); tab && kTabNames.contains(*tab))
-        tabView()->setCurrentIndex(int(kTabNames.indexOf(*tab)));
+    if (const std::optional<QString> tab = m_settings.stringForKey(kCurrentTabKey)) {
+        const auto *named = std::find(kTabNames.begin(), kTabNames.end(), *tab);
+        if (named != kTabNames.end())
+            tabView()->setCurrentIndex(int(named - kTabNames.begin()));
+    }
     if (const std::optional<QString> only = m_settings.stringForKey(kAvailableRomVideosOnlyKey);
         only && (*only == u"true"_s || *only == u"false"_s)) {
         checkAvailableRomVideosOnly()->setChecked(*only == u"true"_s);
@@ -55,7 +60,8 @@ void QKAppDelegate::saveUserDefaults()
     m_settings.setString(kZelvoraDirPathKey.toString(), zelvoraDirPathTextField()->text());
     m_settings.setString(kZelvoraRomsListPathKey.toString(), romsListPathTextField()->text());
     m_settings.setString(kGeometryKey, QString::fromLatin1(tabView()->window()->saveGeometry().toBase64()));
-    m_settings.setString(kCurrentTabKey, kTabNames.value(tabView()->currentIndex(), kTabNames.first()));
+    const int tab = tabView()->currentIndex();
+    m_settings.setString(kCurrentTabKey, kTabNames[std::size_t(tab == 1 ? 1 : 0)].toString());
     m_settings.setString(kAvailableRomVideosOnlyKey,
                          checkAvailableRomVideosOnly()->isChecked() ? u"true"_s : u"false"_s);
     m_settings.setString(kRecentDirectoriesKey, m_recentDirectories.join(u'\n'));
