@@ -40,7 +40,7 @@ void QKAppDelegate::auditRoms(QObject *)
 
 void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs, std::shared_ptr<const std::atomic<bool>> cancel)
 {
-    PhaseReporter progress(this, Audit::Roms, cancel);
+    PhaseReporter progress(this, Audit::Roms, std::move(cancel));
     const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
     RomsListFault listFault{};
     std::optional<RomAudit> done = runRomAudit(inputs, progress, &listFault);

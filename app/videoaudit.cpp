@@ -32,7 +32,7 @@ void QKAppDelegate::auditVideos(QObject *)
 
 void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs, std::shared_ptr<const std::atomic<bool>> cancel)
 {
-    PhaseReporter progress(this, Audit::Videos, cancel);
+    PhaseReporter progress(this, Audit::Videos, std::move(cancel));
     const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
     RomsListFault listFault{};
     std::optional<VideoAudit> done = runVideoAudit(inputs, progress, &listFault);

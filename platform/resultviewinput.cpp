@@ -303,8 +303,8 @@ void ResultView::contextMenuEvent(QContextMenuEvent *event)
 
 bool ResultView::viewportEvent(QEvent *event)
 {
-    if (event->type() == QEvent::ToolTip && m_lineToolTip) {
-        auto *help = static_cast<QHelpEvent *>(event);
+    auto *help = event->type() == QEvent::ToolTip ? dynamic_cast<QHelpEvent *>(event) : nullptr;
+    if (help && m_lineToolTip) {
         const Position at = positionAt(help->pos());
         const QString tip = lineRect(at.line).contains(help->pos()) ? m_lineToolTip(at.line) : QString();
         if (tip.isEmpty())

@@ -79,7 +79,7 @@ QStringList SegmentedControl::segmentLabels() const
 
 void SegmentedControl::setLabelForSegment(const QString &label, int segment)
 {
-    if (QToolButton *button = segmentButton(segment))
+    if (QAbstractButton *button = m_group->button(segment))
         button->setText(label);
 }
 
