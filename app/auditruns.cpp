@@ -37,6 +37,12 @@ void PhaseReporter::phase(const QString &text)
     postToMainThread(controller, [controller, audit = m_audit, text] { controller->showPhase(audit, text); });
 }
 
+void PhaseReporter::entriesSeen(qint64 total)
+{
+    QKAppDelegate *controller = m_controller;
+    postToMainThread(controller, [controller, audit = m_audit, total] { controller->showEntriesSeen(audit, total); });
+}
+
 AuditInputs QKAppDelegate::snapshotInputs() const
 {
     return AuditInputs{zelvoraDirPathTextField()->text(), romsListPathTextField()->text(),
@@ -54,19 +60,36 @@ void QKAppDelegate::beginBusyLook(ResultView *view)
 
 void QKAppDelegate::endBusyLook(ResultView *view)
 {
-    // The other audit may still be working; it keeps the phase text and the indicator.
-    if (--m_runningAudits == 0) {
-        progressLabel()->setHidden(true);
+    // The other audit may still be working; it keeps the phase text and the indicator. A cancelled
+    // audit's "Cancelled" stays until it runs again.
+    if (--m_runningAudits == 0)
         progressIndicator()->stopAnimation();
-    }
+    progressLabel()->setHidden(m_runningAudits == 0 && m_phases[0].isEmpty() && m_phases[1].isEmpty());
     setContainerBackground(view, Qt::white);
 }
 
-void QKAppDelegate::showPhase(Audit audit, const QString &text)
+void QKAppDelegate::showEntriesSeen(Audit audit, qint64 total)
+{
+    // Only while the audit runs: a count posted before its end must not outlive it.
+    if (!(audit == Audit::Roms ? m_auditingRoms : m_auditingVideos) || m_phases[std::size_t(audit)].isEmpty())
+        return;
+    m_seen[std::size_t(audit)] = total;
+    showPhase(audit, m_phases[std::size_t(audit)], false);
+}
+
+void QKAppDelegate::showPhase(Audit audit, const QString &text, bool newPhase)
 {
     m_phases[std::size_t(audit)] = text;
-    const QString &roms = m_phases[std::size_t(Audit::Roms)];
-    const QString &videos = m_phases[std::size_t(Audit::Videos)];
+    // As the command line counts them: the entries seen in the current phase.
+    if (newPhase)
+        m_seen[std::size_t(audit)] = -1;
+    const auto shown = [this](Audit a) {
+        const QString &phase = m_phases[std::size_t(a)];
+        const qint64 seen = m_seen[std::size_t(a)];
+        return seen < 0 || phase.isEmpty() ? phase : u"%1 %2 entries"_s.arg(phase, groupedCount(seen));
+    };
+    const QString roms = shown(Audit::Roms);
+    const QString videos = shown(Audit::Videos);
     // With no phase left the label is hidden and keeps its last text.
     if (!roms.isEmpty() && !videos.isEmpty())
         progressLabel()->setText(u"Roms: %1 · Videos: %2"_s.arg(roms, videos));

@@ -24,7 +24,9 @@ QKAppDelegate::QKAppDelegate(const PlatformServices &services, QObject *parent)
 
 QKAppDelegate::~QKAppDelegate()
 {
-    // A worker posts its results to this object; it must be done before the object goes.
+    // A worker posts its results to this object; it must be done before the object goes. A running
+    // audit is cancelled first, so that closing the window does not wait for a long walk.
+    cancelAudits();
     m_workers.waitForDone();
     handover::acquire(&handover::workersDone);
 
@@ -61,6 +63,7 @@ void QKAppDelegate::applicationDidFinishLaunching(QObject *)
 
 void QKAppDelegate::applicationWillTerminate(QObject *)
 {
+    cancelAudits();
     saveUserDefaults();
 }
 

@@ -4,12 +4,18 @@
 #include "app/pathdrops.h"
 #include "app/qkappdelegate.h"
 #include "audit/resulttext.h"
+#include "platform/resultview.h"
+#include "platform/summarystrip.h"
 #include "ui_mainwindow.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QDir>
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabBar>
 
@@ -42,6 +48,49 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     // Nothing to note before an audit.
     m_ui->romsNotesLabel->hide();
     m_ui->videosNotesLabel->hide();
+    // Over each result: the strip of the lists' shares above the segments, the caption right over the view.
+    const auto addPane = [](QVBoxLayout *tab, QHBoxLayout *choice, QWidget *container, ResultPaneWidgets &pane) {
+        pane.filter = new QLineEdit(container->parentWidget());
+        pane.filter->setPlaceholderText(u"Filter names"_s);
+        pane.filter->setToolTip(u"Show only the names that contain this text (Ctrl+F)"_s);
+        pane.filter->setClearButtonEnabled(true);
+        pane.filter->setMaximumWidth(260);
+        choice->addWidget(pane.filter);
+        pane.strip = new SummaryStrip(container->parentWidget());
+        pane.caption = new QLabel(container->parentWidget());
+        pane.caption->setTextFormat(Qt::PlainText);
+        pane.caption->setStyleSheet(u"QLabel[outOfDate=\"true\"] { color: #8a4b00; font-weight: bold; }"_s);
+        tab->insertWidget(0, pane.strip);
+        tab->insertWidget(tab->indexOf(container), pane.caption);
+    };
+    addPane(m_ui->romsTabLayout, m_ui->romsChoiceLayout, m_ui->romsResultContainer, m_panes[0]);
+    addPane(m_ui->videosTabLayout, m_ui->videosChoiceLayout, m_ui->videosResultContainer, m_panes[1]);
+    // Tab order: segments, filter, view, as they stand.
+    setTabOrder(m_ui->romsResultControl, m_panes[0].filter);
+    setTabOrder(m_panes[0].filter, m_ui->romsResultView);
+    setTabOrder(m_ui->videosResultControl, m_panes[1].filter);
+    setTabOrder(m_panes[1].filter, m_ui->videosResultView);
+
+    // Each audit's Cancel button stands beside its Audit button while it runs.
+    const auto addCancel = [](QHBoxLayout *actions, QPushButton *audit) {
+        auto *cancel = new QPushButton(u"Cancel"_s, audit->parentWidget());
+        cancel->setToolTip(u"Stop the running audit and keep the earlier results (Esc)"_s);
+        cancel->hide();
+        actions->insertWidget(actions->indexOf(audit), cancel);
+        return cancel;
+    };
+    m_cancelButtons[0] = addCancel(m_ui->romsActionsLayout, m_ui->auditRomsButton);
+    m_cancelButtons[1] = addCancel(m_ui->videosActionsLayout, m_ui->auditVideosButton);
+
+    auto *find = new QAction(this);
+    find->setShortcuts(QKeySequence::Find);
+    addAction(find);
+    connect(find, &QAction::triggered, this, [this] {
+        QLineEdit *filter = m_panes[m_ui->tabView->currentIndex() == 0 ? 0 : 1].filter;
+        filter->setFocus(Qt::ShortcutFocusReason);
+        filter->selectAll();
+    });
+
     // The check box starts off, so the segment of videos for missing roms starts disabled.
     m_ui->videosResultControl->setEnabledForSegment(m_ui->checkAvailableRomVideosOnly->isChecked(),
                                                     int(VideoList::Extra));
@@ -64,6 +113,8 @@ void MainWindow::connectController(QKAppDelegate &controller)
     controller.setTabView(w.tabView);
     controller.setRomsNotesLabel(w.romsNotesLabel);
     controller.setVideosNotesLabel(w.videosNotesLabel);
+    controller.setResultPane(QKAppDelegate::Audit::Roms, m_panes[0].caption, m_panes[0].strip, m_panes[0].filter);
+    controller.setResultPane(QKAppDelegate::Audit::Videos, m_panes[1].caption, m_panes[1].strip, m_panes[1].filter);
 
     QKAppDelegate *c = &controller;
     // Actions take their sender, as a user's click would give it.
@@ -79,6 +130,52 @@ void MainWindow::connectController(QKAppDelegate &controller)
         if (!field->text().isEmpty())
             c->chooseZelvoraDirectory(field->text());
     });
+    // A result whose inputs no longer match the fields is marked as such at once.
+    connect(w.zelvoraDirPathTextField, &QLineEdit::textChanged, c, &QKAppDelegate::updateCaptions);
+    connect(w.romsListPathTextField, &QLineEdit::textChanged, c, &QKAppDelegate::updateCaptions);
+    connect(w.checkAvailableRomVideosOnly, &QCheckBox::toggled, c, &QKAppDelegate::updateCaptions);
+    // Where a found file lies: a tooltip and two items in the view's menu.
+    for (const auto audit : {QKAppDelegate::Audit::Roms, QKAppDelegate::Audit::Videos}) {
+        ResultView *view = audit == QKAppDelegate::Audit::Roms ? w.romsResultView : w.videosResultView;
+        view->setLineToolTip([c, audit](qsizetype line) { return c->fileToolTipAt(audit, line); });
+        connect(view, &ResultView::contextMenuAboutToShow, c,
+                [c, audit](QMenu *menu, qsizetype line) { c->addFileActions(audit, menu, line); });
+    }
+    // File > Open Recent: the latest Zelvora directories, built as the menu opens.
+    auto *recent = new QMenu(u"Open &Recent"_s, this);
+    recent->setObjectName(u"recentMenu"_s);
+    w.menuFile->insertMenu(w.actionChooseRomsList, recent);
+    connect(recent, &QMenu::aboutToShow, c, [c, recent] {
+        recent->clear();
+        const QStringList directories = c->recentDirectories();
+        for (qsizetype i = 0; i < directories.size(); ++i) {
+            // Numbered mnemonics for the first nine; '&' in a path must not become one.
+            QString label = QDir::toNativeSeparators(directories[i]).replace(u'&', u"&&"_s);
+            QAction *item = recent->addAction(i < 9 ? u"&%1 %2"_s.arg(i + 1).arg(label) : label);
+            connect(item, &QAction::triggered, c,
+                    [c, directory = directories[i]] { c->chooseZelvoraDirectory(directory); });
+        }
+        if (directories.isEmpty())
+            recent->addAction(u"No Recent Directories"_s)->setEnabled(false);
+        recent->addSeparator();
+        QAction *clear = recent->addAction(u"&Clear Menu"_s);
+        clear->setEnabled(!directories.isEmpty());
+        connect(clear, &QAction::triggered, c, &QKAppDelegate::clearRecentDirectories);
+    });
+
+    // Cancel: the button, or Esc for the shown tab's audit (else whichever runs).
+    using Audit = QKAppDelegate::Audit;
+    connect(m_cancelButtons[0], &QPushButton::clicked, c, [c] { c->cancelAudit(Audit::Roms); });
+    connect(m_cancelButtons[1], &QPushButton::clicked, c, [c] { c->cancelAudit(Audit::Videos); });
+    auto *escape = new QAction(this);
+    escape->setShortcut(Qt::Key_Escape);
+    addAction(escape);
+    connect(escape, &QAction::triggered, c, [c, tabs = w.tabView] {
+        const Audit shown = tabs->currentIndex() == 0 ? Audit::Roms : Audit::Videos;
+        c->cancelAudit(c->isAuditing(shown) ? shown : (shown == Audit::Roms ? Audit::Videos : Audit::Roms));
+    });
+    connect(m_panes[0].filter, &QLineEdit::textChanged, c, [c] { c->showList(QKAppDelegate::Audit::Roms); });
+    connect(m_panes[1].filter, &QLineEdit::textChanged, c, [c] { c->showList(QKAppDelegate::Audit::Videos); });
     onClick(w.chooseZelvoraDirButton, &QKAppDelegate::selectZelvoraDirectory);
     onClick(w.chooseRomsListButton, &QKAppDelegate::selectRomsListFile);
     onClick(w.auditRomsButton, &QKAppDelegate::auditRoms);
@@ -123,12 +220,16 @@ void MainWindow::connectController(QKAppDelegate &controller)
                                        bool running, bool hasResults) {
         QPointer<QWidget> &parked = m_focusBeforeRun[std::size_t(run)];
         QWidget *focused = QApplication::focusWidget();
-        if (running && focused && (focused == audit || focused == save || control->isAncestorOf(focused))) {
+        // The result view is hidden while the audit runs: it loses the focus too.
+        QWidget *view = run == 0 ? static_cast<QWidget *>(w.romsResultView) : w.videosResultView;
+        if (running && focused &&
+            (focused == audit || focused == save || control->isAncestorOf(focused) || focused == view)) {
             parked = focused;
             w.tabView->setFocus(Qt::OtherFocusReason);
         }
         audit->setDisabled(running);
         save->setEnabled(!running && hasResults);
+        m_cancelButtons[std::size_t(run)]->setVisible(running);
         if (!running && parked) {
             if (parked->isEnabled() && (!focused || focused == w.tabView || focused == w.tabView->tabBar()))
                 parked->setFocus(Qt::OtherFocusReason);

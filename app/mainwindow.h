@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QPointer>
+#include <QPushButton>
 #include <array>
 #include <memory>
 
@@ -12,6 +15,7 @@ class MainWindow;
 namespace zelvora {
 
 class QKAppDelegate;
+class SummaryStrip;
 
 // The main window, built from its .ui description.
 class MainWindow : public QMainWindow
@@ -28,8 +32,20 @@ public:
     // Connects the controller's outlets through its writers and the window's controls to its actions.
     void connectController(QKAppDelegate &controller);
 
+    // The widgets over each result view that the .ui does not hold, by audit (roms, videos).
+    struct ResultPaneWidgets
+    {
+        QLabel *caption = nullptr;
+        SummaryStrip *strip = nullptr;
+        QLineEdit *filter = nullptr;
+    };
+    const ResultPaneWidgets &pane(int audit) const { return m_panes[std::size_t(audit)]; }
+    QPushButton *cancelButton(int audit) const { return m_cancelButtons[std::size_t(audit)]; }
+
 private:
     std::unique_ptr<Ui::MainWindow> m_ui;
+    std::array<ResultPaneWidgets, 2> m_panes;
+    std::array<QPushButton *, 2> m_cancelButtons{};
     // By audit (roms, videos): the control that had the focus when the audit disabled it.
     std::array<QPointer<QWidget>, 2> m_focusBeforeRun;
 };

@@ -6,6 +6,8 @@
 #include "platform/openpanel.h"
 #include "platform/urlopener.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QUrl>
 
@@ -13,13 +15,36 @@ using namespace Qt::StringLiterals;
 
 namespace zelvora {
 
+namespace {
+
+// Where a panel opens for a field's path: the path itself when it is a folder, else the nearest
+// existing folder above it; empty, the panel's own default.
+QString nearestFolder(const QString &path)
+{
+    if (path.isEmpty())
+        return {};
+    QFileInfo info(QDir::cleanPath(path));
+    while (!info.isDir()) {
+        const QString parent = info.absolutePath();
+        if (parent == info.absoluteFilePath())
+            return {};
+        info.setFile(parent);
+    }
+    return info.absoluteFilePath();
+}
+
+} // namespace
+
 void QKAppDelegate::selectZelvoraDirectory(QObject *)
 {
-    const std::optional<QString> directory = m_openPanel.runModal(OpenPanelOptions{.canChooseDirectories = true,
-                                                                                   .canChooseFiles = false,
-                                                                                   .allowsMultipleSelection = false,
-                                                                                   .title = u"Zelvora directory"_s,
-                                                                                   .prompt = u"Select"_s});
+    const std::optional<QString> directory =
+        m_openPanel.runModal(OpenPanelOptions{.canChooseDirectories = true,
+                                              .canChooseFiles = false,
+                                              .allowsMultipleSelection = false,
+                                              .title = u"Zelvora directory"_s,
+                                              .prompt = u"Select"_s,
+                                              .directory = nearestFolder(zelvoraDirPathTextField()->text()),
+                                              .selectedFile = {}});
     if (directory)
         chooseZelvoraDirectory(*directory);
 }
@@ -27,17 +52,24 @@ void QKAppDelegate::selectZelvoraDirectory(QObject *)
 void QKAppDelegate::chooseZelvoraDirectory(const QString &directory)
 {
     zelvoraDirPathTextField()->setText(directory);
+    noteRecentDirectory(directory);
     const quint64 search = ++m_romListSearch;
     startInBackground([this, directory, search] { findRomListFile(directory, search); });
 }
 
 void QKAppDelegate::selectRomsListFile(QObject *)
 {
-    const std::optional<QString> file = m_openPanel.runModal(OpenPanelOptions{.canChooseDirectories = false,
-                                                                              .canChooseFiles = true,
-                                                                              .allowsMultipleSelection = false,
-                                                                              .title = u"Supported roms list"_s,
-                                                                              .prompt = u"Select"_s});
+    // The list field's file, or else the Zelvora directory, is where the panel opens.
+    const QString list = romsListPathTextField()->text();
+    const QString folder = nearestFolder(list);
+    const std::optional<QString> file = m_openPanel.runModal(
+        OpenPanelOptions{.canChooseDirectories = false,
+                         .canChooseFiles = true,
+                         .allowsMultipleSelection = false,
+                         .title = u"Supported roms list"_s,
+                         .prompt = u"Select"_s,
+                         .directory = folder.isEmpty() ? nearestFolder(zelvoraDirPathTextField()->text()) : folder,
+                         .selectedFile = QFileInfo(list).isFile() ? QFileInfo(list).absoluteFilePath() : QString()});
     if (file)
         chooseRomsListFile(*file);
 }

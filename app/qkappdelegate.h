@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/resultcaption.h"
 #include "app/resultlists.h"
 #include "app/resultnotes.h"
 #include "audit/audits.h"
@@ -9,8 +10,10 @@
 #include "platform/busyindicator.h"
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
+#include "platform/summarystrip.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QObject>
@@ -20,10 +23,13 @@
 #include <QTabWidget>
 #include <QThreadPool>
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
+
+class QMenu;
 
 namespace zelvora {
 
@@ -35,8 +41,8 @@ class SettingsStore;
 class UrlOpener;
 
 // The lines of each list's view text, by segment, made when the segment is first shown.
-using RomLines = std::array<std::shared_ptr<const ResultLines>, kRomListCount>;
-using VideoLines = std::array<std::shared_ptr<const ResultLines>, kVideoListCount>;
+using RomLines = std::array<std::shared_ptr<const NameListLines>, kRomListCount>;
+using VideoLines = std::array<std::shared_ptr<const NameListLines>, kVideoListCount>;
 
 // The desktop services the controller uses; they outlive it.
 struct PlatformServices
@@ -93,6 +99,12 @@ public:
     void setRomsNotesLabel(QLabel *label);
     QLabel *videosNotesLabel() const { return m_videosNotesLabel; }
     void setVideosNotesLabel(QLabel *label);
+    // Over each audit's result view: the caption of what produced it and the strip of the lists' shares.
+    QLabel *captionLabel(Audit audit) const { return m_panes[std::size_t(audit)].caption; }
+    SummaryStrip *summaryStrip(Audit audit) const { return m_panes[std::size_t(audit)].strip; }
+    // The filter box over the shown list.
+    QLineEdit *filterField(Audit audit) const { return m_panes[std::size_t(audit)].filter; }
+    void setResultPane(Audit audit, QLabel *caption, SummaryStrip *strip, QLineEdit *filter);
 
     // Name lists, worker thread (namelists.cpp). They read the paths of `inputs`, never the window, and
     // are the engine's own steps, which the audits run.
@@ -106,10 +118,11 @@ public:
 
     // Rom audit (romaudit.cpp)
     void auditRoms(QObject *sender = nullptr);
-    void auditRomsInBackground(const AuditInputs &inputs); // worker thread
+    // Worker thread; `cancel` set: the user cancelled the audit.
+    void auditRomsInBackground(const AuditInputs &inputs, std::shared_ptr<const std::atomic<bool>> cancel = {});
     // No audit: the supported roms list could not be used and the lists stay as they were.
     // `notes` go with the audit's result, shown beside it until the next result replaces it.
-    void didFinishAuditRoms(const std::shared_ptr<const RomAudit> &audit, const ResultNotes &notes = {});
+    void didFinishAuditRoms(const std::shared_ptr<const RomAudit> &result, const ResultNotes &notes = {});
     // `listPath` is the list the audit tried, `fault` why it was refused.
     void showInvalidRomsListAlert(const QString &listPath, RomsListFault fault);
     // The walk could not open every folder: the audit gave no result and the earlier one stays.
@@ -118,14 +131,35 @@ public:
 
     // Video audit (videoaudit.cpp)
     void auditVideos(QObject *sender = nullptr);
-    void auditVideosInBackground(const AuditInputs &inputs); // worker thread
-    void didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &audit, const ResultNotes &notes = {});
+    void auditVideosInBackground(const AuditInputs &inputs, // worker thread
+                                 std::shared_ptr<const std::atomic<bool>> cancel = {});
+    void didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &result, const ResultNotes &notes = {});
     bool isAuditingVideos() const { return m_auditingVideos; }
+
+    // Stops a running audit as soon as the engine can: its earlier results stay and the phase row
+    // says "Cancelled". Nothing happens when it is not running.
+    void cancelAudit(Audit audit);
+    void cancelAudits();
+    bool isAuditing(Audit audit) const { return audit == Audit::Roms ? m_auditingRoms : m_auditingVideos; }
 
     // Result views (resultviews.cpp)
     void didClickRomsResultControl(QObject *sender = nullptr);
     void didClickVideosResultControl(QObject *sender = nullptr);
     void didClickCheckAvailableRomVideosOnly(QObject *sender = nullptr);
+    // The fields or the check box changed: each caption says whether its result still matches them.
+    void updateCaptions();
+    // Shows the audit's selected list through its filter: at once when the filter is empty, else once
+    // a worker has filtered it (filterApplied then follows).
+    void showList(Audit audit);
+    // The lines the audit's view shows now, with which names they hold.
+    std::shared_ptr<const NameListLines> shownLines(Audit audit) const { return m_panes[std::size_t(audit)].shown; }
+
+    // Where the files are (filelocations.cpp). The path of the found file on a shown line of the
+    // audit's view: none for a line without a name and for a missing name.
+    std::optional<QString> filePathAt(Audit audit, qsizetype line) const;
+    QString fileToolTipAt(Audit audit, qsizetype line) const;
+    // "Open Containing Folder" and "Copy Path" for the line, disabled when it has no path.
+    void addFileActions(Audit audit, QMenu *menu, qsizetype line);
 
     // Result files (resultfiles.cpp)
     void saveRomsResult(QObject *sender = nullptr);
@@ -137,6 +171,11 @@ public:
     // Settings (settings.cpp)
     void loadUserDefaults();
     void saveUserDefaults();
+    // The Zelvora directories chosen lately, the latest first.
+    static constexpr qsizetype kRecentDirectoryCount = 8;
+    QStringList recentDirectories() const { return m_recentDirectories; }
+    void noteRecentDirectory(const QString &directory);
+    void clearRecentDirectories();
 
     // Path selection (pathselection.cpp)
     void selectZelvoraDirectory(QObject *sender = nullptr);
@@ -155,16 +194,54 @@ Q_SIGNALS:
     void videosAuditRunningChanged(bool running);
     // Sent on the main thread when a search for the supported roms list has ended, found or not.
     void romListSearchFinished();
+    // Sent on the main thread when a filtered list is shown; `audit` is an Audit.
+    void filterApplied(int audit);
 
 private:
     friend class PhaseReporter;
+
+    // What each audit's view shows besides the names (resultpanes.cpp).
+    struct ResultPane
+    {
+        QPointer<QLabel> caption;
+        QPointer<SummaryStrip> strip;
+        std::optional<AuditStamp> stamp;
+        QPointer<QLineEdit> filter;
+        // The running audit's inputs and the time since it started.
+        AuditInputs runningInputs;
+        QElapsedTimer clock;
+        // Set when the user cancels the running audit; its worker reads it.
+        std::shared_ptr<std::atomic<bool>> cancel;
+        std::shared_ptr<const NameListLines> shown;
+        int shownSegment = -1;
+        // Numbers the filter runs: only the latest may show its result.
+        quint64 filterRun = 0;
+        // The last filter result, which a text that contains its text narrows instead of starting over.
+        const NameList *matchedList = nullptr;
+        QString matchedText;
+        std::shared_ptr<const NamePositions> matched;
+    };
+    void didFilter(Audit audit, quint64 run, const NameList *list, const QString &text,
+                   const std::shared_ptr<const NamePositions> &matched);
+    ResultPane &pane(Audit audit) { return m_panes[std::size_t(audit)]; }
+    SegmentedControl *resultControl(Audit audit) const;
+    // Returns the flag that cancels the audit.
+    std::shared_ptr<std::atomic<bool>> didStartAudit(Audit audit, const AuditInputs &inputs);
+    // Whether the running audit was cancelled: then its finish keeps the earlier results.
+    bool wasCancelled(Audit audit) const;
+    void showCancelled(Audit audit);
+    // The running audit gave results: stamp them, count the lists on the segments and the strip.
+    void didShowResults(Audit audit);
+    void updateCaption(Audit audit);
 
     // Shared by both audits (auditruns.cpp)
     AuditInputs snapshotInputs() const;
     void beginBusyLook(ResultView *view);
     void endBusyLook(ResultView *view);
-    // Each running audit's latest phase is shown; `text` empty: the audit has none (any more).
-    void showPhase(Audit audit, const QString &text);
+    // Each running audit's latest phase is shown, with the entries seen in it; `text` empty: the audit
+    // has none (any more).
+    void showPhase(Audit audit, const QString &text, bool newPhase = true);
+    void showEntriesSeen(Audit audit, qint64 total);
     static void showNotes(QLabel *label, const ResultNotes &notes);
     void startInBackground(std::function<void()> work);
     // Worker thread: whether an audit's result may be shown (null: the supported roms list could not be
@@ -198,6 +275,9 @@ private:
     SharedNameList m_validVideos;
     SharedNameList m_extraVideos;
     SharedNameList m_unknownVideos;
+    // The audits the lists come from, for the folders of their found files.
+    std::shared_ptr<const RomAudit> m_romAudit;
+    std::shared_ptr<const VideoAudit> m_videoAudit;
     RomLines m_romsLines;
     VideoLines m_videosLines;
 
@@ -218,9 +298,14 @@ private:
     bool m_auditingVideos = false;
     bool m_hasRomResults = false;
     bool m_hasVideoResults = false;
-    std::array<QString, 2> m_phases; // by Audit
+    std::array<QString, 2> m_phases;      // by Audit
+    std::array<qint64, 2> m_seen{-1, -1}; // by Audit: entries seen in its phase, -1 none yet
+    std::array<ResultPane, 2> m_panes;    // by Audit
+    // The segments' own texts, which the counts follow.
+    std::array<QStringList, 2> m_segmentLabels; // by Audit
     // Audits under way; the phase text and the indicator stay busy until the last one finishes.
     int m_runningAudits = 0;
+    QStringList m_recentDirectories;
     // The list field's own hint, given back once a list is found or chosen.
     QString m_romsListPlaceholder;
     // Numbers the list-file searches: only the latest choice may fill the list field.

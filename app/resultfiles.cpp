@@ -19,7 +19,9 @@ OpenPanelOptions saveResultsPanel()
                             .canChooseFiles = false,
                             .allowsMultipleSelection = false,
                             .title = u"Save results"_s,
-                            .prompt = u"Select"_s};
+                            .prompt = u"Select"_s,
+                            .directory = {},
+                            .selectedFile = {}};
 }
 
 // The reports that would replace a file (or a link) already in `directory`.

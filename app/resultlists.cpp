@@ -17,8 +17,8 @@ const NameList &SharedNameList::empty()
     return none;
 }
 
-NameListLines::NameListLines(QStringView format, SharedNameList names)
-    : m_format(format.toString()), m_names(std::move(names))
+NameListLines::NameListLines(QStringView format, SharedNameList names, std::shared_ptr<const NamePositions> shown)
+    : m_format(format.toString()), m_names(std::move(names)), m_shown(std::move(shown))
 {
     const ResultTextParts parts = resultTextParts(format, m_names.size());
     m_head = parts.head.split(u"\r\n"_s);
@@ -28,7 +28,13 @@ NameListLines::NameListLines(QStringView format, SharedNameList names)
 qsizetype NameListLines::lineCount() const
 {
     // Without names, the head's last line and the tail's first are one line.
-    return m_head.size() - 1 + std::max<qsizetype>(m_names.size(), 1) + m_tail.size() - 1;
+    return m_head.size() - 1 + std::max<qsizetype>(shownCount(), 1) + m_tail.size() - 1;
+}
+
+qsizetype NameListLines::nameIndexAt(qsizetype line) const
+{
+    const qsizetype name = line - (m_head.size() - 1);
+    return name >= 0 && name < shownCount() ? listIndex(name) : -1;
 }
 
 QString NameListLines::line(qsizetype index) const
@@ -38,12 +44,12 @@ QString NameListLines::line(qsizetype index) const
     if (index < m_head.size() - 1)
         return m_head[index];
     const qsizetype name = index - (m_head.size() - 1);
-    const qsizetype names = std::max<qsizetype>(m_names.size(), 1);
+    const qsizetype names = std::max<qsizetype>(shownCount(), 1);
     if (name >= names)
         return m_tail[name - names + 1];
     QString text = name == 0 ? m_head.last() : QString();
-    if (name < m_names.size())
-        text += m_names.text(name);
+    if (name < shownCount())
+        text += m_names.text(listIndex(name));
     if (name == names - 1)
         text += m_tail.first();
     return text;
@@ -52,13 +58,15 @@ QString NameListLines::line(qsizetype index) const
 qsizetype NameListLines::lineLengthHint(qsizetype index) const
 {
     const qsizetype name = index - (m_head.size() - 1);
-    if (name >= 0 && name < m_names.size())
-        return qsizetype(m_names.at(name).size());
+    if (name >= 0 && name < shownCount())
+        return qsizetype(m_names.at(listIndex(name)).size());
     return line(index).size();
 }
 
 QString NameListLines::text() const
 {
+    if (m_shown)
+        return ResultLines::text();
     return QString::fromUtf8(formatResultText(m_format, m_names.names()));
 }
 

@@ -11,6 +11,7 @@
 #include <QStringView>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace zelvora {
 
@@ -36,12 +37,23 @@ private:
     const NameList *m_names = nullptr;
 };
 
+// The positions of the names a filter lets through, in list order.
+using NamePositions = std::vector<qint32>;
+
 // The lines of the result text of `names` in `format` ("Found %lu ...:\r\n\r\n%@"), exactly as the
-// joined text would show them; a name's line is made when it is asked for.
+// joined text would show them; a name's line is made when it is asked for. With `shown`, only the
+// names at those positions are lines; the head still counts the whole list.
 class NameListLines final : public ResultLines
 {
 public:
-    NameListLines(QStringView format, SharedNameList names);
+    NameListLines(QStringView format, SharedNameList names, std::shared_ptr<const NamePositions> shown = {});
+
+    const SharedNameList &names() const { return m_names; }
+    // The number of names shown, all or those the filter lets through.
+    qsizetype shownCount() const { return m_shown ? qsizetype(m_shown->size()) : m_names.size(); }
+    bool isFiltered() const { return m_shown != nullptr; }
+    // The position in the list of the name on line `line`; -1 for a line without a name.
+    qsizetype nameIndexAt(qsizetype line) const;
 
     qsizetype lineCount() const override;
     QString line(qsizetype index) const override;
@@ -49,8 +61,11 @@ public:
     QString text() const override;
 
 private:
+    qsizetype listIndex(qsizetype shown) const { return m_shown ? (*m_shown)[std::size_t(shown)] : shown; }
+
     QString m_format;
     SharedNameList m_names;
+    std::shared_ptr<const NamePositions> m_shown;
     // The format's lines before and after the names; the last of the head and the first of the tail
     // share a line with the first and the last name.
     QStringList m_head;

@@ -1,5 +1,7 @@
+#include "app/namefilter.h"
 #include "app/qkappdelegate.h"
 #include "audit/resulttext.h"
+#include "platform/mainthread.h"
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
 
@@ -48,24 +50,71 @@ VideoResults QKAppDelegate::videoResults() const
 
 void QKAppDelegate::didClickRomsResultControl(QObject *)
 {
-    const int segment = romsResultControl()->selectedSegment();
-    if (segment < 0 || segment >= kRomListCount)
-        return;
-    std::shared_ptr<const ResultLines> &lines = m_romsLines[std::size_t(segment)];
-    if (!lines)
-        lines = std::make_shared<const NameListLines>(romViewFormat(RomList(segment)), romsList(segment));
-    romsResultView()->setLines(lines);
+    showList(Audit::Roms);
 }
 
 void QKAppDelegate::didClickVideosResultControl(QObject *)
 {
-    const int segment = videosResultControl()->selectedSegment();
-    if (segment < 0 || segment >= kVideoListCount)
+    showList(Audit::Videos);
+}
+
+void QKAppDelegate::showList(Audit audit)
+{
+    const bool roms = audit == Audit::Roms;
+    const int segment = resultControl(audit)->selectedSegment();
+    if (segment < 0 || segment >= (roms ? kRomListCount : kVideoListCount))
         return;
-    std::shared_ptr<const ResultLines> &lines = m_videosLines[std::size_t(segment)];
-    if (!lines)
-        lines = std::make_shared<const NameListLines>(videoViewFormat(VideoList(segment)), videosList(segment));
-    videosResultView()->setLines(lines);
+    ResultPane &p = pane(audit);
+    const QStringView format = roms ? romViewFormat(RomList(segment)) : videoViewFormat(VideoList(segment));
+    const SharedNameList &list = roms ? romsList(segment) : videosList(segment);
+    ResultView *view = roms ? romsResultView() : videosResultView();
+    const QString text = p.filter ? p.filter->text().trimmed() : QString();
+    const quint64 run = ++p.filterRun;
+
+    if (text.isEmpty()) {
+        std::shared_ptr<const NameListLines> &lines =
+            roms ? m_romsLines[std::size_t(segment)] : m_videosLines[std::size_t(segment)];
+        if (!lines)
+            lines = std::make_shared<const NameListLines>(format, list);
+        p.shown = lines;
+        p.shownSegment = segment;
+        view->setLines(lines);
+        updateCaption(audit);
+        return;
+    }
+    // A narrowed text looks only at what the wider one let through.
+    const NameList *names = &list.names();
+    std::shared_ptr<const NamePositions> within;
+    // The shown lines keep their list alive, so a list at the same address is the same list.
+    if (p.matched && p.matchedList == names && p.shown && &p.shown->names().names() == names &&
+        text.contains(p.matchedText, Qt::CaseInsensitive))
+        within = p.matched;
+    startInBackground([this, audit, run, list, text, within, format = format.toString()] {
+        auto matched = std::make_shared<const NamePositions>(filterNames(list.names(), text, within.get()));
+        postToMainThread(this, [this, audit, run, names = &list.names(), text, matched] {
+            didFilter(audit, run, names, text, matched);
+        });
+    });
+}
+
+void QKAppDelegate::didFilter(Audit audit, quint64 run, const NameList *list, const QString &text,
+                              const std::shared_ptr<const NamePositions> &matched)
+{
+    ResultPane &p = pane(audit);
+    if (run != p.filterRun)
+        return;
+    const bool roms = audit == Audit::Roms;
+    const int segment = resultControl(audit)->selectedSegment();
+    p.matchedList = list;
+    p.matchedText = text;
+    p.matched = matched;
+    const SharedNameList &names = roms ? romsList(segment) : videosList(segment);
+    p.shownSegment = segment;
+    p.shown = std::make_shared<const NameListLines>(
+        roms ? romViewFormat(RomList(segment)) : videoViewFormat(VideoList(segment)), names, matched);
+    (roms ? romsResultView() : videosResultView())->setLines(p.shown);
+    updateCaption(audit);
+    Q_EMIT filterApplied(int(audit));
 }
 
 void QKAppDelegate::didClickCheckAvailableRomVideosOnly(QObject *)

@@ -32,19 +32,24 @@ void QKAppDelegate::auditRoms(QObject *)
 
     showPhase(Audit::Roms, {});
     beginBusyLook(romsResultView());
+    auto cancel = didStartAudit(Audit::Roms, inputs);
     startAudit(
-        u"rom audit"_s, [this, inputs] { auditRomsInBackground(inputs); }, [this] { didFinishAuditRoms({}); });
+        u"rom audit"_s, [this, inputs, cancel = std::move(cancel)] { auditRomsInBackground(inputs, cancel); },
+        [this] { didFinishAuditRoms({}); });
 }
 
-void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs)
+void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs, std::shared_ptr<const std::atomic<bool>> cancel)
 {
-    PhaseReporter progress(this, Audit::Roms);
+    PhaseReporter progress(this, Audit::Roms, std::move(cancel));
     const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
     RomsListFault listFault{};
     std::optional<RomAudit> done = runRomAudit(inputs, progress, &listFault);
     std::shared_ptr<const RomAudit> audit;
     ResultNotes notes;
-    if (isShowable(done ? &done->found.walk : nullptr, inputs.romsListPath, listFault)) {
+    // A cancelled audit is not shown, nor are its faults.
+    if (progress.isCancelled())
+        done.reset();
+    else if (isShowable(done ? &done->found.walk : nullptr, inputs.romsListPath, listFault)) {
         notes = resultNotes(inputs.zelvoraDir, dirWarning, done->found.walk);
         audit = std::make_shared<const RomAudit>(std::move(*done));
     }
@@ -52,8 +57,11 @@ void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs)
                      [this, audit = std::move(audit), notes = std::move(notes)] { didFinishAuditRoms(audit, notes); });
 }
 
-void QKAppDelegate::didFinishAuditRoms(const std::shared_ptr<const RomAudit> &audit, const ResultNotes &notes)
+void QKAppDelegate::didFinishAuditRoms(const std::shared_ptr<const RomAudit> &result, const ResultNotes &notes)
 {
+    // Cancelled, even if the worker finished first: the earlier results stay.
+    const bool cancelled = wasCancelled(Audit::Roms);
+    const std::shared_ptr<const RomAudit> audit = cancelled ? nullptr : result;
     if (audit) {
         showNotes(romsNotesLabel(), notes);
         // The earlier audit's names go with the last of its views, a few large blocks at once.
@@ -61,13 +69,19 @@ void QKAppDelegate::didFinishAuditRoms(const std::shared_ptr<const RomAudit> &au
         m_missingRoms = SharedNameList(audit, audit->lists.missing);
         m_unknownRoms = SharedNameList(audit, audit->lists.unknown);
         m_romsLines = {};
+        m_romAudit = audit;
         m_hasRomResults = true;
     }
 
-    showPhase(Audit::Roms, {});
+    if (cancelled)
+        showCancelled(Audit::Roms);
+    else
+        showPhase(Audit::Roms, {});
     endBusyLook(romsResultView());
     romsResultControl()->setEnabled(true);
     didClickRomsResultControl(romsResultControl());
+    if (audit)
+        didShowResults(Audit::Roms);
     romsResultView()->setHidden(false);
 
     m_auditingRoms = false;

@@ -23,20 +23,25 @@ void QKAppDelegate::auditVideos(QObject *)
 
     showPhase(Audit::Videos, {});
     beginBusyLook(videosResultView());
+    auto cancel = didStartAudit(Audit::Videos, inputs);
     startAudit(
-        QStringLiteral("video audit"), [this, inputs] { auditVideosInBackground(inputs); },
+        QStringLiteral("video audit"),
+        [this, inputs, cancel = std::move(cancel)] { auditVideosInBackground(inputs, cancel); },
         [this] { didFinishAuditVideos({}); });
 }
 
-void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs)
+void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs, std::shared_ptr<const std::atomic<bool>> cancel)
 {
-    PhaseReporter progress(this, Audit::Videos);
+    PhaseReporter progress(this, Audit::Videos, std::move(cancel));
     const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
     RomsListFault listFault{};
     std::optional<VideoAudit> done = runVideoAudit(inputs, progress, &listFault);
     std::shared_ptr<const VideoAudit> audit;
     ResultNotes notes;
-    if (isShowable(done ? &done->walk : nullptr, inputs.romsListPath, listFault)) {
+    // A cancelled audit is not shown, nor are its faults.
+    if (progress.isCancelled())
+        done.reset();
+    else if (isShowable(done ? &done->walk : nullptr, inputs.romsListPath, listFault)) {
         notes = resultNotes(inputs.zelvoraDir, dirWarning, done->walk);
         audit = std::make_shared<const VideoAudit>(std::move(*done));
     }
@@ -44,8 +49,11 @@ void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs)
         this, [this, audit = std::move(audit), notes = std::move(notes)] { didFinishAuditVideos(audit, notes); });
 }
 
-void QKAppDelegate::didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &audit, const ResultNotes &notes)
+void QKAppDelegate::didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &result, const ResultNotes &notes)
 {
+    // Cancelled, even if the worker finished first: the earlier results stay.
+    const bool cancelled = wasCancelled(Audit::Videos);
+    const std::shared_ptr<const VideoAudit> audit = cancelled ? nullptr : result;
     if (audit) {
         showNotes(videosNotesLabel(), notes);
         m_validVideos = SharedNameList(audit, audit->lists.valid);
@@ -53,13 +61,19 @@ void QKAppDelegate::didFinishAuditVideos(const std::shared_ptr<const VideoAudit>
         m_extraVideos = SharedNameList(audit, audit->lists.extra);
         m_unknownVideos = SharedNameList(audit, audit->lists.unknown);
         m_videosLines = {};
+        m_videoAudit = audit;
         m_hasVideoResults = true;
     }
 
-    showPhase(Audit::Videos, {});
+    if (cancelled)
+        showCancelled(Audit::Videos);
+    else
+        showPhase(Audit::Videos, {});
     endBusyLook(videosResultView());
     videosResultControl()->setEnabled(true);
     didClickVideosResultControl(videosResultControl());
+    if (audit)
+        didShowResults(Audit::Videos);
     videosResultView()->setHidden(false);
 
     m_auditingVideos = false;

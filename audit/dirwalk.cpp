@@ -505,6 +505,9 @@ WalkReport walkInParallel(const QString &base, const QStringList &roots, const Q
         WalkReport &report = reports[index];
         shared.work(
             [&](Frame &frame) {
+                // A stopped walk still takes the folders already open, reading none of them.
+                if (progress && progress->isCancelled())
+                    return;
                 qint64 seen = 0;
                 const int error = readDirectory(frame.fd.get(), seen, [&](const DirEntry &entry) {
                     if (entry.type == DT_DIR)

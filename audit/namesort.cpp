@@ -347,4 +347,26 @@ FoundFiles sortFoundFiles(const FoundFiles &files)
     return sorted;
 }
 
+qsizetype findSortedName(const NameBlock &sorted, std::string_view name)
+{
+    qsizetype low = 0;
+    qsizetype high = sorted.size();
+    while (low < high) {
+        const qsizetype middle = low + (high - low) / 2;
+        if (compareNameComponents(sorted.at(middle), name) < 0)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    // Names equal but for letter case lie together; the same bytes are the better answer.
+    qsizetype found = -1;
+    for (qsizetype i = low; i < sorted.size() && compareNameComponents(sorted.at(i), name) == 0; ++i) {
+        if (sorted.at(i) == name)
+            return i;
+        if (found < 0)
+            found = i;
+    }
+    return found;
+}
+
 } // namespace zelvora

@@ -7,6 +7,7 @@
 #include "audit/nameblock.h"
 #include "audit/tuning.h"
 
+#include <string_view>
 #include <vector>
 
 namespace zelvora {
@@ -20,5 +21,9 @@ NameBlock sortNameBlock(const NameBlock &names, const tuning::SortSizes &sizes =
 
 // The files in the same order, each keeping its folder.
 FoundFiles sortFoundFiles(const FoundFiles &files);
+
+// The position in `sorted` (a block in this order) of a name that compares equal to `name`, the one
+// with the same bytes if there is such; -1 when none does. A binary search: a handful of comparisons.
+qsizetype findSortedName(const NameBlock &sorted, std::string_view name);
 
 } // namespace zelvora

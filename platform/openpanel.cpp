@@ -19,6 +19,10 @@ std::optional<QString> QtOpenPanel::runModal(const OpenPanelOptions &options)
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (!options.prompt.isEmpty())
         dialog.setLabelText(QFileDialog::Accept, options.prompt);
+    if (!options.directory.isEmpty())
+        dialog.setDirectory(options.directory);
+    if (!options.selectedFile.isEmpty())
+        dialog.selectFile(options.selectedFile);
 
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;

@@ -14,6 +14,9 @@ struct OpenPanelOptions
     bool allowsMultipleSelection = false;
     QString title;
     QString prompt; // the confirming button's text
+    // Where the panel opens (empty: its default), and the file selected in it.
+    QString directory;
+    QString selectedFile;
 };
 
 // A modal panel that lets the user pick one existing file or directory.

@@ -7,6 +7,7 @@
 #include <QPoint>
 #include <QString>
 #include <compare>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <utility>
@@ -79,6 +80,15 @@ public:
     // Copy and Select All, as the view's right-click menu shows them; the caller owns the menu.
     QMenu *createStandardContextMenu(QWidget *parent = nullptr);
 
+    // The tooltip of a line (empty: none), asked for as the pointer rests on it.
+    void setLineToolTip(std::function<QString(qsizetype line)> toolTip) { m_lineToolTip = std::move(toolTip); }
+
+Q_SIGNALS:
+    // Sent before the right-click menu shows, for the line it was opened on; a receiver connected
+    // directly may add its own items to `menu`.
+    void contextMenuAboutToShow(QMenu *menu, qsizetype line);
+
+public:
     // The shown lines as a plain text document, one block per line, for readers of the display.
     // Built on request and dropped by the next setLines: painting never needs it.
     QTextDocument *document() const;
@@ -98,6 +108,7 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void timerEvent(QTimerEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
     enum class Move {
@@ -165,6 +176,7 @@ private:
     QPoint m_pressPoint;
     QPoint m_lastMousePoint;
     QBasicTimer m_autoScroll;
+    std::function<QString(qsizetype)> m_lineToolTip;
     QBasicTimer m_tripleClick;
     QPoint m_tripleClickPoint;
 };

@@ -8,11 +8,13 @@
 
 #include <QApplication>
 #include <QDrag>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextLayout>
+#include <QToolTip>
 #include <algorithm>
 
 namespace zelvora {
@@ -293,7 +295,25 @@ QMenu *ResultView::createStandardContextMenu(QWidget *parent)
 void ResultView::contextMenuEvent(QContextMenuEvent *event)
 {
     const std::unique_ptr<QMenu> menu(createStandardContextMenu(this));
+    // From the keyboard the menu is about the caret's line.
+    const qsizetype line = event->reason() == QContextMenuEvent::Mouse ? positionAt(event->pos()).line : m_cursor.line;
+    Q_EMIT contextMenuAboutToShow(menu.get(), line);
     menu->exec(event->globalPos());
+}
+
+bool ResultView::viewportEvent(QEvent *event)
+{
+    auto *help = event->type() == QEvent::ToolTip ? dynamic_cast<QHelpEvent *>(event) : nullptr;
+    if (help && m_lineToolTip) {
+        const Position at = positionAt(help->pos());
+        const QString tip = lineRect(at.line).contains(help->pos()) ? m_lineToolTip(at.line) : QString();
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, viewport(), lineRect(at.line));
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 void ResultView::focusInEvent(QFocusEvent *event)

@@ -77,6 +77,12 @@ QStringList SegmentedControl::segmentLabels() const
     return labels;
 }
 
+void SegmentedControl::setLabelForSegment(const QString &label, int segment)
+{
+    if (QAbstractButton *button = m_group->button(segment))
+        button->setText(label);
+}
+
 void SegmentedControl::setSegmentLabels(const QStringList &labels)
 {
     const QList<QAbstractButton *> old = m_group->buttons();

@@ -30,6 +30,9 @@ public:
     // An index outside the segments clears the selection.
     void setSelectedSegment(int segment);
 
+    // Changes one segment's text only; its state and the selection stay.
+    void setLabelForSegment(const QString &label, int segment);
+
     void setEnabledForSegment(bool enabled, int segment);
     // The segment's own state, whatever the state of the control as a whole.
     bool isEnabledForSegment(int segment) const;

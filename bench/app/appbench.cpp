@@ -2,6 +2,7 @@
 // and how long a segment click takes to show a long list. A heartbeat timer on the main thread
 // records when it gets to run; a gap between two ticks is time the window could not answer.
 #include "app/mainwindow.h"
+#include "app/namefilter.h"
 #include "app/qkappdelegate.h"
 #include "audit/resulttext.h"
 #include "platform/alert.h"
@@ -23,6 +24,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QMap>
 #include <QProcess>
 #include <QPushButton>
@@ -43,6 +45,7 @@ namespace {
 
 constexpr double kStallMs = 50.0;
 constexpr double kSwitchTargetMs = 100.0;
+constexpr double kFilterTargetMs = 100.0;
 // Heartbeat kept running after the measured step, so the paint it schedules is measured too.
 constexpr int kTailMs = 150;
 constexpr double kMemoryTargetBytes = 150;
@@ -391,6 +394,48 @@ public:
         row.over += stats.over;
     }
 
+    // Typing `text` into the filter over the shown list, until the filtered list has painted.
+    void filter(Row &row, bool videos, const QString &text)
+    {
+        const auto audit = videos ? QKAppDelegate::Audit::Videos : QKAppDelegate::Audit::Roms;
+        ResultView *view = videos ? ui().videosResultView : ui().romsResultView;
+        QLineEdit *field = m_controller.filterField(audit);
+        field->clear();
+        settle(100);
+
+        QEventLoop loop;
+        QElapsedTimer clock;
+        double paintedAt = -1;
+        const QMetaObject::Connection connection =
+            QObject::connect(&m_controller, &QKAppDelegate::filterApplied, &loop, [&](int) {
+                view->repaint();
+                paintedAt = double(clock.nsecsElapsed()) / 1e6;
+                QTimer::singleShot(kTailMs, &loop, &QEventLoop::quit);
+            });
+        QTimer::singleShot(kAuditTimeoutMs, &loop, &QEventLoop::quit);
+        m_heartbeat.start();
+        QTimer::singleShot(0, &loop, [&] {
+            clock.start();
+            field->setText(text);
+        });
+        loop.exec();
+        const GapStats stats = gapStats(m_heartbeat.stop());
+        QObject::disconnect(connection);
+        if (paintedAt < 0) {
+            std::fprintf(stderr, "%s: the filter did not finish\n", row.name.c_str());
+            m_failed = true;
+            return;
+        }
+        row.textTimes.push_back(double(m_controller.shownLines(audit)->shownCount()));
+        row.times.push_back(paintedAt);
+        row.worstGaps.push_back(stats.worst);
+        row.p99s.push_back(stats.p99);
+        row.busiest.push_back(stats.busiest);
+        row.over += stats.over;
+        field->clear();
+        settle(100);
+    }
+
     qsizetype shown(bool videos) { return shownCount((videos ? ui().videosResultView : ui().romsResultView)->line(0)); }
 
 private:
@@ -442,6 +487,41 @@ void printSwitchTable(const std::vector<Row> &rows)
                     maximum(row.busiest), row.over,
                     median(row.times) <= kSwitchTargetMs && !row.times.empty() ? "PASS" : "FAIL");
     }
+}
+
+void printFilterTable(const std::vector<Row> &rows)
+{
+    std::printf("%-34s %4s %10s %10s %10s %10s %10s %8s  %s\n", "filter (typed to painted)", "runs", "matches",
+                "median ms", "max ms", "worst gap", "busiest", "stalls", "target <= 100 ms");
+    for (const Row &row : rows) {
+        std::printf("%-34s %4zu %10.0f %10.1f %10.1f %10.1f %10.1f %8d  %s\n", row.name.c_str(), row.times.size(),
+                    median(row.textTimes), median(row.times), maximum(row.times), maximum(row.worstGaps),
+                    maximum(row.busiest), row.over,
+                    median(row.times) <= kFilterTargetMs && !row.times.empty() ? "PASS" : "FAIL");
+    }
+}
+
+// filterNames alone over `count` made-up names, as many as a million-file collection shows.
+Row syntheticFilter(qsizetype count, int runs, const QString &text)
+{
+    std::vector<QByteArray> storage;
+    storage.reserve(std::size_t(count));
+    for (qsizetype i = 0; i < count; ++i)
+        storage.push_back("Some Game Title " + QByteArray::number(i * 7919 % 1000003) + " (Rev " +
+                          QByteArray::number(i % 7) + ").zip");
+    NameList names;
+    names.reserve(storage.size());
+    for (const QByteArray &name : storage)
+        names.emplace_back(name.constData(), std::size_t(name.size()));
+    Row row{"filterNames, " + std::to_string(count) + " names, \"" + text.toStdString() + "\""};
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        const NamePositions found = filterNames(names, text);
+        row.times.push_back(double(clock.nsecsElapsed()) / 1e6);
+        row.textTimes.push_back(double(found.size()));
+    }
+    return row;
 }
 
 std::string withCount(const char *text, qsizetype count)
@@ -510,10 +590,22 @@ int run(const QString &tree, int runs, int heartbeatMs, const QString &cli)
         bench.segmentSwitch(toValidVideos, true, int(VideoList::Missing), int(VideoList::Valid));
     }
 
+    Row filterValid{withCount("filter valid roms \"e\"", validRoms)};
+    Row filterValidRare{withCount("filter valid roms \"7q\"", validRoms)};
+    for (int i = 0; i < runs; ++i) {
+        bench.ui().romsResultControl->segmentButton(valid)->click();
+        bench.filter(filterValid, false, u"e"_s);
+        bench.filter(filterValidRare, false, u"7q"_s);
+    }
+    const Row synthetic = syntheticFilter(1000000, runs, u"e"_s);
+    const Row syntheticRare = syntheticFilter(1000000, runs, u"title 12"_s);
+
     std::printf("\n");
     printAuditTable({idle, roms, videosOff, videosOn});
     std::printf("\n");
     printSwitchTable({toValid, toMissing, toValidVideos});
+    std::printf("\n");
+    printFilterTable({filterValid, filterValidRare, synthetic, syntheticRare});
 
     // Memory of the first rom audit, above the launched window, per archive it found.
     const qsizetype romFiles = bench.expected(u"roms.valid"_s) + bench.expected(u"roms.unknown"_s);

@@ -2,6 +2,7 @@
 #include "apptestfixture.h"
 #include "version/version.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -57,6 +58,42 @@ TEST_F(PathSelectionTest, FindsTheListBelowTheChosenDirectory)
         waitForRomListSearches(1);
 
         EXPECT_EQ(ui().romsListPathTextField->text(), c.expected.isEmpty() ? QString() : tree.filePath(c.expected));
+    }
+}
+
+TEST_F(PathSelectionTest, PanelsOpenAtTheirFieldsPath)
+{
+    TempTree tree;
+    tree.file(u"zelvora/sub/list.txt"_s);
+    const QString root = QDir::cleanPath(tree.filePath(u"zelvora"_s));
+    const struct
+    {
+        const char *name;
+        QString dir;
+        QString list;
+        QString dirPanelAt;
+        QString listPanelAt;
+        QString listSelected;
+    } cases[] = {
+        {"both exist", root, root + u"/sub/list.txt"_s, root, root + u"/sub"_s, root + u"/sub/list.txt"_s},
+        {"gone: the nearest folder above", root + u"/gone/deeper"_s, root + u"/sub/gone.txt"_s, root, root + u"/sub"_s,
+         QString()},
+        {"no list: the directory's folder", root, QString(), root, root, QString()},
+        {"nothing", QString(), QString(), QString(), QString(), QString()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ui().zelvoraDirPathTextField->setText(c.dir);
+        ui().romsListPathTextField->setText(c.list);
+        panel.requests.clear();
+        panel.willCancel();
+        panel.willCancel();
+        controller.selectZelvoraDirectory();
+        controller.selectRomsListFile();
+        ASSERT_EQ(panel.requests.size(), 2);
+        EXPECT_EQ(panel.requests[0].directory, c.dirPanelAt);
+        EXPECT_EQ(panel.requests[1].directory, c.listPanelAt);
+        EXPECT_EQ(panel.requests[1].selectedFile, c.listSelected);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "support/unprivileged.h"
 
 #include <QFile>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <string_view>
 #include <sys/resource.h>
@@ -59,6 +60,39 @@ TEST(Audits, RomAuditEndToEnd)
     EXPECT_EQ(progress.phases, (QStringList{u"Caching Zelvora rom directories..."_s, u"Caching supported rom list..."_s,
                                             u"Auditing roms..."_s}));
     EXPECT_GE(progress.lastSeen, 4);
+}
+
+TEST(Audits, ACancelledWalkReadsNoFurtherFolder)
+{
+    // Cancelled once the first files have been seen: the walk stops early, far from the whole tree;
+    // cancelled never, the same tree is found whole.
+    class CancellingProgress final : public Progress
+    {
+    public:
+        explicit CancellingProgress(bool cancel) : m_cancel(cancel) {}
+        void phase(const QString &) override {}
+        void entriesSeen(qint64) override {}
+        bool isCancelled() const override { return m_cancel && m_asked++ > 0; }
+
+    private:
+        bool m_cancel;
+        mutable std::atomic<int> m_asked{0};
+    };
+    Fixture f;
+    f.tree.file(u"list.txt"_s, "a\n");
+    for (int i = 0; i < 200; ++i)
+        f.tree.file(u"roms/d%1/e/g%1.zip"_s.arg(i));
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel);
+        CancellingProgress progress(cancel);
+        const std::optional<RomAudit> audit = runRomAudit(f.inputs, progress);
+        ASSERT_TRUE(audit.has_value());
+        if (cancel) {
+            EXPECT_LT(audit->found.size(), 200);
+        } else {
+            EXPECT_EQ(audit->found.size(), 200);
+        }
+    }
 }
 
 TEST(Audits, RomAuditWithoutAUsableListStopsAfterReadingIt)

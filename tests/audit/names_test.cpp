@@ -1,4 +1,5 @@
 #include "audit/names.h"
+#include "audit/namesort.h"
 #include "support/nametexts.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +107,43 @@ TEST(Names, LargeSortIsAPermutationInOrder)
     std::sort(a.begin(), a.end());
     std::sort(b.begin(), b.end());
     EXPECT_EQ(a, b) << "names lost or duplicated";
+}
+
+TEST(Names, FindSortedNameFindsEveryNameAndNoOther)
+{
+    // Case variants of one name lie together; each is found by its own bytes, an absent variant by
+    // one of them, and a name no variant matches not at all.
+    const std::u32string pool = U"aAbB._\u00C9\u00E9\u212AkK\u00DF";
+    quint32 seed = 5;
+    const auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    NameBlock names;
+    std::vector<QByteArray> absent;
+    for (int i = 0; i < 4000; ++i) {
+        std::u32string name;
+        for (int k = 1 + int(next() % 5); k > 0; --k)
+            name.push_back(pool[next() % pool.size()]);
+        const QByteArray bytes = QString::fromStdU32String(name).toUtf8();
+        if (i % 4 == 0)
+            absent.push_back(bytes + "~");
+        else
+            names.append(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    }
+    const NameBlock sorted = sortNameBlock(names);
+    for (qsizetype i = 0; i < sorted.size(); ++i) {
+        const qsizetype found = findSortedName(sorted, sorted.at(i));
+        ASSERT_GE(found, 0) << i;
+        ASSERT_EQ(sorted.at(found), sorted.at(i)) << i;
+        const QByteArray upper =
+            QString::fromUtf8(sorted.at(i).data(), qsizetype(sorted.at(i).size())).toUpper().toUtf8();
+        const qsizetype variant =
+            findSortedName(sorted, std::string_view(upper.constData(), std::size_t(upper.size())));
+        if (variant >= 0) {
+            EXPECT_EQ(compareNameComponents(sorted.at(variant), sorted.at(i)), 0) << i;
+        }
+    }
+    for (const QByteArray &name : absent)
+        EXPECT_EQ(findSortedName(sorted, std::string_view(name.constData(), std::size_t(name.size()))), -1);
+    EXPECT_EQ(findSortedName(NameBlock(), "a"), -1);
 }
 
 struct ExtensionCase
