@@ -78,7 +78,7 @@ TEST(Undo, ExitStatusesAndMessages)
             EXPECT_TRUE(result.err.startsWith("Error: ") && result.err.contains(c.err)) << result.err.toStdString();
         }
         if (c.status == 2) {
-            EXPECT_TRUE(result.err.contains("\nUsage: zelvora-auditor-cli [options] roms|videos\n"));
+            EXPECT_TRUE(result.err.contains("\nUsage: zelvora-auditor-cli [options] roms|videos|all\n"));
         }
         for (const QString &file : c.filesAfter)
             EXPECT_TRUE(QFile::exists(tree.filePath(u"z/"_s + file))) << file.toStdString();
