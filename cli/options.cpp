@@ -26,6 +26,9 @@ Options:
                              archive is present
   -m, --near-misses          also pair each missing name with the file that is
                              almost its name, and give the reason
+      --rename REASONS       with -m: rename the pairs of these reasons (a comma
+                             list, or all) to their expected names, never
+                             replacing a file; prints the undo journal
   -f, --format text|json     output format, default text
   -s, --save DIR             also write the audit's report files into DIR
                              (created if missing)
@@ -81,12 +84,13 @@ Command parseCommandLine(const QStringList &arguments)
     const QCommandLineOption tableOption(u"table"_s, {}, u"FILE"_s);
     const QCommandLineOption noHistoryOption(u"no-history"_s);
     const QCommandLineOption nearMissesOption(QStringList{u"m"_s, u"near-misses"_s});
+    const QCommandLineOption renameOption(u"rename"_s, {}, u"REASONS"_s);
     const QCommandLineOption helpOption(QStringList{u"h"_s, u"help"_s});
     const QCommandLineOption versionOption(u"version"_s);
 
     QCommandLineParser parser;
     parser.addOptions({dirOption, listOption, availableOption, formatOption, saveOption, quietOption, problemsOption,
-                       tableOption, noHistoryOption, nearMissesOption, helpOption, versionOption});
+                       tableOption, noHistoryOption, nearMissesOption, renameOption, helpOption, versionOption});
     if (!parser.parse(arguments)) {
         return usageError(parser.errorText());
     }
@@ -139,6 +143,16 @@ Command parseCommandLine(const QStringList &arguments)
     options.problems = parser.isSet(problemsOption);
     options.noHistory = parser.isSet(noHistoryOption);
     options.nearMisses = parser.isSet(nearMissesOption);
+    if (parser.isSet(renameOption)) {
+        if (!options.nearMisses) {
+            return usageError(u"--rename needs -m, --near-misses."_s);
+        }
+        const auto reasons = parseRenameReasons(parser.value(renameOption));
+        if (const QString *reasonError = std::get_if<QString>(&reasons)) {
+            return usageError(*reasonError);
+        }
+        options.renameReasons = std::get<NearMissReasons>(reasons);
+    }
 
     if (parser.isSet(formatOption)) {
         const QString format = parser.value(formatOption);

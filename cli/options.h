@@ -1,5 +1,7 @@
 #pragma once
 
+#include "audit/nearmissrenames.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -21,6 +23,7 @@ struct Options
     bool noHistory = false;
     std::optional<QString> tableFile; // all only
     bool nearMisses = false;
+    std::optional<NearMissReasons> renameReasons; // needs nearMisses
     OutputFormat format = OutputFormat::Text;
 };
 

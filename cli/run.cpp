@@ -322,9 +322,9 @@ int run(const QStringList &arguments)
         failures = saveReports(*options.saveDir, reports);
     }
     if (options.tableFile && romAudit && videoAudit) {
-        const QByteArray table =
-            collectionTableCsv({&inputs, romAudit, videoAudit, &romProblemList, &videoProblemList,
-                                 romNearMisses ? &*romNearMisses : nullptr, videoNearMisses ? &*videoNearMisses : nullptr});
+        const QByteArray table = collectionTableCsv({&inputs, romAudit, videoAudit, &romProblemList, &videoProblemList,
+                                                     romNearMisses ? &*romNearMisses : nullptr,
+                                                     videoNearMisses ? &*videoNearMisses : nullptr});
         if (const QString error = writeTableFile(*options.tableFile, table); !error.isEmpty()) {
             failures.append({QFileInfo(*options.tableFile).fileName(), *options.tableFile, error});
         }
@@ -342,7 +342,20 @@ int run(const QStringList &arguments)
     if (!outputWritten) {
         return kExitOutputFailed;
     }
-    return failures.isEmpty() ? kExitOk : kExitReportsNotWritten;
+    // Renames come last, after the output that names the files as they were found.
+    int renameStatus = kExitOk;
+    if (options.renameReasons) {
+        std::vector<RenameRequest> requests;
+        for (const std::optional<NearMisses> *pairs : {&romNearMisses, &videoNearMisses}) {
+            if (*pairs) {
+                std::vector<RenameRequest> more = renameRequests(**pairs, *options.renameReasons);
+                requests.insert(requests.end(), std::make_move_iterator(more.begin()),
+                                std::make_move_iterator(more.end()));
+            }
+        }
+        renameStatus = printRenameReport(renameSafely(inputs.zelvoraDir, requests), json ? stderr : stdout, stderr);
+    }
+    return failures.isEmpty() && renameStatus == kExitOk ? kExitOk : kExitReportsNotWritten;
 }
 
 } // namespace zelvora::cli

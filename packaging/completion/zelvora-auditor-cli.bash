@@ -19,6 +19,10 @@ _zelvora_auditor_cli()
             COMPREPLY=($(compgen -W 'text json' -- "$cur"))
             return
             ;;
+        --rename)
+            COMPREPLY=($(compgen -W 'all case-and-separators forbidden-characters accents roman-numerals article download-copy double-extension dotted-name typo' -- "$cur"))
+            return
+            ;;
     esac
     $split && return
 
@@ -37,7 +41,7 @@ _zelvora_auditor_cli()
     local i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            -d | --zelvora-dir | -s | --save | -l | --roms-list | -f | --format | --table) ((i++)) ;;
+            -d | --zelvora-dir | -s | --save | -l | --roms-list | -f | --format | --table | --rename) ((i++)) ;;
             roms | videos | all) return ;;
         esac
     done

@@ -2,6 +2,7 @@
 
 #include "clitestsupport.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -83,6 +84,31 @@ TEST_F(NearMissOutput, WithoutTheOptionNothingChanges)
     const CliResult plain = runCli({u"-d"_s, tree.path(), u"-f"_s, u"json"_s, u"roms"_s}, config.path());
     EXPECT_EQ(plain.exitCode, 0);
     EXPECT_FALSE(plain.out.contains("nearMisses"));
+}
+
+TEST_F(NearMissOutput, RenameGivesTheChosenPairsTheirNamesAndUndoPutsThemBack)
+{
+    const CliResult renamed = audit({u"--rename"_s, u"case-and-separators,forbidden-characters"_s, u"roms"_s});
+    ASSERT_EQ(renamed.exitCode, 0) << renamed.err.toStdString();
+    const qsizetype at = renamed.out.indexOf("Renamed 2 files; undo journal: ");
+    ASSERT_GE(at, 0) << renamed.out.toStdString();
+    const QString journal = QString::fromUtf8(renamed.out.mid(at + 31).trimmed());
+    // Ambiguous pairs and other formats stay as they are.
+    for (const auto &[path, exists] : {std::pair{u"roms/a/Space Duel.zip"_s, true},
+                                       {u"roms/a/space_duel.zip"_s, false},
+                                       {u"roms/\"Quoted\", Game.zip"_s, true},
+                                       {u"roms/pacman.zip"_s, true},
+                                       {u"roms/b/bombjack.7z"_s, true}})
+        EXPECT_EQ(QFileInfo::exists(tree.filePath(path)), exists) << path.toStdString();
+
+    const CliResult undone = runCli({u"undo"_s, journal}, config.path());
+    EXPECT_EQ(undone.exitCode, 0) << undone.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(tree.filePath(u"roms/a/space_duel.zip"_s)));
+    EXPECT_TRUE(QFileInfo::exists(tree.filePath(u"roms/Quoted, Game.zip"_s)));
+
+    EXPECT_EQ(audit({u"--rename"_s, u"other-format"_s, u"roms"_s}).exitCode, 2);
+    EXPECT_EQ(audit({u"--rename"_s, u"typos"_s, u"roms"_s}).exitCode, 2);
+    EXPECT_EQ(runCli({u"-d"_s, tree.path(), u"--rename"_s, u"all"_s, u"roms"_s}, config.path()).exitCode, 2);
 }
 
 } // namespace
