@@ -288,4 +288,10 @@ QByteArray jsonString(std::string_view name)
     return out.take();
 }
 
+void printTo(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    static_cast<void>(std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream));
+}
+
 } // namespace zelvora::cli

@@ -4,6 +4,7 @@
 #include "audit/merge.h"
 
 #include <QByteArray>
+#include <QString>
 #include <cstdio>
 #include <string_view>
 
@@ -26,5 +27,8 @@ bool writeVideoJsonOutput(std::FILE *stream, const AuditInputs &inputs, const Vi
 // A JSON string literal of a text, or of a name kept as UTF-8 bytes, escaped as the lists' names are.
 QByteArray jsonString(QStringView text);
 QByteArray jsonString(std::string_view name);
+
+// A message for the user, as UTF-8; one that cannot be written has nowhere else to go.
+void printTo(std::FILE *stream, const QString &text);
 
 } // namespace zelvora::cli

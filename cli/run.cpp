@@ -34,13 +34,6 @@ namespace zelvora::cli {
 
 namespace {
 
-void printTo(std::FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    // A message that cannot be written has nowhere else to go.
-    static_cast<void>(std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream));
-}
-
 QString quoted(const QString &path)
 {
     return u'"' + path + u'"';

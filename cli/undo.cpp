@@ -5,6 +5,7 @@
 #include "audit/filenames.h"
 #include "audit/resulttext.h"
 #include "cli/options.h"
+#include "cli/output.h"
 #include "cli/run.h"
 
 #include <QByteArray>
@@ -14,13 +15,6 @@ using namespace Qt::StringLiterals;
 namespace zelvora::cli {
 
 namespace {
-
-void printTo(std::FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    // A message that cannot be written has nowhere else to go.
-    static_cast<void>(std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream));
-}
 
 // A file below the Zelvora directory as messages show it: quoted, control characters made visible.
 QString shown(const QString &folder, const QString &name)
