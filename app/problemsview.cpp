@@ -118,12 +118,11 @@ ProblemsPane::ProblemsPane(const Places &places, QObject *parent) : QObject(pare
     m_table->setAlternatingRowColors(true);
     m_table->setShowGrid(false);
     m_table->setWordWrap(false);
-    m_table->setTextElideMode(Qt::ElideMiddle);
     m_table->verticalHeader()->hide();
+    // Rows as dense as a list's lines.
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->horizontalHeader()->setHighlightSections(false);
     m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->horizontalHeader()->resizeSection(KindColumn, 130);
-    m_table->horizontalHeader()->resizeSection(PathColumn, 300);
     m_table->hide();
     places.container->layout()->addWidget(m_table);
 
@@ -146,6 +145,12 @@ void ProblemsPane::setProblems(SharedProblems problems)
     m_toggle->setText(m_hasProblems ? u"Problems (%1)"_s.arg(count) : u"Problems"_s);
     m_toggle->setEnabled(m_hasProblems);
     m_model->setProblems(std::move(problems));
+    m_table->resizeColumnToContents(KindColumn);
+    m_table->resizeColumnToContents(PathColumn);
+    // The details need the room more than a long path, which its tooltip shows whole.
+    constexpr int kWidestPath = 360;
+    if (m_table->columnWidth(PathColumn) > kWidestPath)
+        m_table->setColumnWidth(PathColumn, kWidestPath);
 }
 
 void ProblemsPane::setChanges(const std::optional<AuditChanges> &changes)
@@ -189,6 +194,8 @@ void ProblemsPane::openChanges()
         u"Changes since %1"_s.arg(QLocale().toString(m_changes->since.toLocalTime(), QLocale::ShortFormat)));
     auto *layout = new QVBoxLayout(dialog);
     auto *tabs = new QTabWidget(dialog);
+    // All four lists in sight: the dialog is as wide as their tabs.
+    tabs->setUsesScrollButtons(false);
     for (const ChangeList &list : changeLists(*m_changes)) {
         auto *names = new QListWidget(tabs);
         names->setUniformItemSizes(true);
