@@ -17,6 +17,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
 
 using namespace Qt::StringLiterals;
@@ -100,18 +101,17 @@ QString changesSummary(const AuditChanges &changes, const QDateTime &now)
                                  parts.isEmpty() ? u"no changes"_s : parts.join(u", "_s));
 }
 
-ProblemsPane::ProblemsPane(const Places &places, QObject *parent) : QObject(parent), m_places(places)
+ProblemsPane::ProblemsPane(const Places &places, QObject *parent)
+    : QObject(parent), m_places(places), m_toggle(new QPushButton(u"Problems"_s, places.container->parentWidget())),
+      m_table(new QTableView(places.container)), m_model(new ProblemsModel(this)),
+      m_changesLabel(new QLabel(places.container->parentWidget()))
 {
-    QWidget *tab = places.container->parentWidget();
-    m_toggle = new QPushButton(u"Problems"_s, tab);
     m_toggle->setCheckable(true);
     m_toggle->setEnabled(false);
     m_toggle->setToolTip(u"Show what the audit could not see or should not trust"_s);
     // Right of the segments, as one more way to look at the result.
     places.choice->insertWidget(places.choice->indexOf(places.control) + 1, m_toggle);
 
-    m_model = new ProblemsModel(this);
-    m_table = new QTableView(places.container);
     m_table->setModel(m_model);
     m_table->setFrameShape(QFrame::NoFrame);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -126,7 +126,6 @@ ProblemsPane::ProblemsPane(const Places &places, QObject *parent) : QObject(pare
     m_table->hide();
     places.container->layout()->addWidget(m_table);
 
-    m_changesLabel = new QLabel(tab);
     m_changesLabel->setTextFormat(Qt::RichText);
     m_changesLabel->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     m_changesLabel->hide();
@@ -196,6 +195,7 @@ void ProblemsPane::openChanges()
     auto *tabs = new QTabWidget(dialog);
     // All four lists in sight: the dialog is as wide as their tabs.
     tabs->setUsesScrollButtons(false);
+    int firstFilled = -1;
     for (const ChangeList &list : changeLists(*m_changes)) {
         auto *names = new QListWidget(tabs);
         names->setUniformItemSizes(true);
@@ -203,15 +203,12 @@ void ProblemsPane::openChanges()
             names->addItem(QString::fromUtf8(name));
         QString title = list.label;
         title[0] = title[0].toUpper();
-        tabs->addTab(names, u"%1 (%2)"_s.arg(title).arg(list.names->size()));
+        const int index = tabs->addTab(names, u"%1 (%2)"_s.arg(title).arg(list.names->size()));
+        // The first list with names in it is shown.
+        if (firstFilled < 0 && !list.names->empty())
+            firstFilled = index;
     }
-    // The first list with names in it.
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (static_cast<QListWidget *>(tabs->widget(i))->count() > 0) {
-            tabs->setCurrentIndex(i);
-            break;
-        }
-    }
+    tabs->setCurrentIndex(std::max(firstFilled, 0));
     layout->addWidget(tabs);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
     connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
