@@ -2,6 +2,7 @@
 
 #include "app/aboutbox.h"
 #include "app/pathdrops.h"
+#include "app/problemsview.h"
 #include "app/qkappdelegate.h"
 #include "audit/resulttext.h"
 #include "platform/resultview.h"
@@ -81,6 +82,19 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     };
     m_cancelButtons[0] = addCancel(m_ui->romsActionsLayout, m_ui->auditRomsButton);
     m_cancelButtons[1] = addCancel(m_ui->videosActionsLayout, m_ui->auditVideosButton);
+    m_problemsPanes[0] =
+        new ProblemsPane({m_ui->romsTabLayout, m_ui->romsChoiceLayout, m_ui->romsResultContainer, m_ui->romsResultView,
+                          m_ui->romsResultControl, m_panes[0].filter, m_ui->romsNotesLabel},
+                         this);
+    m_problemsPanes[1] =
+        new ProblemsPane({m_ui->videosTabLayout, m_ui->videosChoiceLayout, m_ui->videosResultContainer,
+                          m_ui->videosResultView, m_ui->videosResultControl, m_panes[1].filter, m_ui->videosNotesLabel},
+                         this);
+    m_exportTable = new QAction(u"&Export Table…"_s, this);
+    m_exportTable->setObjectName(u"actionExportTable"_s);
+    m_exportTable->setToolTip(u"Write one table of both audits for a spreadsheet"_s);
+    m_ui->menuFile->insertAction(m_ui->actionQuit, m_exportTable);
+    m_ui->menuFile->insertSeparator(m_ui->actionQuit);
 
     auto *find = new QAction(this);
     find->setShortcuts(QKeySequence::Find);
@@ -115,6 +129,8 @@ void MainWindow::connectController(QKAppDelegate &controller)
     controller.setVideosNotesLabel(w.videosNotesLabel);
     controller.setResultPane(QKAppDelegate::Audit::Roms, m_panes[0].caption, m_panes[0].strip, m_panes[0].filter);
     controller.setResultPane(QKAppDelegate::Audit::Videos, m_panes[1].caption, m_panes[1].strip, m_panes[1].filter);
+    controller.setProblemsPane(QKAppDelegate::Audit::Roms, m_problemsPanes[0]);
+    controller.setProblemsPane(QKAppDelegate::Audit::Videos, m_problemsPanes[1]);
 
     QKAppDelegate *c = &controller;
     // Actions take their sender, as a user's click would give it.
@@ -186,6 +202,9 @@ void MainWindow::connectController(QKAppDelegate &controller)
     onTrigger(w.actionChooseZelvoraDirectory, &QKAppDelegate::selectZelvoraDirectory);
     onTrigger(w.actionChooseRomsList, &QKAppDelegate::selectRomsListFile);
     onTrigger(w.actionOpenHomepage, &QKAppDelegate::openHomepage);
+    onTrigger(m_exportTable, &QKAppDelegate::exportTable);
+    connect(c, &QKAppDelegate::romsAuditRunningChanged, m_problemsPanes[0], &ProblemsPane::setRunning);
+    connect(c, &QKAppDelegate::videosAuditRunningChanged, m_problemsPanes[1], &ProblemsPane::setRunning);
     connect(w.actionQuit, &QAction::triggered, this, &QWidget::close);
     connect(w.actionAbout, &QAction::triggered, this, [this, c, item = w.actionAbout] {
         auto *box = new AboutBox(QStringLiteral(ZELVORA_HOMEPAGE), this);

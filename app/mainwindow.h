@@ -14,6 +14,7 @@ class MainWindow;
 
 namespace zelvora {
 
+class ProblemsPane;
 class QKAppDelegate;
 class SummaryStrip;
 
@@ -41,11 +42,15 @@ public:
     };
     const ResultPaneWidgets &pane(int audit) const { return m_panes[std::size_t(audit)]; }
     QPushButton *cancelButton(int audit) const { return m_cancelButtons[std::size_t(audit)]; }
+    ProblemsPane *problemsPane(int audit) const { return m_problemsPanes[std::size_t(audit)]; }
+    QAction *exportTableAction() const { return m_exportTable; }
 
 private:
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::array<ResultPaneWidgets, 2> m_panes;
     std::array<QPushButton *, 2> m_cancelButtons{};
+    std::array<ProblemsPane *, 2> m_problemsPanes{};
+    QAction *m_exportTable = nullptr;
     // By audit (roms, videos): the control that had the focus when the audit disabled it.
     std::array<QPointer<QWidget>, 2> m_focusBeforeRun;
 };

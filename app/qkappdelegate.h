@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/problemsview.h"
 #include "app/resultcaption.h"
 #include "app/resultlists.h"
 #include "app/resultnotes.h"
@@ -168,6 +169,19 @@ public:
     bool hasRomResults() const { return m_hasRomResults; }
     bool hasVideoResults() const { return m_hasVideoResults; }
 
+    // Problems and changes since the previous audit (history.cpp). Worker thread: adds the audit's
+    // problems and changes to its notes, keeping its record; a history fault is a line in the notes.
+    static void addRomExtras(ResultNotes &notes, const AuditInputs &inputs, const RomAudit &audit);
+    static void addVideoExtras(ResultNotes &notes, const AuditInputs &inputs, const VideoAudit &audit);
+    void setProblemsPane(Audit audit, ProblemsPane *pane);
+    ProblemsPane *problemsPane(Audit audit) const { return m_problemsPanes[std::size_t(audit)]; }
+    std::shared_ptr<const std::vector<Problem>> problems(Audit audit) const { return m_problems[std::size_t(audit)]; }
+
+    // Export table (tableexport.cpp): asks for a file, runs the audits that have no result for the
+    // current fields, then writes one table of both on a worker.
+    void exportTable(QObject *sender = nullptr);
+    bool isExportingTable() const { return m_tableFile.has_value() || m_writingTable; }
+
     // Settings (settings.cpp)
     void loadUserDefaults();
     void saveUserDefaults();
@@ -196,6 +210,8 @@ Q_SIGNALS:
     void romListSearchFinished();
     // Sent on the main thread when a filtered list is shown; `audit` is an Audit.
     void filterApplied(int audit);
+    // Sent on the main thread when an export of the table has ended, written or not.
+    void tableExportFinished();
 
 private:
     friend class PhaseReporter;
@@ -253,8 +269,14 @@ private:
     void startAudit(const QString &audit, std::function<void()> work, std::function<void()> failed);
     void showOutOfMemoryAlert(const QString &audit);
 
+    void showExtras(Audit audit, const ResultNotes &notes);
+    void continueTableExport();
+    void didWriteTable(const QString &file, const QString &error);
+
     void didFindRomListFile(const std::optional<QString> &path, quint64 search);
-    void writeResultFiles(const std::vector<ReportFile> &files, const QString &audit);
+    // With the audit's problems file when there are problems.
+    void writeResultFiles(std::vector<ReportFile> files, const QString &audit,
+                          const std::shared_ptr<const std::vector<Problem>> &problems, QStringView problemsFileName);
 
     const SharedNameList &romsList(int segment) const;
     const SharedNameList &videosList(int segment) const;
@@ -310,6 +332,12 @@ private:
     QString m_romsListPlaceholder;
     // Numbers the list-file searches: only the latest choice may fill the list field.
     quint64 m_romListSearch = 0;
+
+    std::array<QPointer<ProblemsPane>, 2> m_problemsPanes;                 // by Audit
+    std::array<std::shared_ptr<const std::vector<Problem>>, 2> m_problems; // by Audit
+    // The file a table export will write once the audits it waits for have finished.
+    std::optional<QString> m_tableFile;
+    bool m_writingTable = false;
 
     // Last member: destroyed first, after the destructor has waited for every job.
     QThreadPool m_workers;

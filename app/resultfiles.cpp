@@ -1,4 +1,5 @@
 #include "app/qkappdelegate.h"
+#include "audit/problems.h"
 #include "audit/reports.h"
 #include "platform/alert.h"
 #include "platform/confirm.h"
@@ -36,27 +37,39 @@ QStringList existingReports(const QString &directory, const std::vector<ReportFi
     return existing;
 }
 
+// The audit's problems go with its reports when it found some, or when an earlier save left a problems
+// file there that would otherwise no longer match the reports beside it.
+void addProblemsFile(std::vector<ReportFile> &files, const std::shared_ptr<const std::vector<Problem>> &problems,
+                     QStringView fileName, const QString &directory)
+{
+    if (problems && (!problems->empty() || QFileInfo(QDir(directory).filePath(fileName.toString())).exists()))
+        files.push_back({fileName.toString(), problemsCsv(*problems)});
+}
+
 } // namespace
 
 void QKAppDelegate::saveRomsResult(QObject *)
 {
     if (m_auditingRoms || !m_hasRomResults)
         return;
-    writeResultFiles(romReportFiles(romResults()), u"rom"_s);
+    writeResultFiles(romReportFiles(romResults()), u"rom"_s, m_problems[0], kRomProblemsFileName);
 }
 
 void QKAppDelegate::saveVideosResult(QObject *)
 {
     if (m_auditingVideos || !m_hasVideoResults)
         return;
-    writeResultFiles(videoReportFiles(videoResults()), u"video"_s);
+    writeResultFiles(videoReportFiles(videoResults()), u"video"_s, m_problems[1], kVideoProblemsFileName);
 }
 
-void QKAppDelegate::writeResultFiles(const std::vector<ReportFile> &files, const QString &audit)
+void QKAppDelegate::writeResultFiles(std::vector<ReportFile> files, const QString &audit,
+                                     const std::shared_ptr<const std::vector<Problem>> &problems,
+                                     QStringView problemsFileName)
 {
     const std::optional<QString> directory = m_openPanel.runModal(saveResultsPanel());
     if (!directory)
         return;
+    addProblemsFile(files, problems, problemsFileName, *directory);
 
     const QString shownDirectory = QDir::toNativeSeparators(*directory);
     if (const QStringList existing = existingReports(*directory, files); !existing.isEmpty()) {

@@ -1,9 +1,13 @@
 #pragma once
 
 #include "audit/dirwalk.h"
+#include "audit/history.h"
+#include "audit/problems.h"
 
 #include <QString>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace zelvora {
 
@@ -13,6 +17,10 @@ struct ResultNotes
 {
     QString text;
     QString toolTip;
+    // The audit's problems, and what changed since the previous audit of the same inputs (none on a
+    // first run), made on the audit's worker.
+    std::shared_ptr<const std::vector<Problem>> problems;
+    std::optional<AuditChanges> changes;
 };
 
 // `zelvoraDir` is the audited directory, which the walk's folder paths are relative to.

@@ -43,6 +43,7 @@ void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs, std::shar
         done.reset();
     else if (isShowable(done ? &done->walk : nullptr, inputs.romsListPath, listFault)) {
         notes = resultNotes(inputs.zelvoraDir, dirWarning, done->walk);
+        addVideoExtras(notes, inputs, *done);
         audit = std::make_shared<const VideoAudit>(std::move(*done));
     }
     postToMainThread(
@@ -56,6 +57,7 @@ void QKAppDelegate::didFinishAuditVideos(const std::shared_ptr<const VideoAudit>
     const std::shared_ptr<const VideoAudit> audit = cancelled ? nullptr : result;
     if (audit) {
         showNotes(videosNotesLabel(), notes);
+        showExtras(Audit::Videos, notes);
         m_validVideos = SharedNameList(audit, audit->lists.valid);
         m_missingVideos = SharedNameList(audit, audit->lists.missing);
         m_extraVideos = SharedNameList(audit, audit->lists.extra);

@@ -9,14 +9,16 @@ QtOpenPanel::QtOpenPanel(QWidget *parent) : m_parent(parent) {}
 std::optional<QString> QtOpenPanel::runModal(const OpenPanelOptions &options)
 {
     QFileDialog dialog(m_parent, options.title);
-    if (options.canChooseDirectories) {
+    if (options.savesFile) {
+        dialog.setFileMode(QFileDialog::AnyFile);
+    } else if (options.canChooseDirectories) {
         dialog.setFileMode(QFileDialog::Directory);
         if (!options.canChooseFiles)
             dialog.setOption(QFileDialog::ShowDirsOnly);
     } else {
         dialog.setFileMode(options.allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     }
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setAcceptMode(options.savesFile ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     if (!options.prompt.isEmpty())
         dialog.setLabelText(QFileDialog::Accept, options.prompt);
     if (!options.directory.isEmpty())

@@ -17,9 +17,11 @@ struct OpenPanelOptions
     // Where the panel opens (empty: its default), and the file selected in it.
     QString directory;
     QString selectedFile;
+    // A file to write: any name may be typed, and the panel asks before it replaces one.
+    bool savesFile = false;
 };
 
-// A modal panel that lets the user pick one existing file or directory.
+// A modal panel that lets the user pick one existing file or directory, or name a file to write.
 class OpenPanel
 {
 public:

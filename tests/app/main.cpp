@@ -35,6 +35,9 @@ int main(int argc, char *argv[])
     QTemporaryDir configHome;
     if (!qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
+    // Each audit keeps a record for the next; a test run's records go with it.
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
 
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

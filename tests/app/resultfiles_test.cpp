@@ -51,7 +51,9 @@ TEST_F(ResultFilesTest, SavesTheRomReportSet)
     EXPECT_FALSE(options.canChooseFiles);
     EXPECT_FALSE(options.allowsMultipleSelection);
 
-    EXPECT_EQ(filesIn(target), (QStringList{u"missing_roms.txt"_s, u"unknown_roms.txt"_s, u"valid_roms.txt"_s}));
+    // The archives are empty files, a problem each: the problems go with the reports.
+    EXPECT_EQ(filesIn(target),
+              (QStringList{u"missing_roms.txt"_s, u"problems_roms.csv"_s, u"unknown_roms.txt"_s, u"valid_roms.txt"_s}));
     EXPECT_EQ(target.read(u"valid_roms.txt"_s),
               resultBytes(headers::kValidRoms, {"abe.zip", "Bravo.zip", "RaceOne.zip"}));
     EXPECT_EQ(target.read(u"missing_roms.txt"_s), resultBytes(headers::kMissingRoms, {"abd.zip", "zzz.zip"}));
@@ -141,7 +143,8 @@ TEST_F(ResultFilesTest, AsksOnceBeforeReplacingReports)
         }
         const bool written = c.answer.value_or(true);
         EXPECT_EQ(folder.read(u"valid_roms.txt"_s), written ? valid.toUtf8() : QByteArray("earlier"));
-        EXPECT_EQ(filesIn(folder).size(), written ? 4 : 1 + c.existing.size());
+        // The three reports, the problems (the archives are empty) and the other file.
+        EXPECT_EQ(filesIn(folder).size(), written ? 5 : 1 + c.existing.size());
         EXPECT_EQ(folder.read(u"other.txt"_s), "keep");
     }
 }

@@ -1,0 +1,161 @@
+// The problems view, the exported table and the changes line, driven through the window.
+#include "app/problemsview.h"
+#include "apptestfixture.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora::test {
+namespace {
+
+using Audit = QKAppDelegate::Audit;
+
+class ProblemsViewTest : public AppTest
+{
+protected:
+    void SetUp() override
+    {
+        zelvora.writeList("Alpha\nBravo\nDelta\n");
+        zelvora.tree.file(u"roms/Alpha.zip"_s);                 // empty
+        zelvora.tree.file(u"roms/Bravo.zip"_s, "PK\3\4 bravo"); // counts
+        zelvora.tree.file(u"roms/sub/Bravo.zip"_s, "PK\3\4 copy");
+        zelvora.tree.file(u"roms/Charlie.zip"_s, "PK\3\4 charlie");
+        zelvora.tree.file(u"videos/Bravo.xmv"_s, "video");
+        launchWith(zelvora.tree.path(), zelvora.listPath());
+    }
+
+    // Each row of the problems table as "kind path".
+    QStringList problemRows(Audit audit) const
+    {
+        const QAbstractItemModel *model = window.problemsPane(int(audit))->table()->model();
+        QStringList rows;
+        for (int row = 0; row < model->rowCount(); ++row)
+            rows.append(model->index(row, 0).data().toString() + u' ' + model->index(row, 1).data().toString());
+        return rows;
+    }
+
+    ZelvoraTree zelvora;
+    TempTree target;
+};
+
+TEST_F(ProblemsViewTest, ShowsTheCountAndARowPerProblemInPlaceOfTheList)
+{
+    ProblemsPane *pane = window.problemsPane(int(Audit::Roms));
+    EXPECT_FALSE(pane->toggle()->isEnabled()) << "no problems to show before an audit";
+    clickAuditRoms();
+
+    EXPECT_EQ(pane->toggle()->text(), u"Problems (2)"_s);
+    EXPECT_EQ(problemRows(Audit::Roms),
+              (QStringList{u"duplicate roms/sub/Bravo.zip"_s, u"empty-file roms/Alpha.zip"_s}));
+
+    QTest::mouseClick(pane->toggle(), Qt::LeftButton);
+    EXPECT_TRUE(pane->table()->isVisible());
+    EXPECT_FALSE(ui().romsResultView->isVisible());
+    // Choosing a list shows it again.
+    clickSegment(ui().romsResultControl, 0);
+    EXPECT_FALSE(pane->table()->isVisible());
+    EXPECT_TRUE(ui().romsResultView->isVisible());
+
+    // The window's Save writes the problems beside the reports.
+    panel.willChoose(target.path());
+    QTest::mouseClick(ui().saveRomsButton, Qt::LeftButton);
+    const QByteArray csv = target.read(u"problems_roms.csv"_s);
+    EXPECT_TRUE(csv.contains("duplicate,roms/sub/Bravo.zip,")) << csv.toStdString();
+    EXPECT_TRUE(csv.contains("empty-file,roms/Alpha.zip,")) << csv.toStdString();
+}
+
+// Rows of a CSV file as written for spreadsheets (BOM, CR LF); the names here need no quoting.
+QList<QStringList> csvRows(const QByteArray &bytes)
+{
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    QList<QStringList> rows;
+    for (const QByteArray &line : bytes.mid(3).split('\n')) {
+        if (line.isEmpty())
+            continue;
+        EXPECT_TRUE(line.endsWith('\r'));
+        rows.append(QString::fromUtf8(line.chopped(1)).split(u','));
+    }
+    return rows;
+}
+
+TEST_F(ProblemsViewTest, ExportTableRunsTheMissingAuditThenWritesBoth)
+{
+    clickAuditRoms();
+    ASSERT_FALSE(controller.hasVideoResults());
+
+    struct Case
+    {
+        QString file;
+        bool written;
+    };
+    const QList<Case> cases{{target.filePath(u"table.csv"_s), true},
+                            {target.filePath(u"no such folder/table.csv"_s), false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        alert.shown.clear();
+        panel.willChoose(c.file);
+        QSignalSpy finished(&controller, &QKAppDelegate::tableExportFinished);
+        window.exportTableAction()->trigger();
+        ASSERT_TRUE(finished.wait(20000));
+        EXPECT_TRUE(controller.hasVideoResults()) << "the video audit ran first";
+        EXPECT_EQ(panel.requests.last().savesFile, true);
+        EXPECT_EQ(alert.shown.size(), c.written ? 0 : 1);
+        if (!c.written)
+            continue;
+        QFile file(c.file);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QList<QStringList> rows = csvRows(file.readAll());
+        ASSERT_EQ(rows.size(), 5);
+        EXPECT_EQ(rows[0].mid(0, 3), (QStringList{u"game"_s, u"rom"_s, u"rom_status"_s}));
+        const auto summary = [](const QStringList &row) {
+            return QStringList{row.value(0), row.value(2), row.value(3), row.value(5), row.value(8)};
+        };
+        EXPECT_EQ(summary(rows[1]),
+                  (QStringList{u"Alpha"_s, u"valid"_s, u"roms/Alpha.zip"_s, u"missing"_s, u"empty-file"_s}));
+        EXPECT_EQ(summary(rows[2]), (QStringList{u"Bravo"_s, u"valid"_s, u"roms/Bravo.zip | roms/sub/Bravo.zip"_s,
+                                                 u"valid"_s, u"duplicate"_s}));
+        EXPECT_EQ(summary(rows[3]), (QStringList{u"Delta"_s, u"missing"_s, u""_s, u"missing"_s, u""_s}));
+        EXPECT_EQ(summary(rows[4]), (QStringList{u""_s, u"unknown"_s, u"roms/Charlie.zip"_s, u""_s, u""_s}));
+    }
+}
+
+TEST_F(ProblemsViewTest, TheSecondAuditAfterARenameSaysWhatChanged)
+{
+    TempTree dataHome;
+    const QByteArray oldDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+    ProblemsPane *pane = window.problemsPane(int(Audit::Roms));
+
+    clickAuditRoms();
+    EXPECT_FALSE(pane->changesLabel()->isVisible()) << "nothing to compare on a first run";
+    ASSERT_TRUE(
+        QFile::rename(zelvora.tree.filePath(u"roms/Charlie.zip"_s), zelvora.tree.filePath(u"roms/Delta.zip"_s)));
+    clickAuditRoms();
+
+    ASSERT_TRUE(pane->changesLabel()->isVisible());
+    EXPECT_TRUE(pane->changesLabel()->text().contains(u": 1 now valid, 1 unknown gone"_s))
+        << pane->changesLabel()->text().toStdString();
+    Q_EMIT pane->changesLabel()->linkActivated(u"#changes"_s);
+    ASSERT_NE(pane->changesDialog(), nullptr);
+    const auto *tabs = pane->changesDialog()->findChild<QTabWidget *>();
+    ASSERT_NE(tabs, nullptr);
+    QStringList titles;
+    for (int i = 0; i < tabs->count(); ++i)
+        titles.append(tabs->tabText(i));
+    EXPECT_EQ(titles,
+              (QStringList{u"Now valid (1)"_s, u"Newly missing (0)"_s, u"New unknown (0)"_s, u"Unknown gone (1)"_s}));
+    pane->changesDialog()->close();
+    qputenv("XDG_DATA_HOME", oldDataHome);
+}
+
+} // namespace
+} // namespace zelvora::test
