@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -14,6 +15,7 @@ class MainWindow;
 
 namespace zelvora {
 
+class NearMissPane;
 class QKAppDelegate;
 class SummaryStrip;
 
@@ -41,11 +43,15 @@ public:
     };
     const ResultPaneWidgets &pane(int audit) const { return m_panes[std::size_t(audit)]; }
     QPushButton *cancelButton(int audit) const { return m_cancelButtons[std::size_t(audit)]; }
+    NearMissPane *nearMissPane(int audit) const { return m_nearMissPanes[std::size_t(audit)]; }
+    QAction *undoRenamesAction() const { return m_undoRenames; }
 
 private:
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::array<ResultPaneWidgets, 2> m_panes;
     std::array<QPushButton *, 2> m_cancelButtons{};
+    std::array<NearMissPane *, 2> m_nearMissPanes{};
+    QAction *m_undoRenames = nullptr;
     // By audit (roms, videos): the control that had the focus when the audit disabled it.
     std::array<QPointer<QWidget>, 2> m_focusBeforeRun;
 };

@@ -35,21 +35,29 @@ void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs, std::shar
     PhaseReporter progress(this, Audit::Videos, std::move(cancel));
     const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
     RomsListFault listFault{};
-    std::optional<VideoAudit> done = runVideoAudit(inputs, progress, &listFault);
+    // The window always looks for possible matches: the other formats cost the walk next to nothing.
+    AuditInputs withOtherFormats = inputs;
+    withOtherFormats.otherFormats = true;
+    std::optional<VideoAudit> done = runVideoAudit(withOtherFormats, progress, &listFault);
     std::shared_ptr<const VideoAudit> audit;
     ResultNotes notes;
+    std::shared_ptr<const NearMisses> nearMisses;
     // A cancelled audit is not shown, nor are its faults.
     if (progress.isCancelled())
         done.reset();
     else if (isShowable(done ? &done->walk : nullptr, inputs.romsListPath, listFault)) {
         notes = resultNotes(inputs.zelvoraDir, dirWarning, done->walk);
         audit = std::make_shared<const VideoAudit>(std::move(*done));
+        nearMisses = std::make_shared<const NearMisses>(findVideoNearMisses(*audit));
+        if (progress.isCancelled())
+            audit.reset();
     }
-    postToMainThread(
-        this, [this, audit = std::move(audit), notes = std::move(notes)] { didFinishAuditVideos(audit, notes); });
+    postToMainThread(this, [this, audit = std::move(audit), notes = std::move(notes),
+                            nearMisses = std::move(nearMisses)] { didFinishAuditVideos(audit, notes, nearMisses); });
 }
 
-void QKAppDelegate::didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &result, const ResultNotes &notes)
+void QKAppDelegate::didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &result, const ResultNotes &notes,
+                                         const std::shared_ptr<const NearMisses> &nearMisses)
 {
     // Cancelled, even if the worker finished first: the earlier results stay.
     const bool cancelled = wasCancelled(Audit::Videos);
@@ -62,6 +70,7 @@ void QKAppDelegate::didFinishAuditVideos(const std::shared_ptr<const VideoAudit>
         m_unknownVideos = SharedNameList(audit, audit->lists.unknown);
         m_videosLines = {};
         m_videoAudit = audit;
+        showNearMisses(Audit::Videos, audit, nearMisses);
         m_hasVideoResults = true;
     }
 
