@@ -204,7 +204,7 @@ void QKAppDelegate::didUndoRenames(const std::optional<QString> &journal, const 
         m_alert.runModal(
             AlertMessage{u"%1 of %2 could not be put back."_s.arg(QLocale().toString(qlonglong(lines.size())),
                                                                   files(qsizetype(report.outcomes.size()))),
-                         u"The journal is kept: %1\n\n%2"_s.arg(*journal, someLines(lines)), u"OK"_s,
+                         u"%1\n\nThe journal stays, for another try: %2"_s.arg(someLines(lines), *journal), u"OK"_s,
                          AlertMessage::Style::Warning, lines.join(u'\n')});
     }
     // Undo does not say which audit a file belongs to: each shown result may have changed.

@@ -43,7 +43,7 @@ void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs, std::shared
     PhaseReporter progress(this, Audit::Roms, std::move(cancel));
     const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
     RomsListFault listFault{};
-    // The window always looks for possible matches: the other formats cost the walk next to nothing.
+    // The window always shows the possible matches, so its walk gathers the other formats too.
     AuditInputs withOtherFormats = inputs;
     withOtherFormats.otherFormats = true;
     std::optional<RomAudit> done = runRomAudit(withOtherFormats, progress, &listFault);

@@ -35,7 +35,7 @@ void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs, std::shar
     PhaseReporter progress(this, Audit::Videos, std::move(cancel));
     const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
     RomsListFault listFault{};
-    // The window always looks for possible matches: the other formats cost the walk next to nothing.
+    // The window always shows the possible matches, so its walk gathers the other formats too.
     AuditInputs withOtherFormats = inputs;
     withOtherFormats.otherFormats = true;
     std::optional<VideoAudit> done = runVideoAudit(withOtherFormats, progress, &listFault);
