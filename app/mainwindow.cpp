@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTableView>
 
 using namespace Qt::StringLiterals;
 
@@ -78,6 +79,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     setTabOrder(m_panes[0].filter, m_ui->romsResultView);
     setTabOrder(m_ui->videosResultControl, m_panes[1].filter);
     setTabOrder(m_panes[1].filter, m_ui->videosResultView);
+    // The possible matches follow their result view: the rename button above the table, as they stand.
+    setTabOrder(m_ui->romsResultView, m_nearMissPanes[0]->renameButton());
+    setTabOrder(m_nearMissPanes[0]->renameButton(), m_nearMissPanes[0]->table());
+    setTabOrder(m_ui->videosResultView, m_nearMissPanes[1]->renameButton());
+    setTabOrder(m_nearMissPanes[1]->renameButton(), m_nearMissPanes[1]->table());
 
     // Each audit's Cancel button stands beside its Audit button while it runs.
     const auto addCancel = [](QHBoxLayout *actions, QPushButton *audit) {
