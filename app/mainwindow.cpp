@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/aboutbox.h"
+#include "app/nearmissview.h"
 #include "app/pathdrops.h"
 #include "app/problemsview.h"
 #include "app/qkappdelegate.h"
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTableView>
 
 using namespace Qt::StringLiterals;
 
@@ -66,11 +68,23 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     };
     addPane(m_ui->romsTabLayout, m_ui->romsChoiceLayout, m_ui->romsResultContainer, m_panes[0]);
     addPane(m_ui->videosTabLayout, m_ui->videosChoiceLayout, m_ui->videosResultContainer, m_panes[1]);
+    // Each audit's possible matches, below its result.
+    m_nearMissPanes[0] = installNearMissPane(m_ui->romsTabLayout, m_ui->romsResultContainer);
+    m_nearMissPanes[1] = installNearMissPane(m_ui->videosTabLayout, m_ui->videosResultContainer);
+    m_undoRenames = new QAction(u"&Undo Last Renames"_s, this);
+    m_undoRenames->setToolTip(u"Give the files renamed last their earlier names back"_s);
+    m_ui->menuFile->insertAction(m_ui->actionQuit, m_undoRenames);
+    m_ui->menuFile->insertSeparator(m_ui->actionQuit);
     // Tab order: segments, filter, view, as they stand.
     setTabOrder(m_ui->romsResultControl, m_panes[0].filter);
     setTabOrder(m_panes[0].filter, m_ui->romsResultView);
     setTabOrder(m_ui->videosResultControl, m_panes[1].filter);
     setTabOrder(m_panes[1].filter, m_ui->videosResultView);
+    // The possible matches follow their result view: the rename button above the table, as they stand.
+    setTabOrder(m_ui->romsResultView, m_nearMissPanes[0]->renameButton());
+    setTabOrder(m_nearMissPanes[0]->renameButton(), m_nearMissPanes[0]->table());
+    setTabOrder(m_ui->videosResultView, m_nearMissPanes[1]->renameButton());
+    setTabOrder(m_nearMissPanes[1]->renameButton(), m_nearMissPanes[1]->table());
 
     // Each audit's Cancel button stands beside its Audit button while it runs.
     const auto addCancel = [](QHBoxLayout *actions, QPushButton *audit) {
@@ -131,6 +145,9 @@ void MainWindow::connectController(QKAppDelegate &controller)
     controller.setResultPane(QKAppDelegate::Audit::Videos, m_panes[1].caption, m_panes[1].strip, m_panes[1].filter);
     controller.setProblemsPane(QKAppDelegate::Audit::Roms, m_problemsPanes[0]);
     controller.setProblemsPane(QKAppDelegate::Audit::Videos, m_problemsPanes[1]);
+    controller.setNearMissPane(QKAppDelegate::Audit::Roms, m_nearMissPanes[0]);
+    controller.setNearMissPane(QKAppDelegate::Audit::Videos, m_nearMissPanes[1]);
+    controller.setUndoRenamesAction(m_undoRenames);
 
     QKAppDelegate *c = &controller;
     // Actions take their sender, as a user's click would give it.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -15,6 +16,7 @@ class MainWindow;
 namespace zelvora {
 
 class ProblemsPane;
+class NearMissPane;
 class QKAppDelegate;
 class SummaryStrip;
 
@@ -44,6 +46,8 @@ public:
     QPushButton *cancelButton(int audit) const { return m_cancelButtons[std::size_t(audit)]; }
     ProblemsPane *problemsPane(int audit) const { return m_problemsPanes[std::size_t(audit)]; }
     QAction *exportTableAction() const { return m_exportTable; }
+    NearMissPane *nearMissPane(int audit) const { return m_nearMissPanes[std::size_t(audit)]; }
+    QAction *undoRenamesAction() const { return m_undoRenames; }
 
 private:
     std::unique_ptr<Ui::MainWindow> m_ui;
@@ -51,6 +55,8 @@ private:
     std::array<QPushButton *, 2> m_cancelButtons{};
     std::array<ProblemsPane *, 2> m_problemsPanes{};
     QAction *m_exportTable = nullptr;
+    std::array<NearMissPane *, 2> m_nearMissPanes{};
+    QAction *m_undoRenames = nullptr;
     // By audit (roms, videos): the control that had the focus when the audit disabled it.
     std::array<QPointer<QWidget>, 2> m_focusBeforeRun;
 };

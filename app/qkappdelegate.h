@@ -1,13 +1,16 @@
 #pragma once
 
 #include "app/problemsview.h"
+#include "app/nearmissview.h"
 #include "app/resultcaption.h"
 #include "app/resultlists.h"
 #include "app/resultnotes.h"
 #include "audit/audits.h"
 #include "audit/merge.h"
+#include "audit/nearmiss.h"
 #include "audit/reports.h"
 #include "audit/resulttext.h"
+#include "audit/saferename.h"
 #include "platform/busyindicator.h"
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
@@ -30,6 +33,7 @@
 #include <optional>
 #include <vector>
 
+class QAction;
 class QMenu;
 
 namespace zelvora {
@@ -123,7 +127,9 @@ public:
     void auditRomsInBackground(const AuditInputs &inputs, std::shared_ptr<const std::atomic<bool>> cancel = {});
     // No audit: the supported roms list could not be used and the lists stay as they were.
     // `notes` go with the audit's result, shown beside it until the next result replaces it.
-    void didFinishAuditRoms(const std::shared_ptr<const RomAudit> &result, const ResultNotes &notes = {});
+    // `nearMisses` are the result's possible matches.
+    void didFinishAuditRoms(const std::shared_ptr<const RomAudit> &result, const ResultNotes &notes = {},
+                            const std::shared_ptr<const NearMisses> &nearMisses = {});
     // `listPath` is the list the audit tried, `fault` why it was refused.
     void showInvalidRomsListAlert(const QString &listPath, RomsListFault fault);
     // The walk could not open every folder: the audit gave no result and the earlier one stays.
@@ -134,7 +140,8 @@ public:
     void auditVideos(QObject *sender = nullptr);
     void auditVideosInBackground(const AuditInputs &inputs, // worker thread
                                  std::shared_ptr<const std::atomic<bool>> cancel = {});
-    void didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &result, const ResultNotes &notes = {});
+    void didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &result, const ResultNotes &notes = {},
+                              const std::shared_ptr<const NearMisses> &nearMisses = {});
     bool isAuditingVideos() const { return m_auditingVideos; }
 
     // Stops a running audit as soon as the engine can: its earlier results stay and the phase row
@@ -161,6 +168,16 @@ public:
     QString fileToolTipAt(Audit audit, qsizetype line) const;
     // "Open Containing Folder" and "Copy Path" for the line, disabled when it has no path.
     void addFileActions(Audit audit, QMenu *menu, qsizetype line);
+
+    // Possible matches and their renames (renames.cpp). Renames and undo run on a worker; afterwards
+    // the audits they touched run again by themselves.
+    NearMissPane *nearMissPane(Audit audit) const { return m_panes[std::size_t(audit)].nearMisses; }
+    void setNearMissPane(Audit audit, NearMissPane *pane);
+    QAction *undoRenamesAction() const { return m_undoRenamesAction; }
+    void setUndoRenamesAction(QAction *action);
+    void renameCheckedNearMisses(Audit audit);
+    void undoLastRenames(QObject *sender = nullptr);
+    bool isRenaming() const { return m_renaming; }
 
     // Result files (resultfiles.cpp)
     void saveRomsResult(QObject *sender = nullptr);
@@ -212,6 +229,8 @@ Q_SIGNALS:
     void filterApplied(int audit);
     // Sent on the main thread when an export of the table has ended, written or not.
     void tableExportFinished();
+    // Sent when renames or their undo start and when their outcome has been shown.
+    void renamingChanged(bool running);
 
 private:
     friend class PhaseReporter;
@@ -236,6 +255,9 @@ private:
         const NameList *matchedList = nullptr;
         QString matchedText;
         std::shared_ptr<const NamePositions> matched;
+        QPointer<NearMissPane> nearMisses;
+        // The Zelvora directory the shown possible matches lie in.
+        QString nearMissDir;
     };
     void didFilter(Audit audit, quint64 run, const NameList *list, const QString &text,
                    const std::shared_ptr<const NamePositions> &matched);
@@ -272,6 +294,12 @@ private:
     void showExtras(Audit audit, const ResultNotes &notes);
     void continueTableExport();
     void didWriteTable(const QString &file, const QString &error);
+    void showNearMisses(Audit audit, std::shared_ptr<const void> owner,
+                        const std::shared_ptr<const NearMisses> &nearMisses);
+    void setRenaming(bool renaming);
+    void updateRenameActions();
+    void didRename(Audit audit, const RenameReport &report);
+    void didUndoRenames(const std::optional<QString> &journal, const UndoReport &report);
 
     void didFindRomListFile(const std::optional<QString> &path, quint64 search);
     // With the audit's problems file when there are problems.
@@ -330,6 +358,8 @@ private:
     QStringList m_recentDirectories;
     // The list field's own hint, given back once a list is found or chosen.
     QString m_romsListPlaceholder;
+    QPointer<QAction> m_undoRenamesAction;
+    bool m_renaming = false;
     // Numbers the list-file searches: only the latest choice may fill the list field.
     quint64 m_romListSearch = 0;
 

@@ -43,9 +43,13 @@ void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs, std::shared
     PhaseReporter progress(this, Audit::Roms, std::move(cancel));
     const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
     RomsListFault listFault{};
-    std::optional<RomAudit> done = runRomAudit(inputs, progress, &listFault);
+    // The window always shows the possible matches, so its walk gathers the other formats too.
+    AuditInputs withOtherFormats = inputs;
+    withOtherFormats.otherFormats = true;
+    std::optional<RomAudit> done = runRomAudit(withOtherFormats, progress, &listFault);
     std::shared_ptr<const RomAudit> audit;
     ResultNotes notes;
+    std::shared_ptr<const NearMisses> nearMisses;
     // A cancelled audit is not shown, nor are its faults.
     if (progress.isCancelled())
         done.reset();
@@ -53,12 +57,16 @@ void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs, std::shared
         notes = resultNotes(inputs.zelvoraDir, dirWarning, done->found.walk);
         addRomExtras(notes, inputs, *done);
         audit = std::make_shared<const RomAudit>(std::move(*done));
+        nearMisses = std::make_shared<const NearMisses>(findRomNearMisses(*audit));
+        if (progress.isCancelled())
+            audit.reset();
     }
-    postToMainThread(this,
-                     [this, audit = std::move(audit), notes = std::move(notes)] { didFinishAuditRoms(audit, notes); });
+    postToMainThread(this, [this, audit = std::move(audit), notes = std::move(notes),
+                            nearMisses = std::move(nearMisses)] { didFinishAuditRoms(audit, notes, nearMisses); });
 }
 
-void QKAppDelegate::didFinishAuditRoms(const std::shared_ptr<const RomAudit> &result, const ResultNotes &notes)
+void QKAppDelegate::didFinishAuditRoms(const std::shared_ptr<const RomAudit> &result, const ResultNotes &notes,
+                                       const std::shared_ptr<const NearMisses> &nearMisses)
 {
     // Cancelled, even if the worker finished first: the earlier results stay.
     const bool cancelled = wasCancelled(Audit::Roms);
@@ -72,6 +80,7 @@ void QKAppDelegate::didFinishAuditRoms(const std::shared_ptr<const RomAudit> &re
         m_unknownRoms = SharedNameList(audit, audit->lists.unknown);
         m_romsLines = {};
         m_romAudit = audit;
+        showNearMisses(Audit::Roms, audit, nearMisses);
         m_hasRomResults = true;
     }
 

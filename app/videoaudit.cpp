@@ -35,9 +35,13 @@ void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs, std::shar
     PhaseReporter progress(this, Audit::Videos, std::move(cancel));
     const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
     RomsListFault listFault{};
-    std::optional<VideoAudit> done = runVideoAudit(inputs, progress, &listFault);
+    // The window always shows the possible matches, so its walk gathers the other formats too.
+    AuditInputs withOtherFormats = inputs;
+    withOtherFormats.otherFormats = true;
+    std::optional<VideoAudit> done = runVideoAudit(withOtherFormats, progress, &listFault);
     std::shared_ptr<const VideoAudit> audit;
     ResultNotes notes;
+    std::shared_ptr<const NearMisses> nearMisses;
     // A cancelled audit is not shown, nor are its faults.
     if (progress.isCancelled())
         done.reset();
@@ -45,12 +49,16 @@ void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs, std::shar
         notes = resultNotes(inputs.zelvoraDir, dirWarning, done->walk);
         addVideoExtras(notes, inputs, *done);
         audit = std::make_shared<const VideoAudit>(std::move(*done));
+        nearMisses = std::make_shared<const NearMisses>(findVideoNearMisses(*audit));
+        if (progress.isCancelled())
+            audit.reset();
     }
-    postToMainThread(
-        this, [this, audit = std::move(audit), notes = std::move(notes)] { didFinishAuditVideos(audit, notes); });
+    postToMainThread(this, [this, audit = std::move(audit), notes = std::move(notes),
+                            nearMisses = std::move(nearMisses)] { didFinishAuditVideos(audit, notes, nearMisses); });
 }
 
-void QKAppDelegate::didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &result, const ResultNotes &notes)
+void QKAppDelegate::didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &result, const ResultNotes &notes,
+                                         const std::shared_ptr<const NearMisses> &nearMisses)
 {
     // Cancelled, even if the worker finished first: the earlier results stay.
     const bool cancelled = wasCancelled(Audit::Videos);
@@ -64,6 +72,7 @@ void QKAppDelegate::didFinishAuditVideos(const std::shared_ptr<const VideoAudit>
         m_unknownVideos = SharedNameList(audit, audit->lists.unknown);
         m_videosLines = {};
         m_videoAudit = audit;
+        showNearMisses(Audit::Videos, audit, nearMisses);
         m_hasVideoResults = true;
     }
 

@@ -1,0 +1,277 @@
+// The possible-matches table: its model over a near-miss pass, the pane around it and where the pane
+// goes in an audit's tab.
+#include "app/nearmissview.h"
+
+#include "audit/nearmissrenames.h"
+#include "audit/resulttext.h"
+
+#include <QBoxLayout>
+#include <QFont>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPalette>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QTimer>
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora {
+
+namespace {
+
+QString folderText(std::string_view folder)
+{
+    return folder.empty() ? u"."_s : nameText(folder);
+}
+
+// Enough of the ambiguous names to recognise them; the rest is counted.
+constexpr std::size_t kAmbiguousShown = 20;
+
+QString ambiguousToolTip(const NearMisses &nearMisses)
+{
+    QStringList lines;
+    for (std::size_t i = 0; i < std::min(nearMisses.ambiguous.size(), kAmbiguousShown); ++i) {
+        const AmbiguousNearMiss &name = nearMisses.ambiguous[i];
+        QStringList files;
+        for (const NearMissCandidate &candidate : name.candidates)
+            files.append(nearMissPath(candidate));
+        lines.append(u"%1: %2"_s.arg(nameText(name.expected), files.join(u", "_s)));
+    }
+    if (nearMisses.ambiguous.size() > kAmbiguousShown)
+        lines.append(
+            u"…and %1 more"_s.arg(QLocale().toString(qlonglong(nearMisses.ambiguous.size() - kAmbiguousShown))));
+    return lines.join(u'\n');
+}
+
+} // namespace
+
+void NearMissModel::setNearMisses(std::shared_ptr<const void> owner, std::shared_ptr<const NearMisses> nearMisses)
+{
+    beginResetModel();
+    m_owner = std::move(owner);
+    m_nearMisses = std::move(nearMisses);
+    const std::size_t rows = m_nearMisses ? m_nearMisses->pairs.size() : 0;
+    m_checked.assign(rows, false);
+    m_checkedCount = 0;
+    for (std::size_t row = 0; row < rows; ++row) {
+        const NearMissReason reason = m_nearMisses->pairs[row].file.reason;
+        // A typo is the likeliest to be another game after all: the user opts in.
+        m_checked[row] = isRenamable(reason) && reason != NearMissReason::Typo;
+        m_checkedCount += m_checked[row] ? 1 : 0;
+    }
+    endResetModel();
+    Q_EMIT checkedCountChanged(m_checkedCount);
+}
+
+bool NearMissModel::isCheckable(int row) const
+{
+    return isRenamable(m_nearMisses->pairs[std::size_t(row)].file.reason);
+}
+
+std::vector<RenameRequest> NearMissModel::checkedRequests() const
+{
+    if (!m_nearMisses)
+        return {};
+    NearMisses checked;
+    for (std::size_t row = 0; row < m_checked.size(); ++row) {
+        if (m_checked[row])
+            checked.pairs.push_back(m_nearMisses->pairs[row]);
+    }
+    return renameRequests(checked, NearMissReasons().set());
+}
+
+int NearMissModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_checked.size());
+}
+
+int NearMissModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant NearMissModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || !m_nearMisses)
+        return {};
+    const NearMiss &pair = m_nearMisses->pairs[std::size_t(index.row())];
+    const bool renamable = isRenamable(pair.file.reason);
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case Expected:
+            return nameText(pair.expected);
+        case Found:
+            return nameText(pair.file.found);
+        case Folder:
+            return folderText(pair.file.folder);
+        case Reason:
+            return nearMissReasonId(pair.file.reason).toString();
+        default:
+            return {};
+        }
+    case Qt::CheckStateRole:
+        if (index.column() == Expected && renamable)
+            return m_checked[std::size_t(index.row())] ? Qt::Checked : Qt::Unchecked;
+        return {};
+    case Qt::ToolTipRole:
+        if (!renamable)
+            return u"The file has the expected name in another format; a rename can't change its format."_s;
+        if (pair.file.reason == NearMissReason::Typo)
+            return u"One letter differs: check that it is the same game before renaming it."_s;
+        return u"Rename \"%1\" to \"%2\""_s.arg(nameText(pair.file.found), nameText(pair.expected));
+    case Qt::ForegroundRole:
+        if (!renamable)
+            return QPalette().brush(QPalette::Disabled, QPalette::Text);
+        return {};
+    default:
+        return {};
+    }
+}
+
+bool NearMissModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::CheckStateRole || index.column() != Expected || !isCheckable(index.row()))
+        return false;
+    const bool checked = value.toInt() == Qt::Checked;
+    if (m_checked[std::size_t(index.row())] == checked)
+        return true;
+    m_checked[std::size_t(index.row())] = checked;
+    m_checkedCount += checked ? 1 : -1;
+    Q_EMIT dataChanged(index, index, {Qt::CheckStateRole});
+    Q_EMIT checkedCountChanged(m_checkedCount);
+    return true;
+}
+
+Qt::ItemFlags NearMissModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() == Expected && isCheckable(index.row()))
+        flags |= Qt::ItemIsUserCheckable;
+    return flags;
+}
+
+QVariant NearMissModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case Expected:
+        return u"Expected name"_s;
+    case Found:
+        return u"Found file"_s;
+    case Folder:
+        return u"Folder"_s;
+    case Reason:
+        return u"Reason"_s;
+    default:
+        return {};
+    }
+}
+
+NearMissPane::NearMissPane(QWidget *parent)
+    : QWidget(parent), m_model(new NearMissModel(this)), m_count(new QLabel(this)), m_ambiguous(new QLabel(this)),
+      m_rename(new QPushButton(u"Rename checked…"_s, this)), m_table(new QTableView(this))
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 6, 0, 0);
+    layout->setSpacing(6);
+    auto *header = new QHBoxLayout;
+    QFont bold = m_count->font();
+    bold.setBold(true);
+    m_count->setFont(bold);
+    m_ambiguous->setForegroundRole(QPalette::PlaceholderText);
+    m_rename->setToolTip(u"Give each checked file the name the list expects, in its own folder; "
+                         "File > Undo Last Renames puts them back"_s);
+    m_rename->setAutoDefault(true);
+    header->addWidget(m_count);
+    header->addSpacing(8);
+    header->addWidget(m_ambiguous);
+    header->addStretch();
+    header->addWidget(m_rename);
+    layout->addLayout(header);
+
+    m_table->setModel(m_model);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setAlternatingRowColors(true);
+    m_table->setWordWrap(false);
+    m_table->setShowGrid(false);
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 8);
+    QHeaderView *columns = m_table->horizontalHeader();
+    columns->setHighlightSections(false);
+    columns->setSectionResizeMode(NearMissModel::Expected, QHeaderView::Stretch);
+    columns->setSectionResizeMode(NearMissModel::Found, QHeaderView::Stretch);
+    columns->setSectionResizeMode(NearMissModel::Folder, QHeaderView::Interactive);
+    columns->setSectionResizeMode(NearMissModel::Reason, QHeaderView::Interactive);
+    columns->resizeSection(NearMissModel::Folder, m_table->fontMetrics().horizontalAdvance(u"roms16BitConsoles/abc"_s));
+    columns->resizeSection(NearMissModel::Reason,
+                           m_table->fontMetrics().horizontalAdvance(u"forbidden-characters__"_s));
+    layout->addWidget(m_table);
+    // The header and a few rows, whatever the split.
+    m_table->setMinimumHeight(m_table->horizontalHeader()->sizeHint().height() +
+                              3 * m_table->verticalHeader()->defaultSectionSize() + 2 * m_table->frameWidth());
+
+    connect(m_model, &NearMissModel::checkedCountChanged, this, &NearMissPane::updateRenameButton);
+    connect(m_rename, &QPushButton::clicked, this, &NearMissPane::renameRequested);
+    hide();
+}
+
+void NearMissPane::setNearMisses(std::shared_ptr<const void> owner, std::shared_ptr<const NearMisses> nearMisses)
+{
+    const std::size_t pairs = nearMisses ? nearMisses->pairs.size() : 0;
+    const std::size_t ambiguous = nearMisses ? nearMisses->ambiguous.size() : 0;
+    m_count->setText(u"Possible matches (%1)"_s.arg(QLocale().toString(qulonglong(pairs))));
+    m_ambiguous->setText(ambiguous == 0 ? QString()
+                                        : u"%1 more with several equal fits, left alone"_s.arg(
+                                              QLocale().toString(qulonglong(ambiguous))));
+    m_ambiguous->setToolTip(ambiguous == 0 ? QString() : ambiguousToolTip(*nearMisses));
+    m_ambiguous->setHidden(ambiguous == 0);
+    m_model->setNearMisses(std::move(owner), std::move(nearMisses));
+    setHidden(pairs == 0 && ambiguous == 0);
+    // Shown late, the pane would get only its minimum height; later the user's split stays.
+    auto *splitter = qobject_cast<QSplitter *>(parentWidget());
+    if (!isHidden() && !m_placed && splitter && splitter->height() > 0) {
+        m_placed = true;
+        // After the splitter has taken in that the pane shows, which would undo an earlier split.
+        QTimer::singleShot(0, splitter, [splitter] {
+            const int height = splitter->height();
+            splitter->setSizes({height - height * 2 / 5, height * 2 / 5});
+        });
+    }
+}
+
+void NearMissPane::setBusy(bool busy)
+{
+    m_busy = busy;
+    updateRenameButton();
+}
+
+void NearMissPane::updateRenameButton()
+{
+    m_rename->setEnabled(!m_busy && m_model->checkedCount() > 0);
+}
+
+NearMissPane *installNearMissPane(QVBoxLayout *tab, QWidget *container)
+{
+    QWidget *parent = container->parentWidget();
+    const int index = tab->indexOf(container);
+    auto *splitter = new QSplitter(Qt::Vertical, parent);
+    splitter->setChildrenCollapsible(false);
+    tab->removeWidget(container);
+    tab->insertWidget(index, splitter, 1);
+    auto *pane = new NearMissPane(splitter);
+    splitter->addWidget(container);
+    splitter->addWidget(pane);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+    return pane;
+}
+
+} // namespace zelvora

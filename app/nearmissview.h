@@ -1,0 +1,95 @@
+#pragma once
+
+// The possible matches of an audit: a table model of its near-miss pairs (each with a check box saying
+// whether "Rename checked…" renames it) and the pane that shows it below the audit's result view, with
+// its count, the ambiguous names left alone and the rename button.
+
+#include "audit/nearmiss.h"
+#include "audit/saferename.h"
+
+#include <QAbstractTableModel>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QTableView;
+class QVBoxLayout;
+
+namespace zelvora {
+
+class NearMissModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column { Expected, Found, Folder, Reason, ColumnCount };
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    // `owner` keeps alive the audit whose blocks the pairs point into.
+    void setNearMisses(std::shared_ptr<const void> owner, std::shared_ptr<const NearMisses> nearMisses);
+    const NearMisses *nearMisses() const { return m_nearMisses.get(); }
+
+    // Checked by default unless a typo; a file in another format has no check box at all.
+    bool isCheckable(int row) const;
+    bool isChecked(int row) const { return m_checked[std::size_t(row)]; }
+    qsizetype checkedCount() const { return m_checkedCount; }
+    // The renames of the checked pairs, in the table's order.
+    std::vector<RenameRequest> checkedRequests() const;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+Q_SIGNALS:
+    void checkedCountChanged(qsizetype count);
+
+private:
+    std::shared_ptr<const void> m_owner;
+    std::shared_ptr<const NearMisses> m_nearMisses;
+    std::vector<bool> m_checked;
+    qsizetype m_checkedCount = 0;
+};
+
+class NearMissPane final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit NearMissPane(QWidget *parent = nullptr);
+
+    // Hidden while there is nothing to show.
+    void setNearMisses(std::shared_ptr<const void> owner, std::shared_ptr<const NearMisses> nearMisses);
+    // While an audit or a rename runs, nothing may be renamed.
+    void setBusy(bool busy);
+
+    NearMissModel *model() const { return m_model; }
+    QTableView *table() const { return m_table; }
+    QLabel *countLabel() const { return m_count; }
+    QPushButton *renameButton() const { return m_rename; }
+
+Q_SIGNALS:
+    void renameRequested();
+
+private:
+    void updateRenameButton();
+
+    NearMissModel *m_model;
+    QLabel *m_count;
+    QLabel *m_ambiguous;
+    QPushButton *m_rename;
+    QTableView *m_table;
+    bool m_busy = false;
+    // Whether the pane has had its share of the splitter's height, given once when it first shows.
+    bool m_placed = false;
+};
+
+// Puts a pane below the audit's result container in `tab`, the two sharing the height in a splitter.
+NearMissPane *installNearMissPane(QVBoxLayout *tab, QWidget *container);
+
+} // namespace zelvora

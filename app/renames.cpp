@@ -1,0 +1,219 @@
+// Possible matches in the window: showing an audit's pairs, renaming the checked ones after one
+// question, and "Undo Last Renames". The file work runs on a worker; the audits that the renames
+// touched run again afterwards, so the lists show the files under their new names.
+#include "app/nearmissview.h"
+#include "app/qkappdelegate.h"
+#include "audit/filenames.h"
+#include "audit/resulttext.h"
+#include "platform/alert.h"
+#include "platform/confirm.h"
+#include "platform/mainthread.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLocale>
+
+using namespace Qt::StringLiterals;
+
+namespace zelvora {
+
+namespace {
+
+// Enough lines of a question or an alert to see what it is about; the rest is counted.
+constexpr qsizetype kLinesShown = 12;
+
+// A file below the Zelvora directory as messages show it, control characters made visible.
+QString shownPath(const QString &folder, const QString &name)
+{
+    const QByteArray path = encodeFileName(folder.isEmpty() ? name : folder + u'/' + name);
+    return nameText(std::string_view(path.constData(), std::size_t(path.size())));
+}
+
+QString shownName(const QString &name)
+{
+    const QByteArray bytes = encodeFileName(name);
+    return nameText(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+}
+
+QString renameLine(const RenameRequest &request)
+{
+    return u"%1 → %2"_s.arg(shownPath(request.folder, request.oldName), shownName(request.newName));
+}
+
+// The first lines, then how many more there are.
+QString someLines(const QStringList &lines)
+{
+    if (lines.size() <= kLinesShown)
+        return lines.join(u'\n');
+    return lines.first(kLinesShown).join(u'\n') +
+           u"\n…and %1 more"_s.arg(QLocale().toString(qlonglong(lines.size() - kLinesShown)));
+}
+
+QString files(qsizetype count)
+{
+    return count == 1 ? u"1 file"_s : u"%1 files"_s.arg(QLocale().toString(qlonglong(count)));
+}
+
+} // namespace
+
+void QKAppDelegate::setNearMissPane(Audit audit, NearMissPane *nearMissPane)
+{
+    pane(audit).nearMisses = nearMissPane;
+    connect(nearMissPane, &NearMissPane::renameRequested, this, [this, audit] { renameCheckedNearMisses(audit); });
+    connect(this,
+            audit == Audit::Roms ? &QKAppDelegate::romsAuditRunningChanged : &QKAppDelegate::videosAuditRunningChanged,
+            this, &QKAppDelegate::updateRenameActions);
+    updateRenameActions();
+}
+
+void QKAppDelegate::setUndoRenamesAction(QAction *action)
+{
+    m_undoRenamesAction = action;
+    connect(action, &QAction::triggered, this, [this, action] { undoLastRenames(action); });
+    updateRenameActions();
+}
+
+void QKAppDelegate::showNearMisses(Audit audit, std::shared_ptr<const void> owner,
+                                   const std::shared_ptr<const NearMisses> &nearMisses)
+{
+    ResultPane &p = pane(audit);
+    p.nearMissDir = p.runningInputs.zelvoraDir;
+    if (p.nearMisses)
+        p.nearMisses->setNearMisses(std::move(owner), nearMisses);
+}
+
+void QKAppDelegate::updateRenameActions()
+{
+    // A rename while an audit walks the folders would leave its result half old, half new.
+    const bool busy = m_renaming || m_auditingRoms || m_auditingVideos;
+    for (ResultPane &p : m_panes) {
+        if (p.nearMisses)
+            p.nearMisses->setBusy(busy);
+    }
+    if (m_undoRenamesAction)
+        m_undoRenamesAction->setEnabled(!busy);
+}
+
+void QKAppDelegate::setRenaming(bool renaming)
+{
+    m_renaming = renaming;
+    updateRenameActions();
+    Q_EMIT renamingChanged(renaming);
+}
+
+void QKAppDelegate::renameCheckedNearMisses(Audit audit)
+{
+    NearMissPane *nearMisses = nearMissPane(audit);
+    if (!nearMisses || m_renaming || m_auditingRoms || m_auditingVideos)
+        return;
+    std::vector<RenameRequest> requests = nearMisses->model()->checkedRequests();
+    if (requests.empty())
+        return;
+    QStringList lines;
+    for (const RenameRequest &request : requests)
+        lines.append(renameLine(request));
+    const ConfirmMessage question{
+        u"Rename %1?"_s.arg(files(qsizetype(requests.size()))),
+        u"Each file gets the name the list expects, in its own folder. No file is replaced, and "
+        "File > Undo Last Renames puts them back.\n\n"_s +
+            someLines(lines),
+        u"Rename"_s, u"Cancel"_s};
+    if (!m_confirm.runModal(question))
+        return;
+
+    setRenaming(true);
+    startInBackground([this, audit, dir = pane(audit).nearMissDir, requests = std::move(requests)] {
+        RenameReport report = renameSafely(dir, requests);
+        postToMainThread(this, [this, audit, report = std::move(report)] { didRename(audit, report); });
+    });
+}
+
+void QKAppDelegate::didRename(Audit audit, const RenameReport &report)
+{
+    setRenaming(false);
+    if (!report.error.isEmpty()) {
+        m_alert.runModal(
+            AlertMessage{u"No file was renamed."_s, report.error, u"OK"_s, AlertMessage::Style::Critical, {}});
+    } else if (!report.allDone()) {
+        QStringList lines;
+        for (const RenameOutcome &outcome : report.outcomes) {
+            if (!outcome.isDone())
+                lines.append(u"%1: %2"_s.arg(renameLine(outcome.request), outcome.error));
+        }
+        m_alert.runModal(
+            AlertMessage{u"%1 of %2 could not be renamed."_s.arg(QLocale().toString(qlonglong(lines.size())),
+                                                                 files(qsizetype(report.outcomes.size()))),
+                         someLines(lines), u"OK"_s, AlertMessage::Style::Warning, lines.join(u'\n')});
+    }
+    if (report.doneCount() > 0) {
+        if (audit == Audit::Roms)
+            auditRoms();
+        else
+            auditVideos();
+    }
+}
+
+void QKAppDelegate::undoLastRenames(QObject *)
+{
+    if (m_renaming || m_auditingRoms || m_auditingVideos)
+        return;
+    setRenaming(true);
+    startInBackground([this] {
+        const std::optional<QString> journal = latestJournal();
+        UndoReport report;
+        if (journal) {
+            report = undoRenames(*journal);
+            // Put back in full: the next undo reaches for the renames before these. A journal with
+            // something left to undo stays, so that it can be tried again.
+            if (report.error.isEmpty() && report.allDone())
+                QFile::rename(*journal, *journal + u".undone"_s);
+        }
+        postToMainThread(this, [this, journal, report = std::move(report)] { didUndoRenames(journal, report); });
+    });
+}
+
+void QKAppDelegate::didUndoRenames(const std::optional<QString> &journal, const UndoReport &report)
+{
+    setRenaming(false);
+    if (!journal) {
+        m_alert.runModal(AlertMessage{u"There are no renames to undo."_s,
+                                      u"No undo journal was found in %1."_s.arg(journalFolder()),
+                                      u"OK"_s,
+                                      AlertMessage::Style::Warning,
+                                      {}});
+        return;
+    }
+    if (!report.error.isEmpty()) {
+        m_alert.runModal(AlertMessage{u"The renames could not be undone."_s,
+                                      u"%1\n\n%2"_s.arg(*journal, report.error),
+                                      u"OK"_s,
+                                      AlertMessage::Style::Critical,
+                                      {}});
+        return;
+    }
+    qsizetype done = 0;
+    QStringList lines;
+    for (const UndoOutcome &outcome : report.outcomes) {
+        if (outcome.isDone())
+            ++done;
+        else
+            lines.append(u"%1 → %2: %3"_s.arg(shownPath(outcome.request.folder, outcome.request.newName),
+                                              shownName(outcome.request.oldName), outcome.error));
+    }
+    if (!lines.isEmpty()) {
+        m_alert.runModal(
+            AlertMessage{u"%1 of %2 could not be put back."_s.arg(QLocale().toString(qlonglong(lines.size())),
+                                                                  files(qsizetype(report.outcomes.size()))),
+                         u"%1\n\nThe journal stays, for another try: %2"_s.arg(someLines(lines), *journal), u"OK"_s,
+                         AlertMessage::Style::Warning, lines.join(u'\n')});
+    }
+    // Undo does not say which audit a file belongs to: each shown result may have changed.
+    if (done > 0) {
+        if (m_hasRomResults)
+            auditRoms();
+        if (m_hasVideoResults)
+            auditVideos();
+    }
+}
+
+} // namespace zelvora
