@@ -87,8 +87,8 @@ int createTemporaryFile(int folder, const QByteArray &target, mode_t mode, QByte
     return -1;
 }
 
-// Writes all of `bytes` and syncs them; 0 or the error.
-int writeAndSync(int fd, QByteArrayView bytes)
+// Writes all of `bytes` and, when `durability` asks for it, syncs them; 0 or the error.
+int writeAndSync(int fd, QByteArrayView bytes, Durability durability)
 {
     for (qsizetype done = 0; done < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.data() + done, std::size_t(bytes.size() - done));
@@ -97,6 +97,8 @@ int writeAndSync(int fd, QByteArrayView bytes)
         else if (n == 0 || errno != EINTR)
             return n == 0 ? EIO : errno;
     }
+    if (durability == Durability::Unsynced)
+        return 0;
     int synced = 0;
     do
         synced = ::fdatasync(fd);
@@ -126,7 +128,7 @@ SaveFolder::~SaveFolder()
         ::close(m_fd);
 }
 
-QString writeFileAtomically(const SaveFolder &folder, const QString &name, QByteArrayView bytes)
+QString writeFileAtomically(const SaveFolder &folder, const QString &name, QByteArrayView bytes, Durability durability)
 {
     if (!folder.isOpen())
         return folder.error();
@@ -148,7 +150,7 @@ QString writeFileAtomically(const SaveFolder &folder, const QString &name, QByte
     const int fd = createTemporaryFile(dir, target, replacingFile ? 0600 : 0666, temporary);
     if (fd < 0)
         return reason(errno);
-    int error = writeAndSync(fd, bytes);
+    int error = writeAndSync(fd, bytes, durability);
     if (error == 0 && replacingFile && ::fchmod(fd, existing.st_mode & 07777) != 0)
         error = errno;
     // Renamed while still locked, so that no clean-up can take it for a left-over before.

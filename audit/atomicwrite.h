@@ -38,10 +38,16 @@ private:
 // Temporary files are named `.zelvora-tmp-<name>-XXXXXX`, with six letters or digits.
 inline constexpr char kTemporaryFilePrefix[] = ".zelvora-tmp-";
 
+// Whether the bytes reach the disk before the rename. Unsynced saves the wait for the disk, but after a
+// crash of the system (not of the program) the file may be found empty or cut short: only for a file
+// whose loss costs nothing and whose reader recognises damage (the audit history's checksum).
+enum class Durability { Synced, Unsynced };
+
 // Writes `bytes` as the file `name` (one path component) of `folder`. An existing regular file keeps
 // its permission bits, and one the user may not write is refused, as is a folder at that name.
 // Returns why it failed, empty when the file was written.
-QString writeFileAtomically(const SaveFolder &folder, const QString &name, QByteArrayView bytes);
+QString writeFileAtomically(const SaveFolder &folder, const QString &name, QByteArrayView bytes,
+                            Durability durability = Durability::Synced);
 
 // Removes what saves into `folder` left behind when they were killed: regular files named as their
 // temporary files that no save still running holds (a save locks its temporary file as soon as it has

@@ -39,7 +39,7 @@ struct SupportedNames
     RomsListFault fault = RomsListFault::Missing; // when there are none
 };
 
-// With `nearMisses`, a list that holds a name beyond ASCII also has the folding of the near-miss pass
+// With `nearMisses`, a list that holds a name ICU must fold also has the folding of the near-miss pass
 // made ready here, beside the walk.
 std::future<SupportedNames> readSupportedNames(const QString &path, QStringView extension, bool nearMisses)
 {
@@ -50,7 +50,7 @@ std::future<SupportedNames> readSupportedNames(const QString &path, QStringView 
             supported.names = sortNameBlock(*names);
         if (names && nearMisses) {
             for (qsizetype i = 0; i < names->size(); ++i) {
-                if (!isAscii(names->at(i))) {
+                if (!nearmiss::foldsWithoutIcu(names->at(i))) {
                     nearmiss::prepareFolding();
                     break;
                 }

@@ -5,7 +5,6 @@
 #include "audit/nearmiss.h"
 
 #include "audit/csv.h"
-
 #include "audit/names.h"
 #include "audit/nearmissfold.h"
 #include "audit/parallel.h"
@@ -145,9 +144,10 @@ struct Fit
 };
 
 // Hashes to numbers, open addressing with linear probing: one allocation, a probe or two per look-up.
-// Equal hashes take successive slots and are all visited; callers check what they find. Most look-ups
-// find nothing, so a bit per hash (8 bits per entry, small enough to stay in the cache) turns most of
-// them away before the table, whose every probe is a cache miss.
+// A slot keeps 32 bits of its hash beside the number (8 bytes: the table of 250,000 typo keys fits in
+// 4 MB, not 8); equal tags take successive slots and are all visited, and callers check what they
+// find. Most look-ups find nothing, so a bit per hash (16 bits per entry, small enough to stay in the
+// cache) turns about 94% of them away before the table, whose every probe is a cache miss.
 class HashIndex
 {
 public:
@@ -157,19 +157,18 @@ public:
         while (capacity < 2 * entries.size())
             capacity *= 2;
         m_mask = capacity - 1;
-        m_slots.assign(capacity, {0, 0});
-        std::size_t bits = 512;
-        while (bits < 8 * entries.size())
+        m_slots.assign(capacity, Slot{});
+        std::size_t bits = 1024;
+        while (bits < 16 * entries.size())
             bits *= 2;
         m_filterMask = bits - 1;
         m_filter.assign(bits / 64, 0);
         for (const auto &[hash, value] : entries) {
-            const quint64 h = hash == 0 ? 1 : hash;
-            std::size_t i = std::size_t(h) & m_mask;
-            while (m_slots[i].first != 0)
+            std::size_t i = std::size_t(hash) & m_mask;
+            while (m_slots[i].tag != 0)
                 i = (i + 1) & m_mask;
-            m_slots[i] = {h, value};
-            const std::size_t bit = std::size_t(h >> 32) & m_filterMask;
+            m_slots[i] = {tagOf(hash), value};
+            const std::size_t bit = filterBit(hash);
             m_filter[bit / 64] |= quint64(1) << (bit % 64);
         }
     }
@@ -178,18 +177,28 @@ public:
     {
         if (m_slots.empty())
             return;
-        const quint64 h = hash == 0 ? 1 : hash;
-        const std::size_t bit = std::size_t(h >> 32) & m_filterMask;
+        const std::size_t bit = filterBit(hash);
         if ((m_filter[bit / 64] & (quint64(1) << (bit % 64))) == 0)
             return;
-        for (std::size_t i = std::size_t(h) & m_mask; m_slots[i].first != 0; i = (i + 1) & m_mask) {
-            if (m_slots[i].first == h)
-                visit(m_slots[i].second);
+        const quint32 tag = tagOf(hash);
+        for (std::size_t i = std::size_t(hash) & m_mask; m_slots[i].tag != 0; i = (i + 1) & m_mask) {
+            if (m_slots[i].tag == tag)
+                visit(m_slots[i].value);
         }
     }
 
 private:
-    std::vector<std::pair<quint64, quint32>> m_slots;
+    struct Slot
+    {
+        quint32 tag = 0; // 0: free
+        quint32 value = 0;
+    };
+
+    // The high half of the hash, never 0; the slot comes from the low half.
+    static quint32 tagOf(quint64 hash) { return quint32(hash >> 32) | 1U; }
+    std::size_t filterBit(quint64 hash) const { return std::size_t(mix(hash)) & m_filterMask; }
+
+    std::vector<Slot> m_slots;
     std::size_t m_mask = 0;
     std::vector<quint64> m_filter;
     std::size_t m_filterMask = 0;
@@ -212,14 +221,12 @@ public:
         }
         std::array<std::vector<std::pair<quint64, quint32>>, 2> keys;
         std::array<std::vector<std::pair<quint64, quint32>>, 2> typos;
-        const std::size_t half = m_expected.size() / 2;
-        onTwoCores([&](int part) {
+        onTwoCoresSharing(m_expected.size(), [&](int part, auto &&range) {
             NameFolder folder;
             Folded folded;
             auto &partKeys = keys[std::size_t(part)];
             auto &partTypos = typos[std::size_t(part)];
-            const std::size_t end = part == 0 ? half : m_expected.size();
-            for (std::size_t e = part == 0 ? 0 : half; e < end; ++e) {
+            for (const std::size_t e : range) {
                 folder.foldInto(m_expected[e].stem, FoldLevel::Article, folded, true);
                 partKeys.emplace_back(hashBytes(folded.key), quint32(e));
                 const TypoKeys typoKeys(folded.words);
@@ -358,14 +365,13 @@ NearMisses findNearMisses(const NameList &missing, const FoundFiles &found, cons
     // Each file keeps only the names it fits best; with two of them it is ambiguous for both.
     std::array<std::vector<Fit>, 2> bestOfPart;
     std::vector<quint32> namesFitted(candidates.size(), 0);
-    const std::size_t half = candidates.size() / 2;
-    onTwoCores([&](int part) {
+    // The order of `best` does not matter: it is sorted below, and equal fits end up ambiguous.
+    onTwoCoresSharing(candidates.size(), [&](int part, auto &&range) {
         NameFolder folder;
         Folded folded;
         std::vector<Fit> fits;
         std::vector<Fit> &best = bestOfPart[std::size_t(part)];
-        const std::size_t end = part == 0 ? half : candidates.size();
-        for (std::size_t c = part == 0 ? 0 : half; c < end; ++c) {
+        for (const std::size_t c : range) {
             fits.clear();
             pass.fitsOf(folder, folded, candidates[c], quint32(c), fits);
             if (fits.empty())

@@ -45,6 +45,9 @@ struct Folded
 // and a fraction of a millisecond after: called beside the walk when names that need them are listed.
 void prepareFolding();
 
+// Whether a name folds without ICU: ASCII, and the Latin letters of U+00C0 to U+017F.
+bool foldsWithoutIcu(std::string_view utf8);
+
 // Folds names. Holds an ICU transliterator, made with the first name that needs it, which may not be
 // shared between threads: one per thread of a pass.
 class NameFolder

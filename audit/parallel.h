@@ -1,6 +1,10 @@
 #pragma once
 
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
 #include <exception>
+#include <iterator>
 #include <system_error>
 #include <thread>
 
@@ -36,6 +40,51 @@ template <typename Work> void onTwoCores(Work &&work)
         std::rethrow_exception(failed);
     if (otherFailed)
         std::rethrow_exception(otherFailed);
+}
+
+// Runs `work(part, range)` on two threads as onTwoCores does, where `range` yields the indices of
+// [0, count) that thread takes, a chunk at a time: on a busy machine a thread that gets no core
+// leaves the rest to the other instead of holding back half of the work.
+template <typename Work> void onTwoCoresSharing(std::size_t count, Work &&work)
+{
+    constexpr std::size_t kChunk = 2048;
+    std::atomic<std::size_t> next{0};
+    class Range
+    {
+    public:
+        class Iterator
+        {
+        public:
+            Iterator(std::atomic<std::size_t> *next, std::size_t count) : m_next(next), m_count(count) { take(); }
+            std::size_t operator*() const { return m_at; }
+            Iterator &operator++()
+            {
+                if (++m_at == m_end)
+                    take();
+                return *this;
+            }
+            bool operator!=(std::default_sentinel_t) const { return m_at < m_end; }
+
+        private:
+            void take()
+            {
+                m_at = std::min(m_next->fetch_add(kChunk), m_count);
+                m_end = std::min(m_at + kChunk, m_count);
+            }
+            std::atomic<std::size_t> *m_next;
+            std::size_t m_count;
+            std::size_t m_at = 0;
+            std::size_t m_end = 0;
+        };
+        Range(std::atomic<std::size_t> *next, std::size_t count) : m_next(next), m_count(count) {}
+        Iterator begin() const { return {m_next, m_count}; }
+        std::default_sentinel_t end() const { return {}; }
+
+    private:
+        std::atomic<std::size_t> *m_next;
+        std::size_t m_count;
+    };
+    onTwoCores([&](int part) { work(part, Range(&next, count)); });
 }
 
 } // namespace zelvora

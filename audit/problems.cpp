@@ -50,29 +50,36 @@ QByteArray joined(const QString &directory, const QByteArray &relative)
 
 enum class FileCheck : unsigned char { Fine, Empty, NotAZip };
 
-// Never follows a link, never blocks on a special file that took the file's place, reads 4 bytes.
-// `name` is a file of the open folder `folderFd`.
+bool isZipSignature(const char *head)
+{
+    // Local file header, end of central directory (an empty archive), spanned-archive marker.
+    return head[0] == 'P' && head[1] == 'K' &&
+           ((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6) || (head[2] == 7 && head[3] == 8));
+}
+
+// Never follows a link, never blocks on a special file that took the file's place, reads 4 bytes (1
+// without `zipSignature`). `name` is a file of the open folder `folderFd`. Three system calls for a
+// file that starts as it should: the bytes read tell it is neither empty nor wrong, so only the rare
+// other file is looked at (fstat) to tell an empty regular file from a special one. pread never takes
+// bytes from a pipe or a terminal: it refuses them (ESPIPE) and leaves them be.
 FileCheck checkFile(int folderFd, const char *name, bool zipSignature)
 {
-    const int fd = ::openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return FileCheck::Fine; // gone or unreadable since the walk: nothing to say about its bytes
+    char head[4] = {};
+    const std::size_t wanted = zipSignature ? sizeof head : 1;
+    ssize_t n = -1;
+    do {
+        n = ::pread(fd, head, wanted, 0);
+    } while (n < 0 && errno == EINTR);
     FileCheck result = FileCheck::Fine;
-    struct stat st = {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        if (st.st_size == 0) {
-            result = FileCheck::Empty;
-        } else if (zipSignature) {
-            char head[4] = {};
-            ssize_t n = -1;
-            do {
-                n = ::pread(fd, head, sizeof head, 0);
-            } while (n < 0 && errno == EINTR);
-            // Local file header, end of central directory (an empty archive), spanned-archive marker.
-            const bool zip =
-                n == 4 && head[0] == 'P' && head[1] == 'K' &&
-                ((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6) || (head[2] == 7 && head[3] == 8));
-            if (n >= 0 && !zip)
+    if (n >= 0 && !(std::size_t(n) == wanted && (!zipSignature || isZipSignature(head)))) {
+        struct stat st = {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            if (n == 0 && st.st_size == 0)
+                result = FileCheck::Empty;
+            else if (zipSignature && n > 0)
                 result = FileCheck::NotAZip;
         }
     }

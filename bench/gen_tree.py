@@ -3,9 +3,12 @@
 
     gen_tree.py --games N --out DIR [--seed S] [--extra-unknown-files M] [--near-miss-load L]
 
-Deterministic for a given (N, seed, M). All files are empty: the audits only look at names, and
-empty files keep a tree of a million entries cheap. Writes DIR/.bench-manifest.json last, holding
-the parameters and the counts a correct audit must report, so a half-written tree is recognisable.
+Deterministic for a given (N, seed, M). The audits only look at names, except `--problems`, which
+reads the first bytes of every valid archive: archives hold the 22 bytes of an empty zip archive (its
+end-of-central-directory record), about 1% of them none and about 1% a 7z signature, so that check
+sees what a real collection shows. Videos and the other files are empty. Writes
+DIR/.bench-manifest.json last, holding the parameters and the counts a correct audit must report, so
+a half-written tree is recognisable.
 """
 
 import argparse
@@ -13,10 +16,16 @@ import json
 import os
 import random
 import sys
+import zlib
 
 LIST_NAME = "- Supported Games Lookup For Naming.txt"
 LIST_LIMIT = 2_097_152
 MANIFEST_NAME = ".bench-manifest.json"
+# Bumped when the files' contents change, so that run.sh regenerates an older tree.
+CONTENT_VERSION = 1
+
+EMPTY_ZIP = b"PK\x05\x06" + bytes(18)
+SEVEN_ZIP = b"7z\xbc\xaf\x27\x1c" + bytes(26)
 
 ROM_DIRS = [("roms", 0.55), ("roms16BitConsoles", 0.25), ("romsConsoles", 0.20)]
 VIDEO_DIRS = [("videos", 0.40), ("videos2", 0.20), ("videos3", 0.15), ("videos4", 0.15),
@@ -155,8 +164,23 @@ def layout(files_by_folder, rng):
     return placed
 
 
+def archive_content(name):
+    """What an archive holds, from its name (not from the generator's random stream, which decides
+    the names): mostly an empty zip archive, about 1% nothing, about 1% a 7z archive's signature."""
+    share = zlib.crc32(name.encode("utf-8")) % 100
+    if share == 0:
+        return b""
+    if share == 1:
+        return SEVEN_ZIP
+    return EMPTY_ZIP
+
+
+def is_archive(name):
+    return name.lower().endswith(".zip")
+
+
 def create_files(root, placed):
-    """Create empty files with directory handles: one open per folder, not one path walk per file."""
+    """Create the files with directory handles: one open per folder, not one path walk per file."""
     by_dir = {}
     for directory, name in placed:
         by_dir.setdefault(directory, []).append(name)
@@ -167,7 +191,13 @@ def create_files(root, placed):
         dfd = os.open(path, os.O_RDONLY | os.O_DIRECTORY)
         try:
             for name in by_dir[directory]:
-                os.close(os.open(name, flags, 0o644, dir_fd=dfd))
+                fd = os.open(name, flags, 0o644, dir_fd=dfd)
+                try:
+                    content = archive_content(name) if is_archive(name) and directory.startswith("roms") else b""
+                    if content:
+                        os.write(fd, content)
+                finally:
+                    os.close(fd)
         finally:
             os.close(dfd)
 
@@ -186,14 +216,22 @@ def generate(games, out, seed, extra_unknown, near_miss_load=0):
     videos = {name: [] for name, _ in VIDEO_DIRS}
     expected = {"roms": {"valid": 0, "missing": 0, "unknown": 0},
                 "videos": {"valid": 0, "missing": 0, "extra": 0, "unknown": 0}}
+    # What `roms --problems` finds in the valid archives.
+    expected_problems = {"empty-file": 0, "not-a-zip": 0}
 
     for name in listed:
         line = name + ".zip" if rng.random() < 0.4 else name
         lines.append(line)
         base = strip_extension(line)
         if rng.random() < 0.90:
-            roms[pick_folder(ROM_DIRS, rng)].append(case_variant(base, rng) + archive_extension(rng))
+            archive = case_variant(base, rng) + archive_extension(rng)
+            roms[pick_folder(ROM_DIRS, rng)].append(archive)
             expected["roms"]["valid"] += 1
+            content = archive_content(archive)
+            if content == b"":
+                expected_problems["empty-file"] += 1
+            elif content == SEVEN_ZIP:
+                expected_problems["not-a-zip"] += 1
         else:
             expected["roms"]["missing"] += 1
         if rng.random() < 0.80:
@@ -260,7 +298,8 @@ def generate(games, out, seed, extra_unknown, near_miss_load=0):
         "games": games, "seed": seed, "extra_unknown_files": extra_unknown, "near_miss_load": near_miss_load,
         "list_bytes": len(text), "rom_files": rom_files, "video_files": video_files,
         "other_files": others, "folders": len({d for d, _ in placed}),
-        "expected": expected,
+        "expected": expected, "expected_rom_problems": expected_problems,
+        "content_version": CONTENT_VERSION,
     }
     tmp = os.path.join(out, MANIFEST_NAME + ".tmp")
     with open(tmp, "w", encoding="utf-8") as f:

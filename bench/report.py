@@ -144,6 +144,20 @@ def main():
         print(f"  {what:<7} lists: {shown}: {'OK' if ok else 'MISMATCH, expected ' + json.dumps(expected)}")
         if not ok:
             problems.append(f"{what}: list counts differ")
+    expected_problems = manifest.get("expected_rom_problems")
+    if expected_problems is not None:
+        try:
+            with open(args.results + ".roms_problems.out", encoding="utf-8") as f:
+                found_problems = json.load(f)["problems"]
+        except (OSError, ValueError, KeyError) as error:
+            print(f"run.sh: the --problems output is not the expected JSON: {error}", file=sys.stderr)
+            return 1
+        got = {kind: sum(1 for p in found_problems if p["kind"] == kind) for kind in expected_problems}
+        ok = got == expected_problems
+        shown = ", ".join(f"{kind} {got[kind]}" for kind in sorted(got))
+        print(f"  roms -p problems: {shown}: {'OK' if ok else 'MISMATCH, expected ' + json.dumps(expected_problems)}")
+        if not ok:
+            problems.append("roms -p: problem counts differ")
     print()
 
     ratio = ratios["roms / find|sort"]

@@ -76,8 +76,8 @@ stamp_matches() {
     [[ -f $manifest ]] && python3 - "$manifest" "$games" "$seed" "$extra" "$load" <<'EOF'
 import json, sys
 m = json.load(open(sys.argv[1], encoding="utf-8"))
-stamp = [m["games"], m["seed"], m["extra_unknown_files"], m.get("near_miss_load", 0)]
-sys.exit(0 if stamp == [int(a) for a in sys.argv[2:6]] else 1)
+stamp = [m["games"], m["seed"], m["extra_unknown_files"], m.get("near_miss_load", 0), m.get("content_version", 0)]
+sys.exit(0 if stamp == [int(a) for a in sys.argv[2:6]] + [1] else 1)
 EOF
 }
 

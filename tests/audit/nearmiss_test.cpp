@@ -1,6 +1,7 @@
 // The near-miss pass over names: each reason, each case that must never pair, and the ambiguous ones.
 
 #include "audit/nearmiss.h"
+#include "audit/nearmissfold.h"
 
 #include <QString>
 #include <gtest/gtest.h>
@@ -180,6 +181,24 @@ TEST(NearMisses, PairsEachReasonAndNeverAVariant)
             unknown.push_back(found.names.at(i));
         EXPECT_EQ(described(findNearMisses(missing, found, unknown, others, "zip")), c.expected);
     }
+}
+
+// The Latin letters folded without ICU fold as ICU folds them: a name that ends in U+0180 ("b" in
+// ASCII) takes ICU's way whole, the same name without it the table's, between letters of either case.
+TEST(NearMisses, LatinLettersFoldAsIcuFoldsThem)
+{
+    nearmiss::NameFolder folder;
+    for (char32_t code = 0xC0; code < 0x180; ++code) {
+        const std::string letter = QString::fromUcs4(&code, 1).toStdString();
+        const std::string name = "x" + letter + "Y" + letter + letter + "z";
+        ASSERT_TRUE(nearmiss::foldsWithoutIcu(name));
+        const std::string table = folder.key(name, nearmiss::FoldLevel::Accents);
+        const std::string icu = folder.key(name + "\u0180", nearmiss::FoldLevel::Accents);
+        EXPECT_EQ(table + "b", icu) << std::hex << unsigned(code);
+    }
+    EXPECT_FALSE(nearmiss::foldsWithoutIcu("\u0180"));
+    EXPECT_FALSE(nearmiss::foldsWithoutIcu("e\u0301")); // a combining accent
+    EXPECT_FALSE(nearmiss::foldsWithoutIcu("\xC3"));    // cut short
 }
 
 } // namespace

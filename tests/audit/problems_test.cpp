@@ -19,14 +19,15 @@ TEST(Problems, EveryKindIsFoundAndNothingThatIsFine)
     test::TempTree tree;
     const QString list = u"- Supported Games Lookup For Naming.txt"_s;
     // eta twice (ETA), " epsilon" and "zeta\t" with blanks.
-    tree.file(list, "alpha\r\nbeta\r\ngamma\r\ndelta\r\n epsilon\r\nzeta\t\r\neta\r\ntheta\r\nETA\r\n");
+    tree.file(list, "alpha\r\nbeta\r\ngamma\r\ndelta\r\n epsilon\r\nzeta\t\r\neta\r\ntheta\r\nETA\r\niota\r\n");
     tree.file(u"roms/alpha.zip"_s, QByteArrayView("PK\3\4rest", 8));
     tree.file(u"roms/Beta.zip"_s, QByteArrayView("PK\5\6", 4));
     tree.file(u"romsConsoles/beta.zip"_s, QByteArrayView("PK\5\6", 4)); // second copy: "Beta.zip" sorts first
     tree.file(u"roms/gamma.zip"_s);
     tree.file(u"roms16BitConsoles/delta.zip"_s, QByteArrayView("7z\xBC\xAF\x27\x1C", 6));
     tree.file(u"roms/theta.zip"_s, QByteArrayView("PK\7\x08", 4));
-    tree.file(u"roms/unlisted.zip"_s); // empty, but not a game: nothing to say
+    tree.file(u"roms/iota.zip"_s, QByteArrayView("PK", 2)); // too short for a signature
+    tree.file(u"roms/unlisted.zip"_s);                      // empty, but not a game: nothing to say
     tree.file(u"elsewhere/eta.zip"_s, QByteArrayView("PK\3\4", 4));
     tree.symlink(u"../elsewhere/eta.zip"_s, u"roms/eta.zip"_s);
     tree.symlink(u"../elsewhere"_s, u"roms/linkdir"_s);
@@ -60,6 +61,7 @@ TEST(Problems, EveryKindIsFoundAndNothingThatIsFine)
         {"duplicate romsConsoles/beta.zip", "\"roms/Beta.zip\""},
         {"empty-file roms/gamma.zip", "empty"},
         {"not-a-zip roms16BitConsoles/delta.zip", "zip signature"},
+        {"not-a-zip roms/iota.zip", "zip signature"},
         {"list-duplicate " + listPath, "\"ETA.zip\""},
         {"list-whitespace " + listPath, "\" epsilon\" starts"},
         {"list-whitespace " + listPath, "\"zeta\t\" ends"},
@@ -74,6 +76,23 @@ TEST(Problems, EveryKindIsFoundAndNothingThatIsFine)
         EXPECT_TRUE(line.startsWith(expected[i].first + " | ")) << line.toStdString();
         EXPECT_TRUE(line.contains(expected[i].second)) << line.toStdString();
     }
+}
+
+// A file the walk counted may have become a FIFO before its bytes are read: the check neither waits
+// for a writer nor reports it, whether the check reads a signature or only looks for content.
+TEST(Problems, AFileTurnedFifoNeverBlocksTheCheck)
+{
+    test::TempTree tree;
+    tree.file(u"roms/fine.zip"_s, QByteArrayView("PK\3\4", 4));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(tree.filePath(u"roms/pipe.zip"_s)).constData(), 0644), 0);
+    FoundFiles found;
+    found.folderPaths.append("roms");
+    for (const std::string_view name : {"fine.zip", "pipe.zip"}) {
+        found.names.append(name);
+        found.folders.push_back(0);
+    }
+    for (const bool zipSignature : {true, false})
+        EXPECT_TRUE(fileProblems(tree.path(), found, {0, 1}, zipSignature).empty());
 }
 
 } // namespace
