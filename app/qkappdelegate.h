@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/problemsview.h"
 #include "app/nearmissview.h"
+#include "app/problemsview.h"
 #include "app/resultcaption.h"
 #include "app/resultlists.h"
 #include "app/resultnotes.h"

@@ -27,11 +27,11 @@ struct TableSources
 
 // The columns: game, rom, rom_status, rom_paths, video, video_status, video_paths, possible_match,
 // problems. A game's possible match is the found file paired with its rom or video name, with the
-// reason ("roms/Game_Name.zip (case-and-separators)"), " | " between the two. A game's status is "valid" when a file of its name was found, else "missing"; its paths
-// are every such file below the Zelvora directory, the copy that counts first, " | " between them; its
-// problems are the kinds found for those files, for links of the same name, and for its list line.
-// The unknown rows have an empty game and the status "unknown"; second copies of a game are in the
-// game's row, not there.
+// reason ("roms/Game_Name.zip (case-and-separators)"), " | " between the two. A game's status is "valid" when a file of
+// its name was found, else "missing"; its paths are every such file below the Zelvora directory, the copy that counts
+// first, " | " between them; its problems are the kinds found for those files, for links of the same name, and for its
+// list line. The unknown rows have an empty game and the status "unknown"; second copies of a game are in the game's
+// row, not there.
 QByteArray collectionTableCsv(const TableSources &sources);
 
 } // namespace zelvora
