@@ -146,6 +146,9 @@ public:
     // Appends bytes made elsewhere; a stream takes them as they are, without a copy.
     void write(QByteArrayView bytes)
     {
+        // An empty view may hold no pointer at all, which fwrite must not be given.
+        if (bytes.isEmpty())
+            return;
         if (!m_stream) {
             append(bytes);
             return;
