@@ -170,6 +170,74 @@ std::optional<std::string> foldedLatin(std::string_view utf8)
     return out;
 }
 
+// Most names: one pass over the bytes, straight into the key.
+void foldPlainInto(std::string_view stem, FoldLevel level, Folded &out, bool withWords)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    const bool dropForbidden = level >= FoldLevel::ForbiddenCharacters;
+    const bool romans = level >= FoldLevel::RomanNumerals;
+    out.words.clear();
+    out.plainWords = 0;
+    // The key is never longer than the name: a '#' takes the place of a separator, a numeral is shorter.
+    std::string &key = out.key;
+    key.resize(stem.size());
+    char *k = key.data();
+    std::size_t n = 0;
+    int letters = 0;
+    bool afterDigit = false;
+    int brackets = 0;
+    for (std::size_t i = 0; i < stem.size();) {
+        const char c = lower(stem[i]);
+        if (isLetter(c) || isDigit(c)) {
+            if (afterDigit && isDigit(c))
+                k[n++] = '#';
+            std::size_t at = n;
+            std::size_t j = i;
+            bool roman = true;
+            int wordLetters = 0;
+            for (; j < stem.size(); ++j) {
+                const char d = lower(stem[j]);
+                if (!isLetter(d) && !isDigit(d))
+                    break;
+                k[n++] = d;
+                roman = roman && (d == 'i' || d == 'v' || d == 'x');
+                wordLetters += isLetter(d) ? 1 : 0;
+            }
+            if (romans && roman && j - i >= 2 && j - i <= 7) {
+                if (const int value = romanValue(std::string_view(k + at, n - at))) {
+                    n = at;
+                    if (afterDigit)
+                        k[n++] = '#';
+                    at = n;
+                    if (value >= 10)
+                        k[n++] = char('0' + value / 10);
+                    k[n++] = char('0' + value % 10);
+                    wordLetters = 0;
+                }
+            }
+            afterDigit = isDigit(k[n - 1]);
+            letters += wordLetters;
+            if (withWords) {
+                out.words.push_back(Word{std::uint32_t(at), std::uint32_t(n - at), brackets > 0});
+                out.plainWords += brackets > 0 ? 0 : 1;
+            }
+            i = j;
+            continue;
+        }
+        ++i;
+        if (isSeparator(c) || (dropForbidden && isForbidden(c)))
+            continue;
+        k[n++] = c;
+        afterDigit = false;
+        if (c == '(' || c == '[' || c == '{')
+            ++brackets;
+        else if ((c == ')' || c == ']' || c == '}') && brackets > 0)
+            --brackets;
+    }
+    key.resize(n);
+    out.letters = letters;
+}
+
 } // namespace
 
 bool foldsWithoutIcu(std::string_view utf8)
@@ -215,6 +283,17 @@ std::string NameFolder::toAscii(std::string_view utf8)
 
 void NameFolder::foldInto(std::string_view stem, FoldLevel level, Folded &out, bool withWords)
 {
+    unsigned plain = 1; // ASCII without a comma; no branch, so that the compiler may take bytes in bulk
+    for (const char c : stem)
+        plain &= unsigned(static_cast<unsigned char>(c) < 0x80) & unsigned(c != ',');
+    if (plain != 0)
+        foldPlainInto(stem, level, out, withWords);
+    else
+        foldByCopyInto(stem, level, out, withWords);
+}
+
+void NameFolder::foldByCopyInto(std::string_view stem, FoldLevel level, Folded &out, bool withWords)
+{
     std::string &text = m_text;
     if (isAscii(stem))
         text.assign(stem);
@@ -223,16 +302,19 @@ void NameFolder::foldInto(std::string_view stem, FoldLevel level, Folded &out, b
     else
         text = textOfUtf8(stem).toCaseFolded().toStdString();
     lowerAsciiInPlace(text);
+    const bool ascii = isAscii(text);
     if (level >= FoldLevel::Article && text.find(',') != std::string::npos)
         text = withArticleInFront(text);
 
     out.key.clear();
     out.words.clear();
     out.letters = 0;
+    out.plainWords = 0;
+    int letters = 0;
     bool afterDigit = false;
     int brackets = 0;
     // Curly quotes are beyond ASCII: most names have none to look for.
-    const bool dropQuotes = level >= FoldLevel::ForbiddenCharacters && !isAscii(text);
+    const bool dropQuotes = level >= FoldLevel::ForbiddenCharacters && !ascii;
     for (std::size_t i = 0; i < text.size();) {
         const char c = text[i];
         if (dropQuotes) {
@@ -246,22 +328,26 @@ void NameFolder::foldInto(std::string_view stem, FoldLevel level, Folded &out, b
             while (j < text.size() && isWordByte(text[j]) && (!dropQuotes || forbiddenSequence(text, j) == 0))
                 ++j;
             std::string_view word(text.data() + i, j - i);
-            std::string roman;
+            char roman[4] = {};
             if (level >= FoldLevel::RomanNumerals && word.size() >= 2 && word.size() <= 7 &&
-                word.find_first_not_of("ivx") == std::string_view::npos) {
+                std::all_of(word.begin(), word.end(), [](char r) { return r == 'i' || r == 'v' || r == 'x'; })) {
                 if (const int value = romanValue(word)) {
-                    roman = std::to_string(value);
-                    word = roman;
+                    const int length = value >= 10 ? 2 : 1;
+                    roman[0] = char(length == 2 ? '0' + value / 10 : '0' + value);
+                    roman[1] = char('0' + value % 10);
+                    word = std::string_view(roman, std::size_t(length));
                 }
             }
             if (afterDigit && isDigit(word.front()))
                 out.key += '#';
+            const auto at = std::uint32_t(out.key.size());
             out.key += word;
             afterDigit = isDigit(word.back());
-            for (const char w : word)
-                out.letters += isLetter(w) ? 1 : 0;
-            if (withWords)
-                out.words.push_back(Word{std::string(word), brackets > 0});
+            letters += int(std::count_if(word.begin(), word.end(), isLetter));
+            if (withWords) {
+                out.words.push_back(Word{at, std::uint32_t(word.size()), brackets > 0});
+                out.plainWords += brackets > 0 ? 0 : 1;
+            }
             i = j;
             continue;
         }
@@ -275,6 +361,7 @@ void NameFolder::foldInto(std::string_view stem, FoldLevel level, Folded &out, b
         else if ((c == ')' || c == ']' || c == '}') && brackets > 0)
             --brackets;
     }
+    out.letters = letters;
 }
 
 std::optional<std::string_view> withoutDownloadCopy(std::string_view stem)
@@ -284,6 +371,11 @@ std::optional<std::string_view> withoutDownloadCopy(std::string_view stem)
             s.remove_suffix(1);
         return s;
     };
+    // Every mark of a copy ends in one of these letters or begins with one of those.
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    if (stem.empty() || (std::string_view(")yeaoi").find(lower(stem.back())) == std::string_view::npos &&
+                         lower(stem.front()) != 'c' && lower(stem.front()) != 'k'))
+        return std::nullopt;
     std::string_view rest = stem;
     bool stripped = false;
     // " (2)", "(2)": a number of one or two digits in brackets at the end.

@@ -4,6 +4,7 @@
 // forbidden characters, accents, roman numerals, a trailing article), the words a typo may hide in, and
 // the tails a download or a dotted list line adds. Each fold of a name is one pass over its bytes.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,9 +27,11 @@ enum class FoldLevel {
     Article,
 };
 
+// A word of a folded name, as a place in its key: words are kept without a string of their own.
 struct Word
 {
-    std::string text;
+    std::uint32_t at = 0;
+    std::uint32_t size = 0;
     bool inBrackets = false; // a tag: "(USA)", "[!]"
 };
 
@@ -39,6 +42,9 @@ struct Folded
     std::string key;
     std::vector<Word> words; // only when asked for
     int letters = 0;
+    int plainWords = 0; // words outside brackets, when words are asked for
+
+    std::string_view word(std::size_t i) const { return std::string_view(key).substr(words[i].at, words[i].size); }
 };
 
 // Makes ICU build its Latin-ASCII rules, which takes a tenth of a second the first time in a process
@@ -69,6 +75,10 @@ public:
     // The same into `out`, whose buffers are reused: the pass folds every name without allocating.
     void foldInto(std::string_view stem, FoldLevel level, Folded &out, bool withWords = false);
     std::string key(std::string_view stem, FoldLevel level) { return fold(stem, level).key; }
+
+    // The fold of any name through a lower-case copy; foldInto takes a shorter way for ASCII without a
+    // comma, which must give the same (nearmiss_test compares the two).
+    void foldByCopyInto(std::string_view stem, FoldLevel level, Folded &out, bool withWords = false);
 
 private:
     std::string toAscii(std::string_view utf8);
