@@ -132,8 +132,9 @@ cmd_fd_roms() { fdfind -u -t f -e zip . "${rom_dirs[@]}"; }
 cmd_fd_videos() { fdfind -u -t f -e xmv . "${video_dirs[@]}"; }
 cmd_floor_roms() { "$floor" "${rom_dirs[@]}"; }
 cmd_floor_videos() { "$floor" "${video_dirs[@]}"; }
+cmd_floor_open() { "$floor" --open-zip "${rom_dirs[@]}"; }
 
-commands=(roms roms_m videos roms_problems roms_history find_roms find_videos fd_roms fd_videos floor_roms floor_videos)
+commands=(roms roms_m videos roms_problems roms_history find_roms find_videos fd_roms fd_videos floor_roms floor_videos floor_open)
 declare -A label=(
     [roms]="zelvora-auditor-cli roms"
     [roms_m]="zelvora-auditor-cli roms -m"
@@ -146,6 +147,7 @@ declare -A label=(
     [fd_videos]="fdfind -e xmv"
     [floor_roms]="bare walk of the rom dirs"
     [floor_videos]="bare walk of the video dirs"
+    [floor_open]="walk + open/read 4 bytes of each .zip"
 )
 
 stamp=$(date +%Y%m%d-%H%M%S)
