@@ -8,7 +8,9 @@
 #include "audit/names.h"
 #include "audit/romslist.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -285,10 +287,22 @@ std::vector<Problem> fileProblems(const QString &zelvoraDir, const FoundFiles &f
     return problems;
 }
 
-std::vector<Problem> listProblems(const QString &listPath, const NameBlock &sorted)
+// The list's path as its problems name it: like the files' paths, below the Zelvora directory.
+static QByteArray shownListPath(const QString &listPath, const QString &zelvoraDir)
+{
+    if (!zelvoraDir.isEmpty()) {
+        const QString below =
+            QDir(QFileInfo(zelvoraDir).absoluteFilePath()).relativeFilePath(QFileInfo(listPath).absoluteFilePath());
+        if (!below.isEmpty() && !QDir::isAbsolutePath(below) && below != ".."_L1 && !below.startsWith("../"_L1))
+            return encodeFileName(below);
+    }
+    return encodeFileName(listPath);
+}
+
+std::vector<Problem> listProblems(const QString &listPath, const NameBlock &sorted, const QString &zelvoraDir)
 {
     std::vector<Problem> problems;
-    const QByteArray path = encodeFileName(listPath);
+    const QByteArray path = shownListPath(listPath, zelvoraDir);
     const bool separators = sorted.holdsSeparator();
     for (qsizetype i = 1; i < sorted.size(); ++i) {
         if (compareNameComponents(keyOf(sorted, separators, i), keyOf(sorted, separators, i - 1)) != 0)
@@ -330,7 +344,7 @@ std::vector<Problem> romProblems(const AuditInputs &inputs, const RomAudit &audi
     std::vector<Problem> problems = walkProblems(audit.found.walk);
     appendAll(problems,
               fileProblems(inputs.zelvoraDir, audit.found, pairFoundWithExpected(audit.found, audit.supported), true));
-    appendAll(problems, listProblems(inputs.romsListPath, audit.supported));
+    appendAll(problems, listProblems(inputs.romsListPath, audit.supported, inputs.zelvoraDir));
     sortByKind(problems);
     return problems;
 }
@@ -341,9 +355,9 @@ std::vector<Problem> videoProblems(const AuditInputs &inputs, const VideoAudit &
     appendAll(problems, fileProblems(inputs.zelvoraDir, audit.videos,
                                      pairFoundWithExpected(audit.videos, audit.expected), false));
     if (audit.lookup)
-        appendAll(problems, listProblems(inputs.romsListPath, *audit.lookup));
+        appendAll(problems, listProblems(inputs.romsListPath, *audit.lookup, inputs.zelvoraDir));
     else if (!inputs.availableRomsOnly)
-        appendAll(problems, listProblems(inputs.romsListPath, audit.expected));
+        appendAll(problems, listProblems(inputs.romsListPath, audit.expected, inputs.zelvoraDir));
     sortByKind(problems);
     return problems;
 }

@@ -23,7 +23,8 @@ QStringView problemKindId(ProblemKind kind);
 struct Problem
 {
     ProblemKind kind{};
-    // Below the Zelvora directory ("roms/a/game.zip"), as bytes; for the list kinds the list's path.
+    // Below the Zelvora directory ("roms/a/game.zip"), as bytes; for the list kinds the list's path,
+    // below the Zelvora directory too when the list lies there (it mostly does), else as given.
     QByteArray path;
     QString detail;
 };
@@ -49,7 +50,7 @@ std::vector<Problem> fileProblems(const QString &zelvoraDir, const FoundFiles &f
 
 // Games listed twice (`sorted`: the list's names with an extension, sorted) and lines of the list at
 // `listPath` that start or end with spaces or tabs.
-std::vector<Problem> listProblems(const QString &listPath, const NameBlock &sorted);
+std::vector<Problem> listProblems(const QString &listPath, const NameBlock &sorted, const QString &zelvoraDir = {});
 
 // Every problem of an audit, in kind order.
 std::vector<Problem> romProblems(const AuditInputs &inputs, const RomAudit &audit);
