@@ -312,11 +312,17 @@ TEST_P(CollectionAuditTest, EqualsTheTwoAuditsRunAlone)
 {
     const CollectionCase &c = GetParam();
     Fixture f;
-    f.tree.file(u"list.txt"_s, "game\r\nGame\r\n spaced\r\nmissing one\r\nvid only\r\ngame 2\r\nsub/dir\r\n");
-    for (const char *file : {"roms/game.zip", "roms/Extra.ZIP", "roms/game.7z", "roms16BitConsoles/a/b/ spaced.zip",
-                             "romsConsoles/game 2.zip", "romsConsoles/dup/game.zip", "roms/locked/hidden.zip",
-                             "videos/game.xmv", "videos/game.mp4", "videos2/x/Extra.xmv", "videosextra/zzz.XMV",
-                             "videos4/vid only.xmv", "videos3/locked/hidden.xmv", "elsewhere/stray.zip"})
+    // Names whose extension the list gives in several ways, each read once for both audits.
+    f.tree.file(u"list.txt"_s, "game\r\nGame\r\n spaced\r\nmissing one\r\nvid only\r\ngame 2\r\nsub/dir\r\n"
+                               "ver1.1\r\n.hidden\r\ntrail/\r\n\xC3\x89"
+                               "cole.zip\r\n");
+    for (const char *file :
+         {"roms/game.zip", "roms/Extra.ZIP", "roms/game.7z", "roms16BitConsoles/a/b/ spaced.zip",
+          "romsConsoles/game 2.zip", "romsConsoles/dup/game.zip", "roms/locked/hidden.zip", "videos/game.xmv",
+          "videos/game.mp4", "videos2/x/Extra.xmv", "videosextra/zzz.XMV", "videos4/vid only.xmv",
+          "videos3/locked/hidden.xmv", "elsewhere/stray.zip", "roms/ver1.zip", "videos/.hidden.xmv",
+          "videos/\xC3\xA9"
+          "cole.xmv"})
         f.tree.file(QString::fromUtf8(file));
     f.tree.symlink(u"../videos"_s, u"roms/linked"_s);
     f.tree.symlink(u"../roms/game.zip"_s, u"videos/link.xmv"_s);
@@ -361,22 +367,20 @@ TEST_P(CollectionAuditTest, EqualsTheTwoAuditsRunAlone)
     EXPECT_TRUE(alone.contains(c.mustHold)) << alone.constData();
 }
 
-INSTANTIATE_TEST_SUITE_P(Audits, CollectionAuditTest,
-                         ::testing::Values(CollectionCase{"every_supported_game", false, false, false,
-                                                          CollectionCase::Usable, "game 2.zip @ romsConsoles"},
-                                           CollectionCase{"available_roms_with_other_formats", true, true, false,
-                                                          CollectionCase::Usable, "link roms/linked -> ../videos"},
-                                           CollectionCase{"unreadable_folders", true, false, true,
-                                                          CollectionCase::Usable, "unreadable videos3/locked"},
-                                           CollectionCase{"unreadable_folders_every_game", false, true, true,
-                                                          CollectionCase::Usable, "unreadable roms/locked"},
-                                           CollectionCase{"list_unreadable_available_roms", true, true, false,
-                                                          CollectionCase::Unreadable, "no rom audit, fault 1"},
-                                           CollectionCase{"list_unreadable", false, false, false,
-                                                          CollectionCase::Unreadable, "no video audit, fault 1"},
-                                           CollectionCase{"no_zelvora_directory", true, false, false,
-                                                          CollectionCase::NoZelvoraDir, "found\nsupported"}),
-                         [](const auto &info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(
+    Audits, CollectionAuditTest,
+    ::testing::Values(
+        CollectionCase{"every_supported_game", false, false, false, CollectionCase::Usable, "valid\n.hidden.xmv"},
+        CollectionCase{"available_roms_with_other_formats", true, true, false, CollectionCase::Usable,
+                       "link roms/linked -> ../videos"},
+        CollectionCase{"unreadable_folders", true, false, true, CollectionCase::Usable, "unreadable videos3/locked"},
+        CollectionCase{"unreadable_folders_every_game", false, true, true, CollectionCase::Usable,
+                       "unreadable roms/locked"},
+        CollectionCase{"list_unreadable_available_roms", true, true, false, CollectionCase::Unreadable,
+                       "no rom audit, fault 1"},
+        CollectionCase{"list_unreadable", false, false, false, CollectionCase::Unreadable, "no video audit, fault 1"},
+        CollectionCase{"no_zelvora_directory", true, false, false, CollectionCase::NoZelvoraDir, "found\nsupported"}),
+    [](const auto &info) { return std::string(info.param.label); });
 
 // Without a thread to be had, an audit runs its work on the calling thread and gives the same lists.
 TEST(Audits, WithoutThreadsTheResultIsTheSame)
