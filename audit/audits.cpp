@@ -31,6 +31,17 @@ template <typename Work> auto inBackground(const Work &work) -> std::future<decl
     }
 }
 
+// With a name ICU must fold, the near-miss pass's folding is made ready beside the walk.
+void prepareFoldingFor(const NameBlock &names)
+{
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (!nearmiss::foldsWithoutIcu(names.at(i))) {
+            nearmiss::prepareFolding();
+            return;
+        }
+    }
+}
+
 // The supported names with the given extension, sorted only now: a new extension can move a name past
 // its neighbours ("game 2" sorts after "game", "game 2.zip" before "game.zip"). Read beside the walk.
 struct SupportedNames
@@ -48,14 +59,39 @@ std::future<SupportedNames> readSupportedNames(const QString &path, QStringView 
         const std::optional<NameBlock> names = readRomsListBlock(path, bytesOf(extension), &supported.fault);
         if (names)
             supported.names = sortNameBlock(*names);
-        if (names && nearMisses) {
-            for (qsizetype i = 0; i < names->size(); ++i) {
-                if (!nearmiss::foldsWithoutIcu(names->at(i))) {
-                    nearmiss::prepareFolding();
-                    break;
-                }
-            }
-        }
+        if (names && nearMisses)
+            prepareFoldingFor(*names);
+        return supported;
+    });
+}
+
+NameBlock withExtension(const NameBlock &names, QStringView extension)
+{
+    NameBlock renamed = names;
+    renamed.setExtension(bytesOf(extension.toUtf8()));
+    return renamed;
+}
+
+// The supported names for both audits from one read of the list: extension "zip" and "xmv", each sorted.
+struct CollectionNames
+{
+    std::optional<NameBlock> roms;
+    std::optional<NameBlock> videos;
+    RomsListFault fault = RomsListFault::Missing; // when there are none
+};
+
+std::future<CollectionNames> readCollectionNames(const QString &path, bool nearMisses)
+{
+    return inBackground([path, nearMisses] {
+        CollectionNames supported;
+        const std::optional<NameBlock> lines = readRomsListBlock(path, {}, &supported.fault);
+        if (!lines)
+            return supported;
+        const NameBlock roms = withExtension(*lines, kRomExtension);
+        if (nearMisses)
+            prepareFoldingFor(roms);
+        supported.roms = sortNameBlock(roms);
+        supported.videos = sortNameBlock(withExtension(*lines, kVideoExtension));
         return supported;
     });
 }
@@ -140,6 +176,62 @@ std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &pro
     audit->otherFormats = std::move(otherFormats);
     audit->walk.append(audit->videos.walk);
     audit->lists = mergeVideos(audit->videos.names, audit->expected, audit->lookup ? &*audit->lookup : nullptr);
+    return audit;
+}
+
+CollectionAudit runCollectionAudit(const AuditInputs &inputs, Progress &progress, RomsListFault *listFault)
+{
+    auto supportedNames = readCollectionNames(inputs.romsListPath, inputs.otherFormats);
+    // One walk finds both kinds; it is shown as the first of the two folder phases.
+    progress.phase(kPhaseCachingRomDirs.toString());
+    FoundFiles roms;
+    FoundFiles videos;
+    FoundFiles romOthers;
+    FoundFiles videoOthers;
+    {
+        const CollectionFiles files = gatherCollectionFiles(inputs.zelvoraDir, &progress, inputs.otherFormats);
+        roms = sortFoundFiles(files.roms);
+        videos = sortFoundFiles(files.videos);
+        if (inputs.otherFormats) {
+            romOthers = sortFoundFiles(files.romOtherFormats);
+            videoOthers = sortFoundFiles(files.videoOtherFormats);
+        }
+    }
+
+    progress.phase(kPhaseCachingRomsList.toString());
+    CollectionNames names = supportedNames.get();
+    if (!names.roms && listFault)
+        *listFault = names.fault;
+
+    // With the check box on, a video is expected for each archive found, under the archive's name.
+    std::optional<NameBlock> archives;
+    if (inputs.availableRomsOnly) {
+        progress.phase(kPhaseCachingAvailableRoms.toString());
+        archives = sortNameBlock(withExtension(roms.names, kVideoExtension));
+    }
+
+    CollectionAudit audit;
+    const WalkReport romWalk = roms.walk;
+    if (names.roms) {
+        progress.phase(kPhaseAuditingRoms.toString());
+        audit.roms.emplace(RomAudit{std::move(roms), std::move(*names.roms), {}, std::move(romOthers)});
+        audit.roms->lists = mergeRoms(audit.roms->found.names, audit.roms->supported);
+    }
+
+    std::optional<VideoAudit> &video = audit.videos;
+    if (archives) {
+        const bool usedRomsList = names.videos.has_value();
+        video.emplace(VideoAudit{
+            std::move(videos), std::move(*archives), std::move(names.videos), {}, usedRomsList, romWalk, {}});
+    } else if (names.videos) {
+        video.emplace(VideoAudit{std::move(videos), std::move(*names.videos), std::nullopt, {}, true, {}, {}});
+    } else {
+        return audit;
+    }
+    progress.phase(kPhaseAuditingVideos.toString());
+    video->otherFormats = std::move(videoOthers);
+    video->walk.append(video->videos.walk);
+    video->lists = mergeVideos(video->videos.names, video->expected, video->lookup ? &*video->lookup : nullptr);
     return audit;
 }
 

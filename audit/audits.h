@@ -14,7 +14,8 @@
 
 namespace zelvora {
 
-// The phase texts an audit reports, in order.
+// The phase texts an audit reports, in order. runCollectionAudit reports its one walk under the first,
+// then the list, the available roms (check box on), and the two audits.
 inline constexpr QStringView kPhaseCachingRomDirs = u"Caching Zelvora rom directories...";
 inline constexpr QStringView kPhaseCachingVideoDirs = u"Caching Zelvora video directories...";
 inline constexpr QStringView kPhaseCachingRomsList = u"Caching supported rom list...";
@@ -69,5 +70,15 @@ std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progres
 // supported roms list unusable); `listFault`, if given, says why the list was refused whenever it was.
 std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress,
                                         RomsListFault *listFault = nullptr);
+
+// Both audits as `all` runs them: the supported roms list read once, the rom and the video folders
+// walked once, the archives found also giving the expected videos when the check box is on. Each is
+// what runRomAudit and runVideoAudit give on the same inputs, empty in the same cases.
+struct CollectionAudit
+{
+    std::optional<RomAudit> roms;
+    std::optional<VideoAudit> videos;
+};
+CollectionAudit runCollectionAudit(const AuditInputs &inputs, Progress &progress, RomsListFault *listFault = nullptr);
 
 } // namespace zelvora

@@ -19,6 +19,7 @@
 #include <exception>
 #include <fcntl.h>
 #include <mutex>
+#include <span>
 #include <sys/stat.h>
 #include <system_error>
 #include <thread>
@@ -167,22 +168,23 @@ public:
     // Offered each folder about to be entered, already open; returns true when it takes it over.
     using Donate = std::function<bool(Frame &child)>;
 
-    Walk(Lister lister, OnMatch onMatch, WalkReport &report, Donate donate = {})
-        : m_lister(std::move(lister)), m_onMatch(std::move(onMatch)), m_donate(std::move(donate)), m_report(report)
+    // What is met below the roots of target t goes to reports[t].
+    Walk(Lister lister, OnMatch onMatch, std::span<WalkReport> reports, Donate donate = {})
+        : m_lister(std::move(lister)), m_onMatch(std::move(onMatch)), m_donate(std::move(donate)), m_reports(reports)
     {}
 
     // The root itself may be a link (a rom folder kept on another disk); nothing below it is followed.
     // An absent root, or one that is not a folder, contributes nothing.
-    std::optional<Frame> openRoot(const QString &rootPath, const QByteArray &rootFolder)
+    std::optional<Frame> openRoot(const QString &rootPath, const QByteArray &rootFolder, std::size_t target = 0)
     {
         const QByteArray path = encodeFileName(rootPath);
-        const int fd =
-            openRetrying([&] { return ::open(path.constData(), kDirectoryOpenFlags & ~O_NOFOLLOW); }, rootFolder);
-        if (fd < 0)
-            return std::nullopt;
         Frame frame;
-        frame.fd.reset(fd);
         frame.folder.path = rootFolder;
+        frame.folder.target = target;
+        frame.fd.reset(
+            openRetrying([&] { return ::open(path.constData(), kDirectoryOpenFlags & ~O_NOFOLLOW); }, frame.folder));
+        if (!frame.fd.isOpen())
+            return std::nullopt;
         return frame;
     }
 
@@ -213,9 +215,10 @@ public:
             }
             Frame child;
             child.folder.path = childPath(top.folder.path, next.name);
+            child.folder.target = top.folder.target;
             child.fd.reset(
                 openRetrying([&] { return ::openat(top.fd.get(), next.name.constData(), kDirectoryOpenFlags); },
-                             child.folder.path, m_stack.size() - 1));
+                             child.folder, m_stack.size() - 1));
             if (!child.fd.isOpen())
                 continue;
             child.name = std::move(next.name);
@@ -236,7 +239,7 @@ private:
     // Opens a folder; out of handles, gives back the handles of the frames below `needed` that it can
     // reopen later, then waits for other walkers to give back theirs. A folder it cannot open is
     // reported, unless it is gone.
-    template <typename Open> int openRetrying(Open &&open, const QByteArray &path, std::size_t needed = 0)
+    template <typename Open> int openRetrying(Open &&open, const WalkedFolder &folder, std::size_t needed = 0)
     {
         int fd = open();
         // Once a wait was in vain, the next folder gets none: the walk is incomplete either way.
@@ -250,15 +253,16 @@ private:
         }
         m_waitedInVain = m_waitedInVain || (fd < 0 && isOutOfHandles(errno));
         if (fd < 0)
-            noteUnopened(path, errno);
+            noteUnopened(folder, errno);
         return fd;
     }
 
-    void noteUnopened(const QByteArray &path, int error)
+    void noteUnopened(const WalkedFolder &folder, int error)
     {
         if (isGone(error))
             return;
-        (isDenied(error) ? m_report.unreadable : m_report.failed).push_back(UnreadFolder{path, error});
+        WalkReport &report = m_reports[folder.target];
+        (isDenied(error) ? report.unreadable : report.failed).push_back(UnreadFolder{folder.path, error});
     }
 
     // Closes the handles of the folders between the bottom of the stack and frame `needed`; the walk
@@ -273,7 +277,7 @@ private:
     {
         struct stat st = {};
         if (::fstat(frame.fd.get(), &st) != 0) {
-            noteUnopened(frame.folder.path, errno);
+            noteUnopened(frame.folder, errno);
             return false;
         }
         frame.device = st.st_dev;
@@ -281,7 +285,7 @@ private:
         // A folder that can be listed but not searched: its entries cannot be examined, and their types
         // would come from the records on some file systems and not on others. Nothing in it counts.
         if (::faccessat(frame.fd.get(), ".", X_OK, AT_EACCESS) != 0 && isDenied(errno)) {
-            m_report.unreadable.push_back(UnreadFolder{frame.folder.path, errno});
+            m_reports[frame.folder.target].unreadable.push_back(UnreadFolder{frame.folder.path, errno});
             return false;
         }
         m_lister(frame);
@@ -326,7 +330,7 @@ private:
             Frame &frame = m_stack[i];
             frame.fd.reset(openRetrying(
                 [&] { return ::openat(m_stack[i - 1].fd.get(), frame.name.constData(), kDirectoryOpenFlags); },
-                frame.folder.path, i - 1));
+                frame.folder, i - 1));
             if (!isSameFolder(frame)) {
                 frame.fd.reset();
                 return false;
@@ -340,7 +344,7 @@ private:
     Lister m_lister;
     OnMatch m_onMatch;
     Donate m_donate;
-    WalkReport &m_report;
+    std::span<WalkReport> m_reports;
     std::vector<Frame> m_stack;
     bool m_waitedInVain = false;
 };
@@ -405,10 +409,10 @@ public:
     explicit SharedWalk(std::deque<Frame> roots) : m_queue(std::move(roots)) {}
 
     // Runs one walker until no folder is left anywhere. `list` reads one open folder.
-    void work(const Walk::Lister &list, WalkReport &report)
+    void work(const Walk::Lister &list, std::span<WalkReport> reports)
     {
         Walk walk(
-            list, [](const Frame &, const QByteArray &) {}, report, [this](Frame &child) { return giveAway(child); });
+            list, [](const Frame &, const QByteArray &) {}, reports, [this](Frame &child) { return giveAway(child); });
         for (;;) {
             Frame frame;
             {
@@ -470,57 +474,71 @@ unsigned walkerCount()
     return std::clamp(std::thread::hardware_concurrency(), 1U, kMaxWalkers);
 }
 
-WalkReport walkInParallel(const QString &base, const QStringList &roots, const QString &extension,
-                          const FileVisitor &visit, Progress *progress, const OtherFormats *others)
+std::vector<WalkReport> walkInParallel(const QString &base, const std::vector<WalkTarget> &targets, Progress *progress)
 {
     const unsigned walkers = walkerCount();
-    std::vector<WalkReport> reports(walkers);
+    // Each walker's reports, one per target.
+    std::vector<std::vector<WalkReport>> reports(walkers, std::vector<WalkReport>(targets.size()));
     std::deque<Frame> rootFrames;
     {
         Walk opener({}, {}, reports[0]);
-        for (const QString &root : roots) {
-            if (std::optional<Frame> frame = opener.openRoot(joinPath(base, root), QFile::encodeName(root)))
-                rootFrames.push_back(std::move(*frame));
+        for (std::size_t t = 0; t < targets.size(); ++t) {
+            for (const QString &root : targets[t].roots) {
+                if (std::optional<Frame> frame = opener.openRoot(joinPath(base, root), QFile::encodeName(root), t))
+                    rootFrames.push_back(std::move(*frame));
+            }
         }
     }
-    const QByteArray wanted = extension.toUtf8();
-    std::vector<QByteArray> otherWanted;
-    if (others) {
-        for (const QString &other : others->extensions)
-            otherWanted.push_back(other.toUtf8());
-    }
-    const auto isOtherFormat = [&](const DirEntry &entry) {
-        for (std::size_t i = 0; i < otherWanted.size(); ++i) {
-            if (hasExtension(entry.name, entry.length, otherWanted[i], others->extensions[qsizetype(i)]))
-                return true;
-        }
-        return false;
+    // The extensions as the entries are compared with them: once per walk, never per entry.
+    struct Wanted
+    {
+        QByteArray extension;
+        std::vector<QByteArray> others;
     };
+    std::vector<Wanted> wanted(targets.size());
+    for (std::size_t t = 0; t < targets.size(); ++t) {
+        wanted[t].extension = targets[t].extension.toUtf8();
+        if (targets[t].others) {
+            for (const QString &other : targets[t].others->extensions)
+                wanted[t].others.push_back(other.toUtf8());
+        }
+    }
     std::atomic<qint64> seenByAll{0};
     SharedWalk shared(std::move(rootFrames));
 
     // Only the calling thread reports progress, as the interface promises.
     const auto walker = [&](unsigned index, Progress *reporter) {
         qint64 reported = 0;
-        WalkReport &report = reports[index];
         shared.work(
             [&](Frame &frame) {
                 // A stopped walk still takes the folders already open, reading none of them.
                 if (progress && progress->isCancelled())
                     return;
+                const WalkTarget &target = targets[frame.folder.target];
+                const Wanted &want = wanted[frame.folder.target];
+                WalkReport &report = reports[index][frame.folder.target];
+                const auto isOtherFormat = [&](const DirEntry &entry) {
+                    for (std::size_t i = 0; i < want.others.size(); ++i) {
+                        if (hasExtension(entry.name, entry.length, want.others[i],
+                                         target.others->extensions[qsizetype(i)]))
+                            return true;
+                    }
+                    return false;
+                };
                 qint64 seen = 0;
                 const int error = readDirectory(frame.fd.get(), seen, [&](const DirEntry &entry) {
                     if (entry.type == DT_DIR)
                         frame.pending.push_back(Pending{QByteArray(entry.name, qsizetype(entry.length))});
                     else if (entry.type == DT_LNK) {
-                        if (auto link = skippedLink(frame.fd.get(), frame.folder.path, entry, wanted, extension))
+                        if (auto link =
+                                skippedLink(frame.fd.get(), frame.folder.path, entry, want.extension, target.extension))
                             report.links.push_back(std::move(*link));
                     } else if (entry.type != DT_REG)
                         return;
-                    else if (hasExtension(entry.name, entry.length, wanted, extension))
-                        visit(index, frame.folder, std::string_view(entry.name, entry.length));
-                    else if (others && isOtherFormat(entry))
-                        others->visit(index, frame.folder, std::string_view(entry.name, entry.length));
+                    else if (hasExtension(entry.name, entry.length, want.extension, target.extension))
+                        target.visit(index, frame.folder, std::string_view(entry.name, entry.length));
+                    else if (target.others && isOtherFormat(entry))
+                        target.others->visit(index, frame.folder, std::string_view(entry.name, entry.length));
                 });
                 if (error != 0)
                     report.unreadable.push_back(UnreadFolder{frame.folder.path, error});
@@ -530,7 +548,7 @@ WalkReport walkInParallel(const QString &base, const QStringList &roots, const Q
                     reported = total;
                 }
             },
-            report);
+            reports[index]);
     };
 
     // A walker that fails (out of memory) stops the others; the first failure is thrown once all have
@@ -561,9 +579,17 @@ WalkReport walkInParallel(const QString &base, const QStringList &roots, const Q
     if (progress)
         progress->entriesSeen(seenByAll.load());
 
-    for (unsigned i = 1; i < walkers; ++i)
-        reports[0].append(reports[i]);
+    for (unsigned i = 1; i < walkers; ++i) {
+        for (std::size_t t = 0; t < targets.size(); ++t)
+            reports[0][t].append(reports[i][t]);
+    }
     return std::move(reports[0]);
+}
+
+WalkReport walkInParallel(const QString &base, const QStringList &roots, const QString &extension,
+                          const FileVisitor &visit, Progress *progress, const OtherFormats *others)
+{
+    return std::move(walkInParallel(base, {WalkTarget{roots, extension, visit, others}}, progress).front());
 }
 
 std::optional<QByteArray>
@@ -586,7 +612,8 @@ findFirstInPathOrder(const QString &root,
             std::sort(frame.pending.begin(), frame.pending.end(),
                       [](const Pending &a, const Pending &b) { return a.name > b.name; });
         },
-        [&](const Frame &frame, const QByteArray &name) { found = childPath(frame.folder.path, name); }, report);
+        [&](const Frame &frame, const QByteArray &name) { found = childPath(frame.folder.path, name); },
+        std::span<WalkReport>(&report, 1));
     if (std::optional<Frame> frame = walk.openRoot(root, QByteArray()))
         walk.runFrom(std::move(*frame));
     return found;

@@ -53,7 +53,8 @@ struct WalkedFolder
 {
     QByteArray path;
     qint64 tag = -1;
-    qint64 otherTag = -1; // the same for the files of OtherFormats
+    qint64 otherTag = -1;   // the same for the files of OtherFormats
+    std::size_t target = 0; // the WalkTarget whose roots it lies below
 };
 
 // Called for every regular file whose extension, folded to lower case, equals the wanted one, on the
@@ -68,6 +69,15 @@ struct OtherFormats
     FileVisitor visit;
 };
 
+// One extension walked for below some roots, as one of several in a single walk.
+struct WalkTarget
+{
+    QStringList roots;
+    QString extension;
+    FileVisitor visit;
+    const OtherFormats *others = nullptr;
+};
+
 // How many walkers walkInParallel runs: its visitors see walker numbers below this.
 unsigned walkerCount();
 
@@ -76,6 +86,12 @@ unsigned walkerCount();
 // With `others`, files with one of its extensions go to its visitor.
 WalkReport walkInParallel(const QString &base, const QStringList &roots, const QString &extension,
                           const FileVisitor &visit, Progress *progress = nullptr, const OtherFormats *others = nullptr);
+
+// The same for the roots of every target in one walk, each with its own extension and visitors: the
+// walkers share all the folders, so a small tree of one kind leaves no walker idle. Returns a report per
+// target, holding only what was met below that target's roots.
+std::vector<WalkReport> walkInParallel(const QString &base, const std::vector<WalkTarget> &targets,
+                                       Progress *progress = nullptr);
 
 // The path below `root` of the first regular file for which `wanted(folder, name)` holds, in sorted path
 // order (entries compared by their bytes, component by component). Stops at the first match.

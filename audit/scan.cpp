@@ -97,6 +97,47 @@ FoundFiles gatherFilesWithExtension(const QString &zelvoraDir, const QStringList
     return found.take(report);
 }
 
+CollectionFiles gatherCollectionFiles(const QString &zelvoraDir, Progress *progress, bool otherFormats)
+{
+    PerWalker roms;
+    PerWalker videos;
+    std::optional<PerWalker> romOthers;
+    std::optional<PerWalker> videoOthers;
+    OtherFormats romOtherRequest;
+    OtherFormats videoOtherRequest;
+    if (otherFormats) {
+        romOthers.emplace();
+        videoOthers.emplace();
+        romOtherRequest = {romOtherFormatExtensions(),
+                           [&](unsigned walker, WalkedFolder &folder, std::string_view name) {
+                               romOthers->add(walker, folder.otherTag, folder, name);
+                           }};
+        videoOtherRequest = {videoOtherFormatExtensions(),
+                             [&](unsigned walker, WalkedFolder &folder, std::string_view name) {
+                                 videoOthers->add(walker, folder.otherTag, folder, name);
+                             }};
+    }
+    const std::vector<WalkReport> reports =
+        walkInParallel(zelvoraDir,
+                       {WalkTarget{romDirectoryNames(), kRomExtension.toString(),
+                                   [&](unsigned walker, WalkedFolder &folder, std::string_view name) {
+                                       roms.add(walker, folder.tag, folder, name);
+                                   },
+                                   otherFormats ? &romOtherRequest : nullptr},
+                        WalkTarget{videoDirectoryNames(), kVideoExtension.toString(),
+                                   [&](unsigned walker, WalkedFolder &folder, std::string_view name) {
+                                       videos.add(walker, folder.tag, folder, name);
+                                   },
+                                   otherFormats ? &videoOtherRequest : nullptr}},
+                       progress);
+    CollectionFiles files{roms.take(reports[0]), videos.take(reports[1]), {}, {}};
+    if (otherFormats) {
+        files.romOtherFormats = romOthers->take({});
+        files.videoOtherFormats = videoOthers->take({});
+    }
+    return files;
+}
+
 FoundFiles cacheFilenamesFromDirsWithFileExtensions(const QString &zelvoraDir, const QStringList &directories,
                                                     const QString &extension, Progress *progress)
 {

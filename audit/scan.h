@@ -31,6 +31,18 @@ FoundFiles gatherFilesWithExtension(const QString &zelvoraDir, const QStringList
                                     Progress *progress = nullptr, const QStringList &otherExtensions = {},
                                     FoundFiles *otherFormats = nullptr);
 
+// The rom archives and the videos below `zelvoraDir`, each with its own walk report, and with
+// `otherFormats` the files of each kind in its other formats, all found by one walk; unsorted.
+struct CollectionFiles
+{
+    FoundFiles roms;
+    FoundFiles videos;
+    FoundFiles romOtherFormats;
+    FoundFiles videoOtherFormats;
+};
+CollectionFiles gatherCollectionFiles(const QString &zelvoraDir, Progress *progress = nullptr,
+                                      bool otherFormats = false);
+
 // The same files sorted by compareSringsCaseInsensitive, duplicates kept.
 // With `otherFormats`, the files in the other formats of that kind go there, sorted the same way.
 FoundFiles cacheFilenamesFromDirsWithFileExtensions(const QString &zelvoraDir, const QStringList &directories,

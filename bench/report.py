@@ -17,6 +17,7 @@ LABELS = {
     "roms": "zelvora-auditor-cli roms",
     "roms_m": "zelvora-auditor-cli roms -m",
     "videos": "zelvora-auditor-cli videos",
+    "all": "zelvora-auditor-cli all",
     "roms_problems": "zelvora-auditor-cli roms -p",
     "roms_history": "roms, history kept",
     "find_roms": "find <rom dirs> | sort -f",
@@ -92,6 +93,7 @@ def main():
 
     ratios = {
         "roms -m / roms (near misses)": median["roms_m"] / median["roms"],
+        "all / (roms + videos)": median["all"] / (median["roms"] + median["videos"]),
         "roms / find|sort": median["roms"] / median["find_roms"],
         "roms / fdfind": median["roms"] / median["fd_roms"],
         "videos / find|sort": median["videos"] / median["find_videos"],
@@ -148,6 +150,21 @@ def main():
         print(f"  {what:<7} lists: {shown}: {'OK' if ok else 'MISMATCH, expected ' + json.dumps(expected)}")
         if not ok:
             problems.append(f"{what}: list counts differ")
+    # `all` walks once for both audits: its lists must be exactly those of the two audits run alone.
+    try:
+        with open(args.results + ".all.out", encoding="utf-8") as f:
+            both = json.load(f)
+        alone = {}
+        for what in ("roms", "videos"):
+            with open(args.results + f".{what}.out", encoding="utf-8") as f:
+                alone[what] = json.load(f)["lists"]
+        ok = both.get("audit") == "all" and all(both[what]["lists"] == alone[what] for what in alone)
+    except (OSError, ValueError, KeyError) as error:
+        print(f"run.sh: the all output is not the expected JSON: {error}", file=sys.stderr)
+        return 1
+    print(f"  all     lists equal those of roms and videos: {'OK' if ok else 'MISMATCH'}")
+    if not ok:
+        problems.append("all: lists differ from roms and videos")
     expected_problems = manifest.get("expected_rom_problems")
     if expected_problems is not None:
         try:

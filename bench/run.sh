@@ -123,6 +123,7 @@ existing video_dirs videos videos2 videos3 videos4 videosextra
 export XDG_DATA_HOME="$out/data"
 cmd_roms() { "$cli" roms -q --no-history -f json -d "$tree" -l "$list"; }
 cmd_videos() { "$cli" videos -q --no-history -f json -d "$tree" -l "$list"; }
+cmd_all() { "$cli" all -q --no-history -f json -d "$tree" -l "$list"; }
 cmd_roms_problems() { "$cli" roms -q --no-history --problems -f json -d "$tree" -l "$list"; }
 cmd_roms_history() { "$cli" roms -q -f json -d "$tree" -l "$list"; }
 cmd_roms_m() { "$cli" roms -m -q --no-history -f json -d "$tree" -l "$list"; }
@@ -134,11 +135,12 @@ cmd_floor_roms() { "$floor" "${rom_dirs[@]}"; }
 cmd_floor_videos() { "$floor" "${video_dirs[@]}"; }
 cmd_floor_open() { "$floor" --open-zip "${rom_dirs[@]}"; }
 
-commands=(roms roms_m videos roms_problems roms_history find_roms find_videos fd_roms fd_videos floor_roms floor_videos floor_open)
+commands=(roms roms_m videos all roms_problems roms_history find_roms find_videos fd_roms fd_videos floor_roms floor_videos floor_open)
 declare -A label=(
     [roms]="zelvora-auditor-cli roms"
     [roms_m]="zelvora-auditor-cli roms -m"
     [videos]="zelvora-auditor-cli videos"
+    [all]="zelvora-auditor-cli all"
     [roms_problems]="zelvora-auditor-cli roms --problems"
     [roms_history]="zelvora-auditor-cli roms (history kept)"
     [find_roms]="find roms | sort -f"

@@ -224,9 +224,16 @@ int run(const QStringList &arguments)
     const auto nearMissText = [](const std::optional<NearMisses> &pairs) {
         return pairs ? '\n' + nearMissTextOutput(*pairs) : QByteArray();
     };
+    // `all` reads the list and walks the folders once for both audits; each is then handled as if run alone.
+    RomsListFault collectionFault{};
+    CollectionAudit collection;
+    if (all) {
+        collection = runCollectionAudit(inputs, progress, &collectionFault);
+    }
     if (options.audit != AuditKind::Videos) {
-        RomsListFault listFault{};
-        const std::optional<RomAudit> &roms = keptUntilExit(runRomAudit(inputs, progress, &listFault));
+        RomsListFault listFault = collectionFault;
+        const std::optional<RomAudit> &roms =
+            keptUntilExit(all ? std::move(collection.roms) : runRomAudit(inputs, progress, &listFault));
         if (!all || !roms) {
             endProgress();
         }
@@ -264,8 +271,9 @@ int run(const QStringList &arguments)
         }
     }
     if (options.audit != AuditKind::Roms) {
-        RomsListFault listFault{};
-        const std::optional<VideoAudit> &videos = keptUntilExit(runVideoAudit(inputs, progress, &listFault));
+        RomsListFault listFault = collectionFault;
+        const std::optional<VideoAudit> &videos =
+            keptUntilExit(all ? std::move(collection.videos) : runVideoAudit(inputs, progress, &listFault));
         endProgress();
         if (!videos) {
             return romsListError(inputs, listFault);

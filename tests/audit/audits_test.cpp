@@ -4,10 +4,13 @@
 #include "support/unprivileged.h"
 
 #include <QFile>
+#include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string_view>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -241,6 +244,143 @@ TEST(Audits, ByteOrderMarksInsideNamesAreCharacters)
     EXPECT_EQ(test::textsOf(audit->lists.missing), (QStringList{u"game3.zip"_s, u"\uFEFFgame2.zip"_s}));
     EXPECT_EQ(test::textsOf(audit->lists.unknown), QStringList{u"\uFEFFgame3.zip"_s});
 }
+
+// Everything an audit holds, as lines. The walkers meet folders in any order, so a walk report's lines
+// are sorted; found files are sorted already and keep their folders.
+QStringList linesOf(const WalkReport &walk)
+{
+    QStringList lines;
+    for (const UnreadFolder &folder : walk.unreadable)
+        lines.append(u"unreadable %1 %2"_s.arg(QFile::decodeName(folder.path)).arg(folder.error));
+    for (const UnreadFolder &folder : walk.failed)
+        lines.append(u"failed %1 %2"_s.arg(QFile::decodeName(folder.path)).arg(folder.error));
+    for (const SkippedLink &link : walk.links)
+        lines.append(u"link %1 -> %2"_s.arg(QFile::decodeName(link.path), QFile::decodeName(link.target)));
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+QStringList linesOf(const FoundFiles &files)
+{
+    QStringList lines;
+    for (qsizetype i = 0; i < files.size(); ++i)
+        lines.append(files.names.text(i) + u" @ "_s + textOfUtf8(files.folderOf(i)));
+    return lines + linesOf(files.walk);
+}
+
+QString describe(const std::optional<RomAudit> &audit, RomsListFault fault)
+{
+    if (!audit)
+        return u"no rom audit, fault %1"_s.arg(int(fault));
+    const RomAudit &a = *audit;
+    return (QStringList() << u"found"_s << linesOf(a.found) << u"supported"_s << test::textsOf(a.supported)
+                          << u"valid"_s << test::textsOf(a.lists.valid) << u"missing"_s
+                          << test::textsOf(a.lists.missing) << u"unknown"_s << test::textsOf(a.lists.unknown)
+                          << u"other formats"_s << linesOf(a.otherFormats))
+        .join(u'\n');
+}
+
+QString describe(const std::optional<VideoAudit> &audit, RomsListFault fault)
+{
+    if (!audit)
+        return u"no video audit, fault %1"_s.arg(int(fault));
+    const VideoAudit &a = *audit;
+    return (QStringList() << u"videos"_s << linesOf(a.videos) << u"expected"_s << test::textsOf(a.expected)
+                          << u"lookup"_s << (a.lookup ? test::textsOf(*a.lookup) : QStringList{u"none"_s}) << u"valid"_s
+                          << test::textsOf(a.lists.valid) << u"missing"_s << test::textsOf(a.lists.missing)
+                          << u"extra"_s << test::textsOf(a.lists.extra) << u"unknown"_s
+                          << test::textsOf(a.lists.unknown) << u"used list"_s << (a.usedRomsList ? u"yes"_s : u"no"_s)
+                          << u"walk"_s << linesOf(a.walk) << u"other formats"_s << linesOf(a.otherFormats))
+        .join(u'\n');
+}
+
+struct CollectionCase
+{
+    const char *label;
+    bool availableOnly;
+    bool otherFormats;
+    bool lockedFolders; // one folder below the roms and one below the videos nobody may read
+    enum { Usable, Unreadable, NoZelvoraDir } setting;
+    const char *mustHold; // in the description, so that the case shows what it is for
+};
+
+class CollectionAuditTest : public ::testing::TestWithParam<CollectionCase>
+{};
+
+// One walk and one read for both audits give exactly what the two audits give alone.
+TEST_P(CollectionAuditTest, EqualsTheTwoAuditsRunAlone)
+{
+    const CollectionCase &c = GetParam();
+    Fixture f;
+    // Names whose extension the list gives in several ways, each read once for both audits.
+    f.tree.file(u"list.txt"_s, "game\r\nGame\r\n spaced\r\nmissing one\r\nvid only\r\ngame 2\r\nsub/dir\r\n"
+                               "ver1.1\r\n.hidden\r\ntrail/\r\n\xC3\x89"
+                               "cole.zip\r\n");
+    for (const char *file :
+         {"roms/game.zip", "roms/Extra.ZIP", "roms/game.7z", "roms16BitConsoles/a/b/ spaced.zip",
+          "romsConsoles/game 2.zip", "romsConsoles/dup/game.zip", "roms/locked/hidden.zip", "videos/game.xmv",
+          "videos/game.mp4", "videos2/x/Extra.xmv", "videosextra/zzz.XMV", "videos4/vid only.xmv",
+          "videos3/locked/hidden.xmv", "elsewhere/stray.zip", "roms/ver1.zip", "videos/.hidden.xmv",
+          "videos/\xC3\xA9"
+          "cole.xmv"})
+        f.tree.file(QString::fromUtf8(file));
+    f.tree.symlink(u"../videos"_s, u"roms/linked"_s);
+    f.tree.symlink(u"../roms/game.zip"_s, u"videos/link.xmv"_s);
+    // Run as nobody, so that a locked folder stays locked even for root.
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(f.tree.path().toStdString())) {
+        if (!entry.is_symlink())
+            std::filesystem::permissions(entry.path(),
+                                         std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+                                         std::filesystem::perm_options::add);
+    }
+    test::openToOthers(f.tree.path(), f.tree.path());
+    if (c.lockedFolders) {
+        for (const char *folder : {"roms/locked", "videos3/locked"})
+            ASSERT_EQ(::chmod(QFile::encodeName(f.tree.filePath(QString::fromUtf8(folder))).constData(), 0700), 0);
+    }
+    f.inputs.availableRomsOnly = c.availableOnly;
+    f.inputs.otherFormats = c.otherFormats;
+    if (c.setting == CollectionCase::Unreadable)
+        f.inputs.romsListPath = f.tree.filePath(u"roms"_s);
+    if (c.setting == CollectionCase::NoZelvoraDir)
+        f.inputs.zelvoraDir = f.tree.filePath(u"nowhere"_s);
+
+    const QByteArray both = test::runUnprivileged([&] {
+        SilentProgress silent;
+        RomsListFault romFault{};
+        RomsListFault videoFault{};
+        RomsListFault fault{};
+        const std::optional<RomAudit> romsAlone = runRomAudit(f.inputs, silent, &romFault);
+        const std::optional<VideoAudit> videosAlone = runVideoAudit(f.inputs, silent, &videoFault);
+        const QString alone = describe(romsAlone, romFault) + u'\n' + describe(videosAlone, videoFault);
+        CollectionAudit audit = runCollectionAudit(f.inputs, silent, &fault);
+        // Moved out, as the command line keeps them: the lists must still name their names.
+        const std::optional<RomAudit> roms = std::move(audit.roms);
+        const std::optional<VideoAudit> videos = std::move(audit.videos);
+        audit = {};
+        return (alone + u"\n=====\n"_s + describe(roms, fault) + u'\n' + describe(videos, fault)).toUtf8();
+    });
+    const qsizetype split = both.indexOf("\n=====\n");
+    ASSERT_GE(split, 0) << both.constData();
+    const QByteArray alone = both.first(split);
+    EXPECT_EQ(both.sliced(split + 7).toStdString(), alone.toStdString());
+    EXPECT_TRUE(alone.contains(c.mustHold)) << alone.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Audits, CollectionAuditTest,
+    ::testing::Values(
+        CollectionCase{"every_supported_game", false, false, false, CollectionCase::Usable, "valid\n.hidden.xmv"},
+        CollectionCase{"available_roms_with_other_formats", true, true, false, CollectionCase::Usable,
+                       "link roms/linked -> ../videos"},
+        CollectionCase{"unreadable_folders", true, false, true, CollectionCase::Usable, "unreadable videos3/locked"},
+        CollectionCase{"unreadable_folders_every_game", false, true, true, CollectionCase::Usable,
+                       "unreadable roms/locked"},
+        CollectionCase{"list_unreadable_available_roms", true, true, false, CollectionCase::Unreadable,
+                       "no rom audit, fault 1"},
+        CollectionCase{"list_unreadable", false, false, false, CollectionCase::Unreadable, "no video audit, fault 1"},
+        CollectionCase{"no_zelvora_directory", true, false, false, CollectionCase::NoZelvoraDir, "found\nsupported"}),
+    [](const auto &info) { return std::string(info.param.label); });
 
 // Without a thread to be had, an audit runs its work on the calling thread and gives the same lists.
 TEST(Audits, WithoutThreadsTheResultIsTheSame)
