@@ -252,8 +252,17 @@ void MainWindow::connectController(QKAppDelegate &controller)
     // A disabled control loses its focus to the next one in the chain, a path field, which would then
     // select its whole text; the tabs are a calmer place for it while the audit runs. Afterwards the
     // focus goes back, unless the user has moved it meanwhile.
-    const auto setRunning = [this, &w](int run, QPushButton *audit, QPushButton *save, SegmentedControl *control,
-                                       bool running, bool hasResults) {
+    // Save waits for the problems that go with the result; the focus it had waits with it.
+    const auto restoreFocus = [this, &w](int run, QWidget *focused, bool waitsForSave) {
+        QPointer<QWidget> &parked = m_focusBeforeRun[std::size_t(run)];
+        if (!parked || (waitsForSave && !parked->isEnabled()))
+            return;
+        if (parked->isEnabled() && (!focused || focused == w.tabView || focused == w.tabView->tabBar()))
+            parked->setFocus(Qt::OtherFocusReason);
+        parked = nullptr;
+    };
+    const auto setRunning = [this, &w, restoreFocus](int run, QPushButton *audit, QPushButton *save,
+                                                     SegmentedControl *control, bool running, bool hasResults) {
         QPointer<QWidget> &parked = m_focusBeforeRun[std::size_t(run)];
         QWidget *focused = QApplication::focusWidget();
         // The result view is hidden while the audit runs: it loses the focus too.
@@ -266,20 +275,26 @@ void MainWindow::connectController(QKAppDelegate &controller)
         audit->setDisabled(running);
         save->setEnabled(!running && hasResults);
         m_cancelButtons[std::size_t(run)]->setVisible(running);
-        if (!running && parked) {
-            if (parked->isEnabled() && (!focused || focused == w.tabView || focused == w.tabView->tabBar()))
-                parked->setFocus(Qt::OtherFocusReason);
-            parked = nullptr;
-        }
+        if (!running)
+            restoreFocus(run, focused, parked == save);
     };
-    // Nothing to save before an audit has given results.
-    w.saveRomsButton->setEnabled(c->hasRomResults());
-    w.saveVideosButton->setEnabled(c->hasVideoResults());
-    connect(c, &QKAppDelegate::romsAuditRunningChanged, this, [&w, c, setRunning](bool running) {
-        setRunning(0, w.auditRomsButton, w.saveRomsButton, w.romsResultControl, running, c->hasRomResults());
+    // Nothing to save before an audit has given results, nor before its problems, which go with them.
+    const auto canSave = [c](Audit audit) {
+        return (audit == Audit::Roms ? c->hasRomResults() : c->hasVideoResults()) && !c->areExtrasPending(audit);
+    };
+    w.saveRomsButton->setEnabled(canSave(Audit::Roms));
+    w.saveVideosButton->setEnabled(canSave(Audit::Videos));
+    connect(c, &QKAppDelegate::romsAuditRunningChanged, this, [&w, canSave, setRunning](bool running) {
+        setRunning(0, w.auditRomsButton, w.saveRomsButton, w.romsResultControl, running, canSave(Audit::Roms));
     });
-    connect(c, &QKAppDelegate::videosAuditRunningChanged, this, [&w, c, setRunning](bool running) {
-        setRunning(1, w.auditVideosButton, w.saveVideosButton, w.videosResultControl, running, c->hasVideoResults());
+    connect(c, &QKAppDelegate::videosAuditRunningChanged, this, [&w, canSave, setRunning](bool running) {
+        setRunning(1, w.auditVideosButton, w.saveVideosButton, w.videosResultControl, running, canSave(Audit::Videos));
+    });
+    connect(c, &QKAppDelegate::extrasPendingChanged, this, [&w, c, canSave, restoreFocus](int audit, bool pending) {
+        const auto a = Audit(audit);
+        (a == Audit::Roms ? w.saveRomsButton : w.saveVideosButton)->setEnabled(!c->isAuditing(a) && canSave(a));
+        if (!pending && !c->isAuditing(a))
+            restoreFocus(audit, QApplication::focusWidget(), false);
     });
 }
 
