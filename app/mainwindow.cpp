@@ -71,6 +71,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     // Each audit's possible matches, below its result.
     m_nearMissPanes[0] = installNearMissPane(m_ui->romsTabLayout, m_ui->romsResultContainer);
     m_nearMissPanes[1] = installNearMissPane(m_ui->videosTabLayout, m_ui->videosResultContainer);
+    // The filter over the lists narrows the possible matches too.
+    for (std::size_t audit = 0; audit < 2; ++audit) {
+        connect(m_panes[audit].filter, &QLineEdit::textChanged, m_nearMissPanes[audit],
+                [pane = m_nearMissPanes[audit]](const QString &text) { pane->setFilterText(text.trimmed()); });
+    }
     m_undoRenames = new QAction(u"&Undo Last Renames"_s, this);
     m_undoRenames->setToolTip(u"Give the files renamed last their earlier names back"_s);
     m_ui->menuFile->insertAction(m_ui->actionQuit, m_undoRenames);
@@ -80,11 +85,15 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     setTabOrder(m_panes[0].filter, m_ui->romsResultView);
     setTabOrder(m_ui->videosResultControl, m_panes[1].filter);
     setTabOrder(m_panes[1].filter, m_ui->videosResultView);
-    // The possible matches follow their result view: the rename button above the table, as they stand.
-    setTabOrder(m_ui->romsResultView, m_nearMissPanes[0]->renameButton());
-    setTabOrder(m_nearMissPanes[0]->renameButton(), m_nearMissPanes[0]->table());
-    setTabOrder(m_ui->videosResultView, m_nearMissPanes[1]->renameButton());
-    setTabOrder(m_nearMissPanes[1]->renameButton(), m_nearMissPanes[1]->table());
+    // The possible matches follow their result view: the buttons above the table, as they stand.
+    const auto chainPane = [](QWidget *view, NearMissPane *pane) {
+        setTabOrder(view, pane->checkAllButton());
+        setTabOrder(pane->checkAllButton(), pane->uncheckAllButton());
+        setTabOrder(pane->uncheckAllButton(), pane->renameButton());
+        setTabOrder(pane->renameButton(), pane->table());
+    };
+    chainPane(m_ui->romsResultView, m_nearMissPanes[0]);
+    chainPane(m_ui->videosResultView, m_nearMissPanes[1]);
 
     // Each audit's Cancel button stands beside its Audit button while it runs.
     const auto addCancel = [](QHBoxLayout *actions, QPushButton *audit) {
