@@ -187,6 +187,19 @@ void ProblemsPane::setRunning(bool running)
 void ProblemsPane::showProblems(bool shown)
 {
     m_toggle->setChecked(shown);
+    SegmentedControl *control = m_places.control;
+    if (shown && control->selectedSegment() >= 0) {
+        // No list is shown, so no segment may look chosen.
+        m_listSegment = control->selectedSegment();
+        control->setSelectedSegment(-1);
+    } else if (!shown && control->selectedSegment() < 0 && m_listSegment >= 0) {
+        // Left by the toggle (a click on a segment has selected that one): the list comes back with its
+        // segment, or the first one if its segment was disabled meanwhile.
+        const int segment = control->isEnabledForSegment(m_listSegment) ? m_listSegment : 0;
+        control->setSelectedSegment(segment);
+        if (segment != m_listSegment)
+            Q_EMIT control->activated(segment);
+    }
     m_table->setVisible(shown);
     m_places.view->setVisible(!shown);
     m_places.filter->setEnabled(!shown);

@@ -95,6 +95,8 @@ private:
     std::optional<AuditChanges> m_changes;
     bool m_hasProblems = false;
     bool m_running = false;
+    // The segment selected before the problems were shown; none is while they are.
+    int m_listSegment = -1;
     QPointer<QDialog> m_changesDialog;
 };
 

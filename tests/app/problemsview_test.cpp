@@ -59,13 +59,19 @@ TEST_F(ProblemsViewTest, ShowsTheCountAndARowPerProblemInPlaceOfTheList)
     EXPECT_EQ(problemRows(Audit::Roms),
               (QStringList{u"duplicate roms/sub/Bravo.zip"_s, u"empty-file roms/Alpha.zip"_s}));
 
+    clickSegment(ui().romsResultControl, 1);
     QTest::mouseClick(pane->toggle(), Qt::LeftButton);
     EXPECT_TRUE(pane->table()->isVisible());
     EXPECT_FALSE(ui().romsResultView->isVisible());
-    // Choosing a list shows it again.
+    EXPECT_EQ(ui().romsResultControl->selectedSegment(), -1) << "no list is shown";
+    // Leaving by the toggle brings the list back with its segment; choosing a list shows that one.
+    QTest::mouseClick(pane->toggle(), Qt::LeftButton);
+    EXPECT_EQ(ui().romsResultControl->selectedSegment(), 1);
+    QTest::mouseClick(pane->toggle(), Qt::LeftButton);
     clickSegment(ui().romsResultControl, 0);
     EXPECT_FALSE(pane->table()->isVisible());
     EXPECT_TRUE(ui().romsResultView->isVisible());
+    EXPECT_EQ(ui().romsResultControl->selectedSegment(), 0);
 
     // The window's Save writes the problems beside the reports.
     panel.willChoose(target.path());
