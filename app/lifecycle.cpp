@@ -20,6 +20,8 @@ QKAppDelegate::QKAppDelegate(const PlatformServices &services, QObject *parent)
 {
     // Two audits and any number of list-file searches may run at once; none should wait for another.
     m_workers.setMaxThreadCount(std::max(8, QThread::idealThreadCount()));
+    for (QThreadPool &workers : m_extrasWorkers)
+        workers.setMaxThreadCount(1);
 }
 
 QKAppDelegate::~QKAppDelegate()
@@ -27,6 +29,7 @@ QKAppDelegate::~QKAppDelegate()
     // A worker posts its results to this object; it must be done before the object goes. A running
     // audit is cancelled first, so that closing the window does not wait for a long walk.
     cancelAudits();
+    stopExtras();
     m_workers.waitForDone();
     handover::acquire(&handover::workersDone);
 

@@ -71,6 +71,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     // Each audit's possible matches, below its result.
     m_nearMissPanes[0] = installNearMissPane(m_ui->romsTabLayout, m_ui->romsResultContainer);
     m_nearMissPanes[1] = installNearMissPane(m_ui->videosTabLayout, m_ui->videosResultContainer);
+    // The filter over the lists narrows the possible matches too.
+    for (std::size_t audit = 0; audit < 2; ++audit) {
+        connect(m_panes[audit].filter, &QLineEdit::textChanged, m_nearMissPanes[audit],
+                [pane = m_nearMissPanes[audit]](const QString &text) { pane->setFilterText(text.trimmed()); });
+    }
     m_undoRenames = new QAction(u"&Undo Last Renames"_s, this);
     m_undoRenames->setToolTip(u"Give the files renamed last their earlier names back"_s);
     m_ui->menuFile->insertAction(m_ui->actionQuit, m_undoRenames);
@@ -80,11 +85,15 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     setTabOrder(m_panes[0].filter, m_ui->romsResultView);
     setTabOrder(m_ui->videosResultControl, m_panes[1].filter);
     setTabOrder(m_panes[1].filter, m_ui->videosResultView);
-    // The possible matches follow their result view: the rename button above the table, as they stand.
-    setTabOrder(m_ui->romsResultView, m_nearMissPanes[0]->renameButton());
-    setTabOrder(m_nearMissPanes[0]->renameButton(), m_nearMissPanes[0]->table());
-    setTabOrder(m_ui->videosResultView, m_nearMissPanes[1]->renameButton());
-    setTabOrder(m_nearMissPanes[1]->renameButton(), m_nearMissPanes[1]->table());
+    // The possible matches follow their result view: the buttons above the table, as they stand.
+    const auto chainPane = [](QWidget *view, NearMissPane *pane) {
+        setTabOrder(view, pane->checkAllButton());
+        setTabOrder(pane->checkAllButton(), pane->uncheckAllButton());
+        setTabOrder(pane->uncheckAllButton(), pane->renameButton());
+        setTabOrder(pane->renameButton(), pane->table());
+    };
+    chainPane(m_ui->romsResultView, m_nearMissPanes[0]);
+    chainPane(m_ui->videosResultView, m_nearMissPanes[1]);
 
     // Each audit's Cancel button stands beside its Audit button while it runs.
     const auto addCancel = [](QHBoxLayout *actions, QPushButton *audit) {
@@ -252,8 +261,17 @@ void MainWindow::connectController(QKAppDelegate &controller)
     // A disabled control loses its focus to the next one in the chain, a path field, which would then
     // select its whole text; the tabs are a calmer place for it while the audit runs. Afterwards the
     // focus goes back, unless the user has moved it meanwhile.
-    const auto setRunning = [this, &w](int run, QPushButton *audit, QPushButton *save, SegmentedControl *control,
-                                       bool running, bool hasResults) {
+    // Save waits for the problems that go with the result; the focus it had waits with it.
+    const auto restoreFocus = [this, &w](int run, QWidget *focused, bool waitsForSave) {
+        QPointer<QWidget> &parked = m_focusBeforeRun[std::size_t(run)];
+        if (!parked || (waitsForSave && !parked->isEnabled()))
+            return;
+        if (parked->isEnabled() && (!focused || focused == w.tabView || focused == w.tabView->tabBar()))
+            parked->setFocus(Qt::OtherFocusReason);
+        parked = nullptr;
+    };
+    const auto setRunning = [this, &w, restoreFocus](int run, QPushButton *audit, QPushButton *save,
+                                                     SegmentedControl *control, bool running, bool hasResults) {
         QPointer<QWidget> &parked = m_focusBeforeRun[std::size_t(run)];
         QWidget *focused = QApplication::focusWidget();
         // The result view is hidden while the audit runs: it loses the focus too.
@@ -266,20 +284,26 @@ void MainWindow::connectController(QKAppDelegate &controller)
         audit->setDisabled(running);
         save->setEnabled(!running && hasResults);
         m_cancelButtons[std::size_t(run)]->setVisible(running);
-        if (!running && parked) {
-            if (parked->isEnabled() && (!focused || focused == w.tabView || focused == w.tabView->tabBar()))
-                parked->setFocus(Qt::OtherFocusReason);
-            parked = nullptr;
-        }
+        if (!running)
+            restoreFocus(run, focused, parked == save);
     };
-    // Nothing to save before an audit has given results.
-    w.saveRomsButton->setEnabled(c->hasRomResults());
-    w.saveVideosButton->setEnabled(c->hasVideoResults());
-    connect(c, &QKAppDelegate::romsAuditRunningChanged, this, [&w, c, setRunning](bool running) {
-        setRunning(0, w.auditRomsButton, w.saveRomsButton, w.romsResultControl, running, c->hasRomResults());
+    // Nothing to save before an audit has given results, nor before its problems, which go with them.
+    const auto canSave = [c](Audit audit) {
+        return (audit == Audit::Roms ? c->hasRomResults() : c->hasVideoResults()) && !c->areExtrasPending(audit);
+    };
+    w.saveRomsButton->setEnabled(canSave(Audit::Roms));
+    w.saveVideosButton->setEnabled(canSave(Audit::Videos));
+    connect(c, &QKAppDelegate::romsAuditRunningChanged, this, [&w, canSave, setRunning](bool running) {
+        setRunning(0, w.auditRomsButton, w.saveRomsButton, w.romsResultControl, running, canSave(Audit::Roms));
     });
-    connect(c, &QKAppDelegate::videosAuditRunningChanged, this, [&w, c, setRunning](bool running) {
-        setRunning(1, w.auditVideosButton, w.saveVideosButton, w.videosResultControl, running, c->hasVideoResults());
+    connect(c, &QKAppDelegate::videosAuditRunningChanged, this, [&w, canSave, setRunning](bool running) {
+        setRunning(1, w.auditVideosButton, w.saveVideosButton, w.videosResultControl, running, canSave(Audit::Videos));
+    });
+    connect(c, &QKAppDelegate::extrasPendingChanged, this, [&w, c, canSave, restoreFocus](int audit, bool pending) {
+        const auto a = Audit(audit);
+        (a == Audit::Roms ? w.saveRomsButton : w.saveVideosButton)->setEnabled(!c->isAuditing(a) && canSave(a));
+        if (!pending && !c->isAuditing(a))
+            restoreFocus(audit, QApplication::focusWidget(), false);
     });
 }
 

@@ -1,10 +1,11 @@
-// The possible-matches table: its model over a near-miss pass, the pane around it and where the pane
-// goes in an audit's tab.
+// The possible-matches table: its model over a near-miss pass, the sorted and filtered view the table
+// shows, the pane around it and where the pane goes in an audit's tab.
 #include "app/nearmissview.h"
 
 #include "audit/nearmissrenames.h"
 #include "audit/resulttext.h"
 
+#include <QAction>
 #include <QBoxLayout>
 #include <QFont>
 #include <QHeaderView>
@@ -72,14 +73,33 @@ bool NearMissModel::isCheckable(int row) const
     return isRenamable(m_nearMisses->pairs[std::size_t(row)].file.reason);
 }
 
-std::vector<RenameRequest> NearMissModel::checkedRequests() const
+void NearMissModel::setChecked(const std::vector<int> &rows, bool checked)
+{
+    int first = -1;
+    int last = -1;
+    for (const int row : rows) {
+        if (!isCheckable(row) || m_checked[std::size_t(row)] == checked)
+            continue;
+        m_checked[std::size_t(row)] = checked;
+        m_checkedCount += checked ? 1 : -1;
+        first = first < 0 ? row : std::min(first, row);
+        last = std::max(last, row);
+    }
+    if (first < 0)
+        return;
+    // One signal for the lot: a view repaints once, whatever the number of rows.
+    Q_EMIT dataChanged(index(first, Expected), index(last, Expected), {Qt::CheckStateRole});
+    Q_EMIT checkedCountChanged(m_checkedCount);
+}
+
+std::vector<RenameRequest> NearMissModel::checkedRequests(const std::vector<int> &rows) const
 {
     if (!m_nearMisses)
         return {};
     NearMisses checked;
-    for (std::size_t row = 0; row < m_checked.size(); ++row) {
-        if (m_checked[row])
-            checked.pairs.push_back(m_nearMisses->pairs[row]);
+    for (const int row : rows) {
+        if (m_checked[std::size_t(row)])
+            checked.pairs.push_back(m_nearMisses->pairs[std::size_t(row)]);
     }
     return renameRequests(checked, NearMissReasons().set());
 }
@@ -175,9 +195,37 @@ QVariant NearMissModel::headerData(int section, Qt::Orientation orientation, int
     }
 }
 
+NearMissFilter::NearMissFilter(QObject *parent) : QSortFilterProxyModel(parent)
+{
+    setSortCaseSensitivity(Qt::CaseInsensitive);
+    setSortLocaleAware(true);
+}
+
+void NearMissFilter::setText(const QString &text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    invalidateRowsFilter();
+}
+
+bool NearMissFilter::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
+{
+    if (m_text.isEmpty())
+        return true;
+    const QAbstractItemModel *pairs = sourceModel();
+    const auto holds = [&](int column) {
+        return pairs->index(sourceRow, column, sourceParent).data().toString().contains(m_text, Qt::CaseInsensitive);
+    };
+    return holds(NearMissModel::Expected) || holds(NearMissModel::Found);
+}
+
 NearMissPane::NearMissPane(QWidget *parent)
-    : QWidget(parent), m_model(new NearMissModel(this)), m_count(new QLabel(this)), m_ambiguous(new QLabel(this)),
-      m_rename(new QPushButton(u"Rename checked…"_s, this)), m_table(new QTableView(this))
+    : QWidget(parent), m_model(new NearMissModel(this)), m_shown(new NearMissFilter(this)), m_count(new QLabel(this)),
+      m_ambiguous(new QLabel(this)), m_checkAll(new QPushButton(u"Check All"_s, this)),
+      m_uncheckAll(new QPushButton(u"Uncheck All"_s, this)), m_checkAllItem(new QAction(u"Check All"_s, this)),
+      m_uncheckAllItem(new QAction(u"Uncheck All"_s, this)), m_rename(new QPushButton(u"Rename checked…"_s, this)),
+      m_table(new QTableView(this))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 6, 0, 0);
@@ -193,11 +241,23 @@ NearMissPane::NearMissPane(QWidget *parent)
     header->addWidget(m_count);
     header->addSpacing(8);
     header->addWidget(m_ambiguous);
+    m_checkAll->setToolTip(u"Check every pair shown that can be renamed"_s);
+    m_uncheckAll->setToolTip(u"Uncheck every pair shown"_s);
     header->addStretch();
+    header->addWidget(m_checkAll);
+    header->addWidget(m_uncheckAll);
+    header->addSpacing(8);
     header->addWidget(m_rename);
     layout->addLayout(header);
 
-    m_table->setModel(m_model);
+    m_shown->setSourceModel(m_model);
+    m_table->setModel(m_shown);
+    // The engine's order (that of the list) until a column is clicked.
+    m_table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_table->setSortingEnabled(true);
+    m_table->addAction(m_checkAllItem);
+    m_table->addAction(m_uncheckAllItem);
+    m_table->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setAlternatingRowColors(true);
     m_table->setWordWrap(false);
@@ -218,7 +278,11 @@ NearMissPane::NearMissPane(QWidget *parent)
     m_table->setMinimumHeight(m_table->horizontalHeader()->sizeHint().height() +
                               3 * m_table->verticalHeader()->defaultSectionSize() + 2 * m_table->frameWidth());
 
-    connect(m_model, &NearMissModel::checkedCountChanged, this, &NearMissPane::updateRenameButton);
+    connect(m_model, &NearMissModel::checkedCountChanged, this, &NearMissPane::updateButtons);
+    connect(m_checkAll, &QPushButton::clicked, this, [this] { setShownChecked(true); });
+    connect(m_uncheckAll, &QPushButton::clicked, this, [this] { setShownChecked(false); });
+    connect(m_checkAllItem, &QAction::triggered, this, [this] { setShownChecked(true); });
+    connect(m_uncheckAllItem, &QAction::triggered, this, [this] { setShownChecked(false); });
     connect(m_rename, &QPushButton::clicked, this, &NearMissPane::renameRequested);
     hide();
 }
@@ -227,13 +291,14 @@ void NearMissPane::setNearMisses(std::shared_ptr<const void> owner, std::shared_
 {
     const std::size_t pairs = nearMisses ? nearMisses->pairs.size() : 0;
     const std::size_t ambiguous = nearMisses ? nearMisses->ambiguous.size() : 0;
-    m_count->setText(u"Possible matches (%1)"_s.arg(QLocale().toString(qulonglong(pairs))));
     m_ambiguous->setText(ambiguous == 0 ? QString()
                                         : u"%1 more with several equal fits, left alone"_s.arg(
                                               QLocale().toString(qulonglong(ambiguous))));
     m_ambiguous->setToolTip(ambiguous == 0 ? QString() : ambiguousToolTip(*nearMisses));
     m_ambiguous->setHidden(ambiguous == 0);
     m_model->setNearMisses(std::move(owner), std::move(nearMisses));
+    updateCount();
+    updateButtons();
     setHidden(pairs == 0 && ambiguous == 0);
     // Shown late, the pane would get only its minimum height; later the user's split stays.
     auto *splitter = qobject_cast<QSplitter *>(parentWidget());
@@ -250,12 +315,55 @@ void NearMissPane::setNearMisses(std::shared_ptr<const void> owner, std::shared_
 void NearMissPane::setBusy(bool busy)
 {
     m_busy = busy;
-    updateRenameButton();
+    updateButtons();
 }
 
-void NearMissPane::updateRenameButton()
+void NearMissPane::setFilterText(const QString &text)
 {
-    m_rename->setEnabled(!m_busy && m_model->checkedCount() > 0);
+    m_shown->setText(text);
+    updateCount();
+    updateButtons();
+}
+
+std::vector<int> NearMissPane::shownRows() const
+{
+    std::vector<int> rows;
+    rows.reserve(std::size_t(m_shown->rowCount()));
+    for (int row = 0; row < m_shown->rowCount(); ++row)
+        rows.push_back(m_shown->mapToSource(m_shown->index(row, 0)).row());
+    return rows;
+}
+
+void NearMissPane::updateCount()
+{
+    const QLocale locale;
+    const int all = m_model->rowCount();
+    const int shown = m_shown->rowCount();
+    m_count->setText(m_shown->text().isEmpty()
+                         ? u"Possible matches (%1)"_s.arg(locale.toString(all))
+                         : u"Possible matches (showing %1 of %2)"_s.arg(locale.toString(shown), locale.toString(all)));
+}
+
+void NearMissPane::updateButtons()
+{
+    // What the buttons would do to the pairs shown.
+    bool anyChecked = false;
+    bool anyUnchecked = false;
+    if (m_shown->text().isEmpty()) {
+        anyChecked = m_model->checkedCount() > 0;
+        for (int row = 0; row < m_model->rowCount() && !anyUnchecked; ++row)
+            anyUnchecked = m_model->isCheckable(row) && !m_model->isChecked(row);
+    } else {
+        for (const int row : shownRows()) {
+            anyChecked = anyChecked || m_model->isChecked(row);
+            anyUnchecked = anyUnchecked || (m_model->isCheckable(row) && !m_model->isChecked(row));
+        }
+    }
+    m_checkAll->setEnabled(anyUnchecked);
+    m_checkAllItem->setEnabled(anyUnchecked);
+    m_uncheckAll->setEnabled(anyChecked);
+    m_uncheckAllItem->setEnabled(anyChecked);
+    m_rename->setEnabled(!m_busy && anyChecked);
 }
 
 NearMissPane *installNearMissPane(QVBoxLayout *tab, QWidget *container)

@@ -1,17 +1,20 @@
 #pragma once
 
 // The possible matches of an audit: a table model of its near-miss pairs (each with a check box saying
-// whether "Rename checked…" renames it) and the pane that shows it below the audit's result view, with
-// its count, the ambiguous names left alone and the rename button.
+// whether "Rename checked…" renames it), the sorted and filtered view of it the table shows, and the
+// pane that shows it below the audit's result view, with its count, the ambiguous names left alone, the
+// buttons that check or uncheck the shown pairs and the rename button.
 
 #include "audit/nearmiss.h"
 #include "audit/saferename.h"
 
 #include <QAbstractTableModel>
+#include <QSortFilterProxyModel>
 #include <QWidget>
 #include <memory>
 #include <vector>
 
+class QAction;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -36,8 +39,10 @@ public:
     bool isCheckable(int row) const;
     bool isChecked(int row) const { return m_checked[std::size_t(row)]; }
     qsizetype checkedCount() const { return m_checkedCount; }
-    // The renames of the checked pairs, in the table's order.
-    std::vector<RenameRequest> checkedRequests() const;
+    // Checks or unchecks the pairs of `rows` that have a check box.
+    void setChecked(const std::vector<int> &rows, bool checked);
+    // The renames of the checked pairs of `rows`, in that order.
+    std::vector<RenameRequest> checkedRequests(const std::vector<int> &rows) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -56,6 +61,24 @@ private:
     qsizetype m_checkedCount = 0;
 };
 
+// The pairs as the table shows them: sorted by the column clicked last, and only those whose expected
+// name or found file holds the filter text, letter case aside.
+class NearMissFilter final : public QSortFilterProxyModel
+{
+    Q_OBJECT
+
+public:
+    explicit NearMissFilter(QObject *parent = nullptr);
+    void setText(const QString &text);
+    const QString &text() const { return m_text; }
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
+
+private:
+    QString m_text;
+};
+
 class NearMissPane final : public QWidget
 {
     Q_OBJECT
@@ -67,21 +90,40 @@ public:
     void setNearMisses(std::shared_ptr<const void> owner, std::shared_ptr<const NearMisses> nearMisses);
     // While an audit or a rename runs, nothing may be renamed.
     void setBusy(bool busy);
+    // The text of the filter over the audit's lists, which filters the pairs too.
+    void setFilterText(const QString &text);
+
+    // The pairs shown, as rows of model(), in the table's order.
+    std::vector<int> shownRows() const;
+    // What "Rename checked…" renames: the checked pairs the table shows. A pair the filter hides keeps
+    // its check box for later, but a rename never touches a file the user cannot see.
+    std::vector<RenameRequest> checkedRequests() const { return m_model->checkedRequests(shownRows()); }
+    void setShownChecked(bool checked) { m_model->setChecked(shownRows(), checked); }
 
     NearMissModel *model() const { return m_model; }
+    NearMissFilter *shown() const { return m_shown; }
     QTableView *table() const { return m_table; }
     QLabel *countLabel() const { return m_count; }
     QPushButton *renameButton() const { return m_rename; }
+    QPushButton *checkAllButton() const { return m_checkAll; }
+    QPushButton *uncheckAllButton() const { return m_uncheckAll; }
 
 Q_SIGNALS:
     void renameRequested();
 
 private:
-    void updateRenameButton();
+    void updateCount();
+    void updateButtons();
 
     NearMissModel *m_model;
+    NearMissFilter *m_shown;
     QLabel *m_count;
     QLabel *m_ambiguous;
+    QPushButton *m_checkAll;
+    QPushButton *m_uncheckAll;
+    // The same two on the table's menu.
+    QAction *m_checkAllItem;
+    QAction *m_uncheckAllItem;
     QPushButton *m_rename;
     QTableView *m_table;
     bool m_busy = false;

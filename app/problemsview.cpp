@@ -142,7 +142,8 @@ void ProblemsPane::setProblems(SharedProblems problems)
     const std::size_t count = problems ? problems->size() : 0;
     m_hasProblems = problems != nullptr;
     m_toggle->setText(m_hasProblems ? u"Problems (%1)"_s.arg(count) : u"Problems"_s);
-    m_toggle->setEnabled(m_hasProblems);
+    m_toggle->setToolTip(u"Show what the audit could not see or should not trust"_s);
+    m_toggle->setEnabled(!m_running && m_hasProblems);
     m_model->setProblems(std::move(problems));
     m_table->resizeColumnToContents(KindColumn);
     m_table->resizeColumnToContents(PathColumn);
@@ -150,6 +151,15 @@ void ProblemsPane::setProblems(SharedProblems problems)
     constexpr int kWidestPath = 360;
     if (m_table->columnWidth(PathColumn) > kWidestPath)
         m_table->setColumnWidth(PathColumn, kWidestPath);
+}
+
+void ProblemsPane::setPending()
+{
+    setProblems(nullptr);
+    m_toggle->setChecked(false);
+    m_toggle->setText(u"Problems (…)"_s);
+    m_toggle->setToolTip(u"Looking for problems…"_s);
+    setChanges(std::nullopt);
 }
 
 void ProblemsPane::setChanges(const std::optional<AuditChanges> &changes)
@@ -168,6 +178,7 @@ void ProblemsPane::setChanges(const std::optional<AuditChanges> &changes)
 
 void ProblemsPane::setRunning(bool running)
 {
+    m_running = running;
     if (running)
         m_toggle->setChecked(false);
     m_toggle->setEnabled(!running && m_hasProblems);
@@ -176,6 +187,19 @@ void ProblemsPane::setRunning(bool running)
 void ProblemsPane::showProblems(bool shown)
 {
     m_toggle->setChecked(shown);
+    SegmentedControl *control = m_places.control;
+    if (shown && control->selectedSegment() >= 0) {
+        // No list is shown, so no segment may look chosen.
+        m_listSegment = control->selectedSegment();
+        control->setSelectedSegment(-1);
+    } else if (!shown && control->selectedSegment() < 0 && m_listSegment >= 0) {
+        // Left by the toggle (a click on a segment has selected that one): the list comes back with its
+        // segment, or the first one if its segment was disabled meanwhile.
+        const int segment = control->isEnabledForSegment(m_listSegment) ? m_listSegment : 0;
+        control->setSelectedSegment(segment);
+        if (segment != m_listSegment)
+            Q_EMIT control->activated(segment);
+    }
     m_table->setVisible(shown);
     m_places.view->setVisible(!shown);
     m_places.filter->setEnabled(!shown);

@@ -71,6 +71,9 @@ public:
     ProblemsPane(const Places &places, QObject *parent);
 
     void setProblems(SharedProblems problems);
+    // A new result's problems and changes are being found: the lists show, the toggle says it waits
+    // and the changes line is empty.
+    void setPending();
     void setChanges(const std::optional<AuditChanges> &changes);
     // While the audit runs the lists are shown again (its busy look covers them) and the toggle waits.
     void setRunning(bool running);
@@ -91,6 +94,9 @@ private:
     QLabel *m_changesLabel = nullptr;
     std::optional<AuditChanges> m_changes;
     bool m_hasProblems = false;
+    bool m_running = false;
+    // The segment selected before the problems were shown; none is while they are.
+    int m_listSegment = -1;
     QPointer<QDialog> m_changesDialog;
 };
 

@@ -186,13 +186,19 @@ public:
     bool hasRomResults() const { return m_hasRomResults; }
     bool hasVideoResults() const { return m_hasVideoResults; }
 
-    // Problems and changes since the previous audit (history.cpp). Worker thread: adds the audit's
-    // problems and changes to its notes, keeping its record; a history fault is a line in the notes.
-    static void addRomExtras(ResultNotes &notes, const AuditInputs &inputs, const RomAudit &audit);
-    static void addVideoExtras(ResultNotes &notes, const AuditInputs &inputs, const VideoAudit &audit);
+    // Problems and changes since the previous audit (history.cpp), found once the audit's lists are
+    // shown. Worker thread: keeps the audit's record and finds its problems, unless `superseded` says
+    // that a newer result has replaced it.
+    static AuditExtras romExtras(const AuditInputs &inputs, const RomAudit &audit, const std::atomic<bool> &superseded);
+    static AuditExtras videoExtras(const AuditInputs &inputs, const VideoAudit &audit,
+                                   const std::atomic<bool> &superseded);
     void setProblemsPane(Audit audit, ProblemsPane *pane);
     ProblemsPane *problemsPane(Audit audit) const { return m_problemsPanes[std::size_t(audit)]; }
     std::shared_ptr<const std::vector<Problem>> problems(Audit audit) const { return m_problems[std::size_t(audit)]; }
+    // Whether the shown result's problems and changes are still being found.
+    bool areExtrasPending(Audit audit) const { return m_extras[std::size_t(audit)].pending; }
+    // Where each audit's extras run, one after another.
+    QThreadPool &extrasWorkers(Audit audit) { return m_extrasWorkers[std::size_t(audit)]; }
 
     // Export table (tableexport.cpp): asks for a file, runs the audits that have no result for the
     // current fields, then writes one table of both on a worker.
@@ -231,6 +237,9 @@ Q_SIGNALS:
     void tableExportFinished();
     // Sent when renames or their undo start and when their outcome has been shown.
     void renamingChanged(bool running);
+    // Sent when a shown result's problems and changes start being found, and once they are shown;
+    // `audit` is an Audit.
+    void extrasPendingChanged(int audit, bool pending);
 
 private:
     friend class PhaseReporter;
@@ -291,7 +300,12 @@ private:
     void startAudit(const QString &audit, std::function<void()> work, std::function<void()> failed);
     void showOutOfMemoryAlert(const QString &audit);
 
-    void showExtras(Audit audit, const ResultNotes &notes);
+    using ExtrasWork = std::function<AuditExtras(const std::atomic<bool> &superseded)>;
+    // The shown result's extras: pending until `work` has found them on the audit's extras worker.
+    void startExtras(Audit audit, const ResultNotes &notes, ExtrasWork work);
+    void didFindExtras(Audit audit, quint64 run, const AuditExtras &found);
+    // Lets running extras skip what they can and waits for them.
+    void stopExtras();
     void continueTableExport();
     void didWriteTable(const QString &file, const QString &error);
     void showNearMisses(Audit audit, std::shared_ptr<const void> owner,
@@ -365,10 +379,23 @@ private:
 
     std::array<QPointer<ProblemsPane>, 2> m_problemsPanes;                 // by Audit
     std::array<std::shared_ptr<const std::vector<Problem>>, 2> m_problems; // by Audit
+    struct ExtrasRun
+    {
+        // Numbers the results shown: only the extras of the latest may show.
+        quint64 run = 0;
+        bool pending = false;
+        // Set once a newer result replaces this one, or the window closes.
+        std::shared_ptr<std::atomic<bool>> superseded;
+        // The result's own notes, which a history fault adds a line to.
+        ResultNotes notes;
+    };
+    std::array<ExtrasRun, 2> m_extras; // by Audit
     // The file a table export will write once the audits it waits for have finished.
     std::optional<QString> m_tableFile;
     bool m_writingTable = false;
 
+    // Each with one thread. The destructor waits for them and for every job of m_workers.
+    std::array<QThreadPool, 2> m_extrasWorkers; // by Audit
     // Last member: destroyed first, after the destructor has waited for every job.
     QThreadPool m_workers;
 };

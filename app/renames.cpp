@@ -106,7 +106,7 @@ void QKAppDelegate::renameCheckedNearMisses(Audit audit)
     NearMissPane *nearMisses = nearMissPane(audit);
     if (!nearMisses || m_renaming || m_auditingRoms || m_auditingVideos)
         return;
-    std::vector<RenameRequest> requests = nearMisses->model()->checkedRequests();
+    std::vector<RenameRequest> requests = nearMisses->checkedRequests();
     if (requests.empty())
         return;
     QStringList lines;

@@ -50,14 +50,14 @@ void addProblemsFile(std::vector<ReportFile> &files, const std::shared_ptr<const
 
 void QKAppDelegate::saveRomsResult(QObject *)
 {
-    if (m_auditingRoms || !m_hasRomResults)
+    if (m_auditingRoms || !m_hasRomResults || areExtrasPending(Audit::Roms))
         return;
     writeResultFiles(romReportFiles(romResults()), u"rom"_s, m_problems[0], kRomProblemsFileName);
 }
 
 void QKAppDelegate::saveVideosResult(QObject *)
 {
-    if (m_auditingVideos || !m_hasVideoResults)
+    if (m_auditingVideos || !m_hasVideoResults || areExtrasPending(Audit::Videos))
         return;
     writeResultFiles(videoReportFiles(videoResults()), u"video"_s, m_problems[1], kVideoProblemsFileName);
 }

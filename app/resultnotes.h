@@ -17,10 +17,17 @@ struct ResultNotes
 {
     QString text;
     QString toolTip;
-    // The audit's problems, and what changed since the previous audit of the same inputs (none on a
-    // first run), made on the audit's worker.
+};
+
+// What an audit adds once its lists are shown, found on a worker of its own: its problems, and what
+// changed since the previous audit of the same inputs (none on a first run).
+struct AuditExtras
+{
+    // None when they were not looked for: a newer result replaced this one first, or memory ran out.
     std::shared_ptr<const std::vector<Problem>> problems;
     std::optional<AuditChanges> changes;
+    // Why the changes are not tracked, or the extras could not be found; empty when all went well.
+    QString warning;
 };
 
 // `zelvoraDir` is the audited directory, which the walk's folder paths are relative to.

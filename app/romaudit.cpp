@@ -55,7 +55,6 @@ void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs, std::shared
         done.reset();
     else if (isShowable(done ? &done->found.walk : nullptr, inputs.romsListPath, listFault)) {
         notes = resultNotes(inputs.zelvoraDir, dirWarning, done->found.walk);
-        addRomExtras(notes, inputs, *done);
         audit = std::make_shared<const RomAudit>(std::move(*done));
         nearMisses = std::make_shared<const NearMisses>(findRomNearMisses(*audit));
         if (progress.isCancelled())
@@ -73,7 +72,11 @@ void QKAppDelegate::didFinishAuditRoms(const std::shared_ptr<const RomAudit> &re
     const std::shared_ptr<const RomAudit> audit = cancelled ? nullptr : result;
     if (audit) {
         showNotes(romsNotesLabel(), notes);
-        showExtras(Audit::Roms, notes);
+        // The lists first; the problems and the changes follow, found from the audit kept alive here.
+        startExtras(Audit::Roms, notes,
+                    [inputs = pane(Audit::Roms).runningInputs, audit](const std::atomic<bool> &superseded) {
+                        return romExtras(inputs, *audit, superseded);
+                    });
         // The earlier audit's names go with the last of its views, a few large blocks at once.
         m_validRoms = SharedNameList(audit, audit->lists.valid);
         m_missingRoms = SharedNameList(audit, audit->lists.missing);

@@ -60,6 +60,9 @@ void QKAppDelegate::exportTable(QObject *)
             Qt::UniqueConnection);
     connect(this, &QKAppDelegate::videosAuditRunningChanged, this, &QKAppDelegate::continueTableExport,
             Qt::UniqueConnection);
+    // The table holds the problems, found after the lists.
+    connect(this, &QKAppDelegate::extrasPendingChanged, this, &QKAppDelegate::continueTableExport,
+            Qt::UniqueConnection);
     const bool roms = needs(Audit::Roms);
     const bool videos = needs(Audit::Videos);
     if (roms)
@@ -72,15 +75,16 @@ void QKAppDelegate::exportTable(QObject *)
 
 void QKAppDelegate::continueTableExport()
 {
-    if (!m_tableFile || m_auditingRoms || m_auditingVideos)
+    if (!m_tableFile || m_auditingRoms || m_auditingVideos || areExtrasPending(Audit::Roms) ||
+        areExtrasPending(Audit::Videos))
         return;
     const QString file = *std::exchange(m_tableFile, std::nullopt);
     const ResultPane &roms = m_panes[std::size_t(Audit::Roms)];
     const ResultPane &videos = m_panes[std::size_t(Audit::Videos)];
     const AuditInputs current = snapshotInputs();
     // A failed or cancelled audit has said why; the table would not be of the fields as they stand.
-    if (!m_romAudit || !m_videoAudit || !m_problems[0] || !m_problems[1] || !roms.stamp || !videos.stamp ||
-        isOutOfDate(*roms.stamp, current) || isOutOfDate(*videos.stamp, current)) {
+    if (!m_romAudit || !m_videoAudit || !roms.stamp || !videos.stamp || isOutOfDate(*roms.stamp, current) ||
+        isOutOfDate(*videos.stamp, current)) {
         m_alert.runModal(AlertMessage{u"The table was not exported."_s,
                                       u"The audits it is made of did not finish for the folders as they stand."_s,
                                       u"OK"_s,
@@ -91,10 +95,17 @@ void QKAppDelegate::continueTableExport()
     }
 
     m_writingTable = true;
-    startInBackground([this, file, inputs = videos.stamp->inputs, romAudit = m_romAudit, videoAudit = m_videoAudit,
-                       romProblems = m_problems[0], videoProblems = m_problems[1]] {
+    startInBackground([this, file, romInputs = roms.stamp->inputs, inputs = videos.stamp->inputs, romAudit = m_romAudit,
+                       videoAudit = m_videoAudit, romFound = m_problems[0], videoFound = m_problems[1]] {
         QString error;
         try {
+            // Extras that could not be found are looked for again here.
+            const SharedProblems romProblems =
+                romFound ? romFound
+                         : std::make_shared<const std::vector<Problem>>(zelvora::romProblems(romInputs, *romAudit));
+            const SharedProblems videoProblems =
+                videoFound ? videoFound
+                           : std::make_shared<const std::vector<Problem>>(zelvora::videoProblems(inputs, *videoAudit));
             const NearMisses romNearMisses = findRomNearMisses(*romAudit);
             const NearMisses videoNearMisses = findVideoNearMisses(*videoAudit);
             const QByteArray table =

@@ -47,7 +47,6 @@ void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs, std::shar
         done.reset();
     else if (isShowable(done ? &done->walk : nullptr, inputs.romsListPath, listFault)) {
         notes = resultNotes(inputs.zelvoraDir, dirWarning, done->walk);
-        addVideoExtras(notes, inputs, *done);
         audit = std::make_shared<const VideoAudit>(std::move(*done));
         nearMisses = std::make_shared<const NearMisses>(findVideoNearMisses(*audit));
         if (progress.isCancelled())
@@ -65,7 +64,11 @@ void QKAppDelegate::didFinishAuditVideos(const std::shared_ptr<const VideoAudit>
     const std::shared_ptr<const VideoAudit> audit = cancelled ? nullptr : result;
     if (audit) {
         showNotes(videosNotesLabel(), notes);
-        showExtras(Audit::Videos, notes);
+        // The lists first; the problems and the changes follow, found from the audit kept alive here.
+        startExtras(Audit::Videos, notes,
+                    [inputs = pane(Audit::Videos).runningInputs, audit](const std::atomic<bool> &superseded) {
+                        return videoExtras(inputs, *audit, superseded);
+                    });
         m_validVideos = SharedNameList(audit, audit->lists.valid);
         m_missingVideos = SharedNameList(audit, audit->lists.missing);
         m_extraVideos = SharedNameList(audit, audit->lists.extra);

@@ -46,6 +46,7 @@ void AppTest::clickAuditRoms()
     ui().tabView->setCurrentWidget(ui().romsTab);
     QTest::mouseClick(ui().auditRomsButton, Qt::LeftButton);
     waitForFalse(spy);
+    waitForExtras(QKAppDelegate::Audit::Roms);
 }
 
 void AppTest::clickAuditVideos()
@@ -54,22 +55,32 @@ void AppTest::clickAuditVideos()
     ui().tabView->setCurrentWidget(ui().videosTab);
     QTest::mouseClick(ui().auditVideosButton, Qt::LeftButton);
     waitForFalse(spy);
+    waitForExtras(QKAppDelegate::Audit::Videos);
 }
 
 void AppTest::waitForRomsAudit()
 {
-    if (!controller.isAuditingRoms())
-        return;
-    QSignalSpy spy(&controller, &QKAppDelegate::romsAuditRunningChanged);
-    waitForFalse(spy);
+    if (controller.isAuditingRoms()) {
+        QSignalSpy spy(&controller, &QKAppDelegate::romsAuditRunningChanged);
+        waitForFalse(spy);
+    }
+    waitForExtras(QKAppDelegate::Audit::Roms);
 }
 
 void AppTest::waitForVideosAudit()
 {
-    if (!controller.isAuditingVideos())
-        return;
-    QSignalSpy spy(&controller, &QKAppDelegate::videosAuditRunningChanged);
-    waitForFalse(spy);
+    if (controller.isAuditingVideos()) {
+        QSignalSpy spy(&controller, &QKAppDelegate::videosAuditRunningChanged);
+        waitForFalse(spy);
+    }
+    waitForExtras(QKAppDelegate::Audit::Videos);
+}
+
+void AppTest::waitForExtras(QKAppDelegate::Audit audit)
+{
+    QSignalSpy spy(&controller, &QKAppDelegate::extrasPendingChanged);
+    while (controller.areExtrasPending(audit))
+        ASSERT_TRUE(spy.wait(kWaitMs)) << "the problems and changes did not arrive";
 }
 
 void AppTest::waitForRomListSearches(int count)

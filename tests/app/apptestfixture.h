@@ -22,12 +22,14 @@ protected:
     // Launches the controller with both paths set (as if restored) and shows the window.
     void launchWith(const QString &zelvoraDir, const QString &romsListPath);
 
-    // Click the audit button like a user and wait until its finish step has run.
+    // Click the audit button like a user and wait until its finish step has run and its problems and
+    // changes are shown.
     void clickAuditRoms();
     void clickAuditVideos();
-    // Wait for the finish step of an audit that is already running.
+    // The same for an audit that is already running.
     void waitForRomsAudit();
     void waitForVideosAudit();
+    void waitForExtras(QKAppDelegate::Audit audit);
     // Wait for `count` list-file searches to end.
     void waitForRomListSearches(int count);
 

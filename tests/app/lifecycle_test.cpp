@@ -1,5 +1,7 @@
+#include "app/problemsview.h"
 #include "apptestfixture.h"
 #include "platform/busyindicator.h"
+#include "platform/mainthread.h"
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
 
@@ -7,7 +9,11 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QSemaphore>
+#include <QSignalSpy>
 #include <QTest>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -71,28 +77,49 @@ TEST(LifecycleShutdownTest, NoWorkerOutlivesTheController)
     for (int i = 0; i < 200; ++i)
         zelvora.tree.file(u"roms/d%1/game%1.zip"_s.arg(i));
 
-    SettingsStoreDouble settings;
-    OpenPanelDouble panel;
-    AlertDouble alert;
-    UrlOpenerDouble urlOpener;
-    ConfirmDouble confirm;
-    MainWindow window;
-    {
-        QKAppDelegate controller(PlatformServices{settings, panel, alert, urlOpener, confirm});
-        window.connectController(controller);
-        settings.values.insert(u"ZelvoraDirPath"_s, zelvora.tree.path());
-        settings.values.insert(u"ZelvoraRomsListPath"_s, zelvora.listPath());
-        controller.applicationDidFinishLaunching();
-        panel.willChoose(zelvora.tree.path());
-        controller.selectZelvoraDirectory();
-        controller.auditRoms();
-        controller.auditVideos();
-    } // the destructor waits; what the workers post afterwards is dropped with the controller
+    for (const bool extrasInFlight : {false, true}) {
+        SCOPED_TRACE(extrasInFlight ? "a result's problems being found" : "both audits running");
+        SettingsStoreDouble settings;
+        OpenPanelDouble panel;
+        AlertDouble alert;
+        UrlOpenerDouble urlOpener;
+        ConfirmDouble confirm;
+        MainWindow window;
+        {
+            QKAppDelegate controller(PlatformServices{settings, panel, alert, urlOpener, confirm});
+            // Declared after the controller, so released before it goes: its destructor waits for the job.
+            QSemaphore gate;
+            const std::unique_ptr<QSemaphore, void (*)(QSemaphore *)> opener(&gate,
+                                                                             [](QSemaphore *g) { g->release(); });
+            window.connectController(controller);
+            settings.values.insert(u"ZelvoraDirPath"_s, zelvora.tree.path());
+            settings.values.insert(u"ZelvoraRomsListPath"_s, zelvora.listPath());
+            controller.applicationDidFinishLaunching();
+            if (extrasInFlight) {
+                startOnPool(controller.extrasWorkers(QKAppDelegate::Audit::Roms), [&gate] { gate.acquire(); });
+                QSignalSpy running(&controller, &QKAppDelegate::romsAuditRunningChanged);
+                controller.auditRoms();
+                while (controller.isAuditingRoms())
+                    ASSERT_TRUE(running.wait(20000));
+                EXPECT_TRUE(controller.areExtrasPending(QKAppDelegate::Audit::Roms));
+            } else {
+                panel.willChoose(zelvora.tree.path());
+                controller.selectZelvoraDirectory();
+                controller.auditRoms();
+                controller.auditVideos();
+            }
+        } // the destructor waits; what the workers post afterwards is dropped with the controller
 
-    QTest::qWait(50);
-    EXPECT_TRUE(alert.shown.isEmpty());
-    EXPECT_TRUE(window.ui().romsResultView->string().isEmpty()) << "no finish step ran after the controller went";
-    EXPECT_TRUE(window.ui().videosResultView->string().isEmpty());
+        QTest::qWait(50);
+        EXPECT_TRUE(alert.shown.isEmpty());
+        if (extrasInFlight) {
+            EXPECT_EQ(window.problemsPane(0)->toggle()->text(), u"Problems (…)"_s)
+                << "no problems shown after the controller went";
+            continue;
+        }
+        EXPECT_TRUE(window.ui().romsResultView->string().isEmpty()) << "no finish step ran after the controller went";
+        EXPECT_TRUE(window.ui().videosResultView->string().isEmpty());
+    }
 }
 
 } // namespace

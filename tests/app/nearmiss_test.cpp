@@ -6,8 +6,10 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -130,6 +132,95 @@ TEST_F(NearMissWindowTest, RenamesTheCheckedPairsAndUndoPutsThemBack)
     waitForRenames();
     ASSERT_EQ(alert.shown.size(), 1);
     EXPECT_EQ(alert.shown[0].messageText, u"There are no renames to undo."_s);
+}
+
+// Sorted, filtered and checked in bulk, the table renames exactly the checked pairs it shows: a check
+// stays with its pair whatever the order, and a pair the filter hides is never renamed.
+TEST_F(NearMissWindowTest, RenamesTheCheckedPairsShownWhateverTheSortAndFilter)
+{
+    clickAuditRoms();
+    NearMissPane *pane = window.nearMissPane(0);
+    QSortFilterProxyModel *shown = pane->shown();
+    const auto shownNames = [shown] {
+        QStringList names;
+        for (int row = 0; row < shown->rowCount(); ++row)
+            names.append(shown->index(row, NearMissModel::Expected).data().toString());
+        return names;
+    };
+    enum class Bulk { None, CheckAll, UncheckAll };
+    const struct
+    {
+        const char *name;
+        QString filter;
+        int column;
+        Qt::SortOrder order;
+        Bulk bulk;
+        int toggledRow; // of the shown rows, clicked after the bulk action; -1 none
+        QStringList names;
+        QString count;
+        QStringList renamed; // old paths; every other file stays
+    } cases[] = {
+        {"a hidden default check is left alone",
+         u"CASTLE"_s,
+         NearMissModel::Found,
+         Qt::AscendingOrder,
+         Bulk::CheckAll,
+         -1,
+         {u"Castle Adventure.zip"_s},
+         u"Possible matches (showing 1 of 4)"_s,
+         {u"roms/Castle Advnture.zip"_s}},
+        {"the check follows its pair through the sort",
+         QString(),
+         NearMissModel::Reason,
+         Qt::DescendingOrder,
+         Bulk::UncheckAll,
+         1,
+         {u"Castle Adventure.zip"_s, u"Street Brawler II.zip"_s, u"bombjack.zip"_s, u"Space Duel.zip"_s},
+         u"Possible matches (4)"_s,
+         {u"roms/near/Street Brawler 2.zip"_s}},
+        {"check all of what the filter shows",
+         u"u"_s,
+         NearMissModel::Expected,
+         Qt::DescendingOrder,
+         Bulk::CheckAll,
+         -1,
+         {u"Space Duel.zip"_s, u"Castle Adventure.zip"_s},
+         u"Possible matches (showing 2 of 4)"_s,
+         {u"roms/near/space_duel.zip"_s, u"roms/Castle Advnture.zip"_s}},
+    };
+    const QStringList files{u"roms/near/space_duel.zip"_s, u"roms/near/Street Brawler 2.zip"_s,
+                            u"roms/Castle Advnture.zip"_s, u"roms/bombjack.7z"_s, u"roms/Galaxy Run.zip"_s};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        window.pane(0).filter->setText(c.filter);
+        pane->table()->sortByColumn(c.column, c.order);
+        EXPECT_EQ(shownNames(), c.names);
+        EXPECT_EQ(pane->countLabel()->text(), c.count);
+        if (c.bulk != Bulk::None)
+            (c.bulk == Bulk::CheckAll ? pane->checkAllButton() : pane->uncheckAllButton())->click();
+        if (c.toggledRow >= 0)
+            EXPECT_TRUE(
+                shown->setData(shown->index(c.toggledRow, NearMissModel::Expected), Qt::Checked, Qt::CheckStateRole));
+        // A file in another format never gets a box, not even from Check All.
+        for (int row = 0; row < shown->rowCount(); ++row) {
+            const QModelIndex cell = shown->index(row, NearMissModel::Expected);
+            if (cell.data().toString() == u"bombjack.zip"_s)
+                EXPECT_FALSE(cell.data(Qt::CheckStateRole).isValid());
+        }
+
+        confirm.willAnswer(true);
+        QTest::mouseClick(pane->renameButton(), Qt::LeftButton);
+        waitForRenames();
+        EXPECT_TRUE(alert.shown.isEmpty());
+        for (const QString &file : files)
+            EXPECT_EQ(exists(file), !c.renamed.contains(file)) << file.toStdString();
+
+        // Back as it was for the next case.
+        window.undoRenamesAction()->trigger();
+        waitForRenames();
+        for (const QString &file : files)
+            EXPECT_TRUE(exists(file)) << file.toStdString();
+    }
 }
 
 } // namespace

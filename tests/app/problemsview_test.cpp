@@ -1,12 +1,14 @@
 // The problems view, the exported table and the changes line, driven through the window.
 #include "app/problemsview.h"
 #include "apptestfixture.h"
+#include "platform/mainthread.h"
 
 #include <QAction>
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableView>
@@ -57,13 +59,19 @@ TEST_F(ProblemsViewTest, ShowsTheCountAndARowPerProblemInPlaceOfTheList)
     EXPECT_EQ(problemRows(Audit::Roms),
               (QStringList{u"duplicate roms/sub/Bravo.zip"_s, u"empty-file roms/Alpha.zip"_s}));
 
+    clickSegment(ui().romsResultControl, 1);
     QTest::mouseClick(pane->toggle(), Qt::LeftButton);
     EXPECT_TRUE(pane->table()->isVisible());
     EXPECT_FALSE(ui().romsResultView->isVisible());
-    // Choosing a list shows it again.
+    EXPECT_EQ(ui().romsResultControl->selectedSegment(), -1) << "no list is shown";
+    // Leaving by the toggle brings the list back with its segment; choosing a list shows that one.
+    QTest::mouseClick(pane->toggle(), Qt::LeftButton);
+    EXPECT_EQ(ui().romsResultControl->selectedSegment(), 1);
+    QTest::mouseClick(pane->toggle(), Qt::LeftButton);
     clickSegment(ui().romsResultControl, 0);
     EXPECT_FALSE(pane->table()->isVisible());
     EXPECT_TRUE(ui().romsResultView->isVisible());
+    EXPECT_EQ(ui().romsResultControl->selectedSegment(), 0);
 
     // The window's Save writes the problems beside the reports.
     panel.willChoose(target.path());
@@ -71,6 +79,67 @@ TEST_F(ProblemsViewTest, ShowsTheCountAndARowPerProblemInPlaceOfTheList)
     const QByteArray csv = target.read(u"problems_roms.csv"_s);
     EXPECT_TRUE(csv.contains("duplicate,roms/sub/Bravo.zip,")) << csv.toStdString();
     EXPECT_TRUE(csv.contains("empty-file,roms/Alpha.zip,")) << csv.toStdString();
+}
+
+// The extras of a result wait behind a held worker: the lists are there before them, and only those of
+// the result shown last are ever shown, whatever was cancelled or replaced in between.
+TEST_F(ProblemsViewTest, TheListsShowFirstAndOnlyTheShownResultsProblemsFollow)
+{
+    ProblemsPane *pane = window.problemsPane(int(Audit::Roms));
+    QSemaphore gate;
+    // Released however the test ends: the controller waits for its workers when it goes.
+    const std::unique_ptr<QSemaphore, void (*)(QSemaphore *)> opener(&gate, [](QSemaphore *g) { g->release(); });
+    startOnPool(controller.extrasWorkers(Audit::Roms), [&gate] { gate.acquire(); });
+    QSignalSpy extras(&controller, &QKAppDelegate::extrasPendingChanged);
+    const auto shownExtras = [&extras] {
+        qsizetype shown = 0;
+        for (const QList<QVariant> &arguments : std::as_const(extras))
+            shown += arguments.at(0).toInt() == int(Audit::Roms) && !arguments.at(1).toBool() ? 1 : 0;
+        return shown;
+    };
+
+    const struct
+    {
+        const char *step;
+        bool cancel;
+        QString removed; // before the audit
+    } steps[] = {
+        {"the first result", false, {}},
+        {"a cancelled audit keeps it", true, {}},
+        {"a new result replaces it", false, u"roms/sub/Bravo.zip"_s},
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.step);
+        if (!step.removed.isEmpty())
+            ASSERT_TRUE(QFile::remove(zelvora.tree.filePath(step.removed)));
+        QSignalSpy running(&controller, &QKAppDelegate::romsAuditRunningChanged);
+        QTest::mouseClick(ui().auditRomsButton, Qt::LeftButton);
+        if (step.cancel)
+            controller.cancelAudit(Audit::Roms);
+        while (controller.isAuditingRoms())
+            ASSERT_TRUE(running.wait(20000)) << "the audit did not finish";
+
+        clickSegment(ui().romsResultControl, 0);
+        EXPECT_TRUE(romsText().contains(u"Bravo.zip"_s)) << "the valid list is shown";
+        EXPECT_TRUE(controller.areExtrasPending(Audit::Roms));
+        EXPECT_EQ(pane->toggle()->text(), u"Problems (…)"_s);
+        EXPECT_FALSE(pane->toggle()->isEnabled());
+        EXPECT_TRUE(pane->changesLabel()->isHidden());
+        EXPECT_FALSE(ui().saveRomsButton->isEnabled()) << "the problems go with the saved reports";
+        EXPECT_EQ(shownExtras(), 0);
+    }
+
+    gate.release();
+    waitForExtras(Audit::Roms);
+    // The replaced result's problems (two of them) never showed; the shown one's did.
+    EXPECT_EQ(shownExtras(), 1);
+    EXPECT_EQ(pane->toggle()->text(), u"Problems (1)"_s);
+    EXPECT_EQ(problemRows(Audit::Roms), QStringList{u"empty-file roms/Alpha.zip"_s});
+    EXPECT_TRUE(pane->toggle()->isEnabled());
+    EXPECT_TRUE(ui().saveRomsButton->isEnabled());
+    ASSERT_TRUE(pane->changesLabel()->isVisible()) << "compared with the replaced result, which was recorded";
+    EXPECT_TRUE(pane->changesLabel()->text().contains(u": 1 unknown gone"_s))
+        << pane->changesLabel()->text().toStdString();
 }
 
 // Rows of a CSV file as written for spreadsheets (BOM, CR LF); the names here need no quoting.

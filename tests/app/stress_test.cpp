@@ -339,9 +339,10 @@ protected:
             EXPECT_EQ(view->isHidden(), running);
         };
         checkIdleLook(romsRunning, ui().auditRomsButton, ui().saveRomsButton, ui().romsResultControl,
-                      ui().romsResultView, roms != nullptr);
+                      ui().romsResultView, roms != nullptr && !controller.areExtrasPending(QKAppDelegate::Audit::Roms));
         checkIdleLook(videosRunning, ui().auditVideosButton, ui().saveVideosButton, ui().videosResultControl,
-                      ui().videosResultView, videos != nullptr);
+                      ui().videosResultView,
+                      videos != nullptr && !controller.areExtrasPending(QKAppDelegate::Audit::Videos));
         const bool busy = romsRunning || videosRunning;
         EXPECT_EQ(ui().progressIndicator->isAnimating(), busy);
         EXPECT_EQ(ui().progressLabel->isHidden(), !busy);
