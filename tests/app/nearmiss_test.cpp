@@ -198,14 +198,16 @@ TEST_F(NearMissWindowTest, RenamesTheCheckedPairsShownWhateverTheSortAndFilter)
         EXPECT_EQ(pane->countLabel()->text(), c.count);
         if (c.bulk != Bulk::None)
             (c.bulk == Bulk::CheckAll ? pane->checkAllButton() : pane->uncheckAllButton())->click();
-        if (c.toggledRow >= 0)
+        if (c.toggledRow >= 0) {
             EXPECT_TRUE(
                 shown->setData(shown->index(c.toggledRow, NearMissModel::Expected), Qt::Checked, Qt::CheckStateRole));
+        }
         // A file in another format never gets a box, not even from Check All.
         for (int row = 0; row < shown->rowCount(); ++row) {
             const QModelIndex cell = shown->index(row, NearMissModel::Expected);
-            if (cell.data().toString() == u"bombjack.zip"_s)
+            if (cell.data().toString() == u"bombjack.zip"_s) {
                 EXPECT_FALSE(cell.data(Qt::CheckStateRole).isValid());
+            }
         }
 
         confirm.willAnswer(true);

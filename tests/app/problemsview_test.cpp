@@ -110,8 +110,9 @@ TEST_F(ProblemsViewTest, TheListsShowFirstAndOnlyTheShownResultsProblemsFollow)
     };
     for (const auto &step : steps) {
         SCOPED_TRACE(step.step);
-        if (!step.removed.isEmpty())
+        if (!step.removed.isEmpty()) {
             ASSERT_TRUE(QFile::remove(zelvora.tree.filePath(step.removed)));
+        }
         QSignalSpy running(&controller, &QKAppDelegate::romsAuditRunningChanged);
         QTest::mouseClick(ui().auditRomsButton, Qt::LeftButton);
         if (step.cancel)
