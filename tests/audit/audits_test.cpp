@@ -1,4 +1,5 @@
 #include "audit/audits.h"
+#include "audit/names.h"
 #include "support/nametexts.h"
 #include "support/temptree.h"
 #include "support/unprivileged.h"
@@ -263,8 +264,16 @@ QStringList linesOf(const WalkReport &walk)
 QStringList linesOf(const FoundFiles &files)
 {
     QStringList lines;
-    for (qsizetype i = 0; i < files.size(); ++i)
-        lines.append(files.names.text(i) + u" @ "_s + textOfUtf8(files.folderOf(i)));
+    // Copies of one name keep the order the parallel walkers met them in: each run of them is a set.
+    qsizetype run = 0;
+    for (qsizetype i = 0; i <= files.size(); ++i) {
+        if (i == files.size() || (i > 0 && compareNameComponents(files.names.at(i), files.names.at(i - 1)) != 0)) {
+            std::sort(lines.begin() + run, lines.end());
+            run = lines.size();
+        }
+        if (i < files.size())
+            lines.append(files.names.text(i) + u" @ "_s + textOfUtf8(files.folderOf(i)));
+    }
     return lines + linesOf(files.walk);
 }
 
