@@ -2,7 +2,7 @@
 #include "app/filelocations.h"
 
 #include "app/qkappdelegate.h"
-#include "audit/namesort.h"
+#include "audit/names/namesort.h"
 #include "platform/alert.h"
 #include "platform/urlopener.h"
 

@@ -3,7 +3,7 @@
 // Where a listed name lies on disk: found names are looked up in the audit's found files, which know
 // each file's folder; a name no walk found (a missing one) has no path.
 
-#include "audit/foundfiles.h"
+#include "audit/walk/foundfiles.h"
 
 #include <QString>
 #include <optional>

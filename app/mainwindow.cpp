@@ -5,7 +5,7 @@
 #include "app/pathdrops.h"
 #include "app/problemsview.h"
 #include "app/qkappdelegate.h"
-#include "audit/resulttext.h"
+#include "audit/files/resulttext.h"
 #include "platform/resultview.h"
 #include "platform/summarystrip.h"
 #include "ui_mainwindow.h"

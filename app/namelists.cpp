@@ -1,6 +1,6 @@
 #include "app/qkappdelegate.h"
-#include "audit/romslist.h"
-#include "audit/scan.h"
+#include "audit/names/romslist.h"
+#include "audit/walk/scan.h"
 
 namespace zelvora {
 

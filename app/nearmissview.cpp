@@ -2,8 +2,8 @@
 // shows, the pane around it and where the pane goes in an audit's tab.
 #include "app/nearmissview.h"
 
-#include "audit/nearmissrenames.h"
-#include "audit/resulttext.h"
+#include "audit/files/resulttext.h"
+#include "audit/nearmiss/nearmissrenames.h"
 
 #include <QAction>
 #include <QBoxLayout>

@@ -5,8 +5,8 @@
 // pane that shows it below the audit's result view, with its count, the ambiguous names left alone, the
 // buttons that check or uncheck the shown pairs and the rename button.
 
-#include "audit/nearmiss.h"
-#include "audit/saferename.h"
+#include "audit/nearmiss/nearmiss.h"
+#include "audit/nearmiss/saferename.h"
 
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>

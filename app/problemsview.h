@@ -4,8 +4,8 @@
 // audit could not see or should not trust, and the line under the results that says what changed since
 // the previous audit of the same inputs, which opens the four lists of changes.
 
-#include "audit/history.h"
-#include "audit/problems.h"
+#include "audit/checks/problems.h"
+#include "audit/files/history.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>

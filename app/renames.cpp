@@ -3,8 +3,8 @@
 // touched run again afterwards, so the lists show the files under their new names.
 #include "app/nearmissview.h"
 #include "app/qkappdelegate.h"
-#include "audit/filenames.h"
-#include "audit/resulttext.h"
+#include "audit/files/resulttext.h"
+#include "audit/names/filenames.h"
 #include "platform/alert.h"
 #include "platform/confirm.h"
 #include "platform/mainthread.h"

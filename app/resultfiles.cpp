@@ -1,6 +1,6 @@
 #include "app/qkappdelegate.h"
-#include "audit/problems.h"
-#include "audit/reports.h"
+#include "audit/checks/problems.h"
+#include "audit/files/reports.h"
 #include "platform/alert.h"
 #include "platform/confirm.h"
 #include "platform/openpanel.h"

@@ -1,6 +1,6 @@
 #include "app/resultlists.h"
 
-#include "audit/resulttext.h"
+#include "audit/files/resulttext.h"
 
 namespace zelvora {
 

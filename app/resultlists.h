@@ -3,7 +3,7 @@
 // The window's edge of the engine: a result list shared with the views that show it, and the lines of
 // a result text made from such a list one at a time, as the view asks for them.
 
-#include "audit/merge.h"
+#include "audit/names/merge.h"
 #include "platform/resultlines.h"
 
 #include <QString>

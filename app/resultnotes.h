@@ -1,8 +1,8 @@
 #pragma once
 
-#include "audit/dirwalk.h"
-#include "audit/history.h"
-#include "audit/problems.h"
+#include "audit/checks/problems.h"
+#include "audit/files/history.h"
+#include "audit/walk/dirwalk.h"
 
 #include <QString>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "app/namefilter.h"
 #include "app/qkappdelegate.h"
-#include "audit/resulttext.h"
+#include "audit/files/resulttext.h"
 #include "platform/mainthread.h"
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"

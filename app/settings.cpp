@@ -1,7 +1,7 @@
 // What the window keeps between runs: the two paths under their long-standing keys, and under keys of
 // its own the window's geometry, the shown tab, the check box and the recent Zelvora directories.
 #include "app/qkappdelegate.h"
-#include "audit/storedsettings.h"
+#include "audit/files/storedsettings.h"
 #include "platform/settingsstore.h"
 
 #include <QByteArray>

@@ -1,9 +1,9 @@
 // File > Export Table…: one table of both audits for a spreadsheet. The audits without a result for the
 // fields as they stand run first, shown as any audit is; the table is built and written on a worker.
 #include "app/qkappdelegate.h"
-#include "audit/atomicwrite.h"
-#include "audit/nearmiss.h"
-#include "audit/table.h"
+#include "audit/files/atomicwrite.h"
+#include "audit/files/table.h"
+#include "audit/nearmiss/nearmiss.h"
 #include "platform/alert.h"
 #include "platform/mainthread.h"
 #include "platform/openpanel.h"

@@ -1,11 +1,11 @@
 #include "audit/audits.h"
 
-#include "audit/filenames.h"
-#include "audit/namesort.h"
-#include "audit/nearmissfold.h"
-#include "audit/romslist.h"
-#include "audit/scan.h"
-#include "audit/textunits.h"
+#include "audit/names/filenames.h"
+#include "audit/names/namesort.h"
+#include "audit/names/romslist.h"
+#include "audit/names/textunits.h"
+#include "audit/nearmiss/nearmissfold.h"
+#include "audit/walk/scan.h"
 
 #include <future>
 #include <sys/stat.h>

@@ -3,10 +3,10 @@
 // The two audits, whole: walk, read the list, give it its extension, sort, merge. The window and the
 // command line both run these.
 
-#include "audit/foundfiles.h"
-#include "audit/merge.h"
+#include "audit/names/merge.h"
+#include "audit/names/romslist.h"
 #include "audit/progress.h"
-#include "audit/romslist.h"
+#include "audit/walk/foundfiles.h"
 
 #include <QString>
 #include <QStringView>

@@ -4,8 +4,8 @@
 // previous run (kept in the history unless --no-history), as text and as JSON members.
 
 #include "audit/audits.h"
-#include "audit/history.h"
-#include "audit/problems.h"
+#include "audit/checks/problems.h"
+#include "audit/files/history.h"
 #include "cli/options.h"
 
 #include <QByteArray>

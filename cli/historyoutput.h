@@ -3,7 +3,7 @@
 // The changes since the previous audit of the same directory and list: as a text section and as the
 // JSON member "changes".
 
-#include "audit/history.h"
+#include "audit/files/history.h"
 
 #include <QByteArray>
 #include <optional>

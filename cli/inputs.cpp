@@ -1,7 +1,7 @@
 #include "cli/inputs.h"
 
-#include "audit/romslist.h"
-#include "audit/scan.h"
+#include "audit/names/romslist.h"
+#include "audit/walk/scan.h"
 
 using namespace Qt::StringLiterals;
 

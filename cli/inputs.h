@@ -1,7 +1,7 @@
 #pragma once
 
 #include "audit/audits.h"
-#include "audit/storedsettings.h"
+#include "audit/files/storedsettings.h"
 #include "cli/options.h"
 
 #include <QString>

@@ -1,4 +1,4 @@
-#include "audit/filenames.h"
+#include "audit/names/filenames.h"
 #include "cli/run.h"
 
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "cli/nearmissoutput.h"
 
-#include "audit/textunits.h"
+#include "audit/names/textunits.h"
 
 using namespace Qt::StringLiterals;
 

@@ -3,8 +3,8 @@
 // The near misses in the command's output: the text section, the JSON members beside the lists, and
 // the report file that --save writes.
 
-#include "audit/nearmiss.h"
-#include "audit/reports.h"
+#include "audit/files/reports.h"
+#include "audit/nearmiss/nearmiss.h"
 
 #include <QByteArray>
 

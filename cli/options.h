@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audit/nearmissrenames.h"
+#include "audit/nearmiss/nearmissrenames.h"
 
 #include <QString>
 #include <QStringList>

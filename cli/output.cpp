@@ -1,8 +1,8 @@
 #include "cli/output.h"
 
+#include "audit/files/resulttext.h"
+#include "audit/names/textunits.h"
 #include "audit/parallel.h"
-#include "audit/resulttext.h"
-#include "audit/textunits.h"
 #include "audit/tuning.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "audit/audits.h"
-#include "audit/merge.h"
+#include "audit/names/merge.h"
 
 #include <QByteArray>
 #include <QString>

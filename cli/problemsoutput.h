@@ -2,7 +2,7 @@
 
 // The problems section of the command's output: as text, and as the JSON member "problems".
 
-#include "audit/problems.h"
+#include "audit/checks/problems.h"
 
 #include <QByteArray>
 #include <vector>

@@ -2,7 +2,7 @@
 
 #include "cli/tableoutput.h"
 
-#include "audit/atomicwrite.h"
+#include "audit/files/atomicwrite.h"
 
 #include <QFileInfo>
 

@@ -2,8 +2,8 @@
 
 #include "cli/undo.h"
 
-#include "audit/filenames.h"
-#include "audit/resulttext.h"
+#include "audit/files/resulttext.h"
+#include "audit/names/filenames.h"
 #include "cli/options.h"
 #include "cli/output.h"
 #include "cli/run.h"

@@ -3,7 +3,7 @@
 // The command line's side of safe renames: the `undo JOURNAL` subcommand, and the report of a rename
 // run (what was renamed, the journal to undo it with, and each rename that failed).
 
-#include "audit/saferename.h"
+#include "audit/nearmiss/saferename.h"
 
 #include <QStringList>
 #include <cstdio>

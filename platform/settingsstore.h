@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audit/storedsettings.h"
+#include "audit/files/storedsettings.h"
 
 #include <QSettings>
 #include <QString>

@@ -4,7 +4,7 @@
 #include "app/mainwindow.h"
 #include "app/namefilter.h"
 #include "app/qkappdelegate.h"
-#include "audit/resulttext.h"
+#include "audit/files/resulttext.h"
 #include "platform/alert.h"
 #include "platform/confirm.h"
 #include "platform/openpanel.h"

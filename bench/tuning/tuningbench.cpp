@@ -4,8 +4,8 @@
 //
 //   zelvora-tuning-bench [--reps K]    prints one table per size (median milliseconds of K runs)
 
-#include "audit/nameblock.h"
-#include "audit/namesort.h"
+#include "audit/names/nameblock.h"
+#include "audit/names/namesort.h"
 #include "audit/tuning.h"
 
 #include <QCoreApplication>

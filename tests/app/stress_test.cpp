@@ -2,9 +2,9 @@
 // the window must agree with a model built from the engine's own results for the same inputs.
 #include "apptestfixture.h"
 #include "audit/audits.h"
-#include "audit/reports.h"
-#include "audit/resulttext.h"
-#include "audit/romslist.h"
+#include "audit/files/reports.h"
+#include "audit/files/resulttext.h"
+#include "audit/names/romslist.h"
 #include "platform/busyindicator.h"
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"

@@ -1,5 +1,5 @@
 #include "audit/audits.h"
-#include "audit/names.h"
+#include "audit/names/names.h"
 #include "support/nametexts.h"
 #include "support/temptree.h"
 #include "support/unprivileged.h"

@@ -1,9 +1,9 @@
 // The extension change, the sort, the two merges and the result texts on arbitrary name lists,
 // checked against a model that counts, for every group of names the comparison calls equal, where its
 // names must go, and against the rules worked out on text.
-#include "audit/merge.h"
-#include "audit/names.h"
-#include "audit/resulttext.h"
+#include "audit/files/resulttext.h"
+#include "audit/names/merge.h"
+#include "audit/names/names.h"
 #include "fuzzcheck.h"
 #include "support/nametexts.h"
 #include "support/reference.h"

@@ -1,7 +1,7 @@
 // The supported roms list reader on arbitrary bytes: every encoding path, the line split, and the
 // whole read from a file.
-#include "audit/names.h"
-#include "audit/romslist.h"
+#include "audit/names/names.h"
+#include "audit/names/romslist.h"
 #include "fuzzcheck.h"
 #include "support/encodings.h"
 #include "support/nametexts.h"

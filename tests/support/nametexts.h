@@ -2,11 +2,11 @@
 
 // Names as the tests write them (text lists) and as the engine keeps them (UTF-8 blocks and views).
 
-#include "audit/foundfiles.h"
-#include "audit/merge.h"
-#include "audit/nameblock.h"
-#include "audit/namesort.h"
-#include "audit/textunits.h"
+#include "audit/names/merge.h"
+#include "audit/names/nameblock.h"
+#include "audit/names/namesort.h"
+#include "audit/names/textunits.h"
+#include "audit/walk/foundfiles.h"
 
 #include <QStringList>
 #include <string_view>

@@ -2,7 +2,7 @@
 
 // The rules as plain text code, one step at a time, for comparing with the engine's fast paths.
 
-#include "audit/names.h"
+#include "audit/names/names.h"
 
 #include <QChar>
 #include <QString>

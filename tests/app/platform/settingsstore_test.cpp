@@ -1,4 +1,4 @@
-#include "audit/storedsettings.h"
+#include "audit/files/storedsettings.h"
 #include "platform/settingsstore.h"
 #include "support/temptree.h"
 

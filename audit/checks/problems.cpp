@@ -1,0 +1,374 @@
+// The problem kinds' identifiers, the pairing of found files with expected names (the merge's own
+// rule), the file checks run on all cores, the list checks, and the two audits' collections.
+
+#include "audit/checks/problems.h"
+
+#include "audit/files/csv.h"
+#include "audit/names/filenames.h"
+#include "audit/names/names.h"
+#include "audit/names/romslist.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <fcntl.h>
+#include <mutex>
+#include <numeric>
+#include <span>
+#include <string>
+#include <sys/stat.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+namespace zelvora {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+std::string_view keyOf(const NameBlock &names, bool separators, qsizetype i)
+{
+    return separators ? lastPathComponent(names.at(i)) : names.at(i);
+}
+
+QString quotedText(std::string_view name)
+{
+    return u'"' + QString::fromUtf8(name.data(), qsizetype(name.size())) + u'"';
+}
+
+QByteArray joined(const QString &directory, const QByteArray &relative)
+{
+    QByteArray path = encodeFileName(directory);
+    if (!path.isEmpty() && !path.endsWith('/'))
+        path += '/';
+    return path + relative;
+}
+
+enum class FileCheck : unsigned char { Fine, Empty, NotAZip };
+
+bool isZipSignature(const char *head)
+{
+    // Local file header, end of central directory (an empty archive), spanned-archive marker.
+    return head[0] == 'P' && head[1] == 'K' &&
+           ((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6) || (head[2] == 7 && head[3] == 8));
+}
+
+// Never follows a link, never blocks on a special file that took the file's place, reads 4 bytes (1
+// without `zipSignature`). `name` is a file of the open folder `folderFd`. Three system calls for a
+// file that starts as it should: the bytes read tell it is neither empty nor wrong, so only the rare
+// other file is looked at (fstat) to tell an empty regular file from a special one. pread never takes
+// bytes from a pipe or a terminal: it refuses them (ESPIPE) and leaves them be.
+FileCheck checkFile(int folderFd, const char *name, bool zipSignature)
+{
+    const int fd = ::openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return FileCheck::Fine; // gone or unreadable since the walk: nothing to say about its bytes
+    char head[4] = {};
+    const std::size_t wanted = zipSignature ? sizeof head : 1;
+    ssize_t n = -1;
+    do {
+        n = ::pread(fd, head, wanted, 0);
+    } while (n < 0 && errno == EINTR);
+    FileCheck result = FileCheck::Fine;
+    if (n >= 0 && !(std::size_t(n) == wanted && (!zipSignature || isZipSignature(head)))) {
+        struct stat st = {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            if (n == 0 && st.st_size == 0)
+                result = FileCheck::Empty;
+            else if (zipSignature && n > 0)
+                result = FileCheck::NotAZip;
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
+// Checks the files `files` (indices into `found`), which share one folder, into `checks` at `slots`.
+// The folder is opened once and each file by its name in it: resolving whole paths file by file costs
+// more than reading the 4 bytes.
+void checkFolder(const QString &zelvoraDir, const FoundFiles &found, std::span<const qsizetype> files,
+                 std::span<const std::size_t> slots, std::vector<FileCheck> &checks, bool zipSignature)
+{
+    const std::string_view folder = found.folderOf(files.front());
+    const QByteArray folderPath = joined(zelvoraDir, QByteArray(folder.data(), qsizetype(folder.size())));
+    const int folderFd = ::open(folderPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0)
+        return;
+    std::string name;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        name.assign(found.names.at(files[i]));
+        checks[slots[i]] = checkFile(folderFd, name.c_str(), zipSignature);
+    }
+    ::close(folderFd);
+}
+
+// Runs `work(i)` for i in [0, count) on every core; the first exception is thrown once all have ended.
+template <typename Work> void onAllCores(std::size_t count, const Work &work)
+{
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
+    std::exception_ptr failed;
+    std::mutex failedMutex;
+    const auto worker = [&] {
+        try {
+            for (std::size_t i = next.fetch_add(1); i < count && !stop.load(); i = next.fetch_add(1))
+                work(i);
+        } catch (...) {
+            stop = true;
+            const std::lock_guard lock(failedMutex);
+            if (!failed)
+                failed = std::current_exception();
+        }
+    };
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1U, 16U);
+    std::vector<std::thread> helpers;
+    for (unsigned i = 1; i < cores && count > i; ++i) {
+        try {
+            helpers.emplace_back(worker);
+        } catch (const std::system_error &) {
+            break; // fewer cores, same result
+        }
+    }
+    worker();
+    for (std::thread &helper : helpers)
+        helper.join();
+    if (failed)
+        std::rethrow_exception(failed);
+}
+
+} // namespace
+
+QStringView problemKindId(ProblemKind kind)
+{
+    switch (kind) {
+    case ProblemKind::UnreadableFolder:
+        return u"unreadable-folder";
+    case ProblemKind::LinkSkipped:
+        return u"link-skipped";
+    case ProblemKind::Duplicate:
+        return u"duplicate";
+    case ProblemKind::EmptyFile:
+        return u"empty-file";
+    case ProblemKind::NotAZip:
+        return u"not-a-zip";
+    case ProblemKind::ListDuplicate:
+        return u"list-duplicate";
+    case ProblemKind::ListWhitespace:
+        return u"list-whitespace";
+    }
+    return {};
+}
+
+std::vector<qsizetype> pairFoundWithExpected(const FoundFiles &found, const NameBlock &expected)
+{
+    const bool separators = expected.holdsSeparator();
+    std::vector<qsizetype> pairing(std::size_t(found.size()), -1);
+    qsizetype f = 0;
+    qsizetype e = 0;
+    while (f < found.size() && e < expected.size()) {
+        const int order = compareNameComponents(found.names.at(f), keyOf(expected, separators, e));
+        if (order == 0)
+            pairing[std::size_t(f++)] = e++;
+        else if (order > 0)
+            ++e;
+        else
+            ++f;
+    }
+    return pairing;
+}
+
+qsizetype countedCopy(const FoundFiles &found, qsizetype paired)
+{
+    qsizetype counted = paired;
+    QByteArray countedPath = foundPath(found, paired);
+    for (qsizetype i = paired + 1; i < found.size() && found.names.at(i) == found.names.at(paired); ++i) {
+        if (QByteArray path = foundPath(found, i); path < countedPath) {
+            counted = i;
+            countedPath = std::move(path);
+        }
+    }
+    return counted;
+}
+
+QByteArray foundPath(const FoundFiles &found, qsizetype i)
+{
+    const std::string_view folder = found.folderOf(i);
+    const std::string_view name = found.names.at(i);
+    QByteArray path;
+    path.reserve(qsizetype(folder.size()) + qsizetype(name.size()) + 1);
+    path.append(folder.data(), qsizetype(folder.size()));
+    if (!folder.empty())
+        path.append('/');
+    path.append(name.data(), qsizetype(name.size()));
+    return path;
+}
+
+std::vector<Problem> walkProblems(const WalkReport &walk)
+{
+    std::vector<Problem> problems;
+    for (const auto *folders : {&walk.unreadable, &walk.failed}) {
+        for (const UnreadFolder &folder : *folders)
+            problems.push_back(
+                {ProblemKind::UnreadableFolder, folder.path, QString::fromLocal8Bit(std::strerror(folder.error))});
+    }
+    for (const SkippedLink &link : walk.links)
+        problems.push_back({ProblemKind::LinkSkipped, link.path,
+                            u"a link to \"%1\"; links are not followed"_s.arg(decodeFileName(link.target))});
+    return problems;
+}
+
+std::vector<Problem> fileProblems(const QString &zelvoraDir, const FoundFiles &found,
+                                  const std::vector<qsizetype> &pairing, bool zipSignature)
+{
+    std::vector<Problem> problems;
+    // The merge pairs the first of equal names; the others are second copies of a game that counted.
+    qsizetype counted = -1;
+    std::vector<qsizetype> paired;
+    for (qsizetype f = 0; f < found.size(); ++f) {
+        if (pairing[std::size_t(f)] >= 0) {
+            counted = countedCopy(found, f);
+            paired.push_back(counted);
+        }
+        if (f != counted && counted >= 0 && pairing[std::size_t(f)] < 0 &&
+            compareNameComponents(found.names.at(f), found.names.at(counted)) == 0) {
+            problems.push_back({ProblemKind::Duplicate, foundPath(found, f),
+                                u"the copy that counts is \"%1\""_s.arg(decodeFileName(foundPath(found, counted)))});
+        }
+        if (f != counted && pairing[std::size_t(f)] >= 0 && counted > f) {
+            // The paired file gave its place to a copy of exactly its name that comes first in path order.
+            problems.push_back({ProblemKind::Duplicate, foundPath(found, f),
+                                u"the copy that counts is \"%1\""_s.arg(decodeFileName(foundPath(found, counted)))});
+        }
+    }
+
+    // Folder by folder, in pieces small enough to spread a large folder over the cores.
+    constexpr std::size_t kPiece = 256;
+    std::vector<std::size_t> order(paired.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return found.folders[std::size_t(paired[a])] < found.folders[std::size_t(paired[b])];
+    });
+    std::vector<qsizetype> files(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        files[i] = paired[order[i]];
+    std::vector<std::pair<std::size_t, std::size_t>> pieces; // [begin, end) in `order`
+    for (std::size_t begin = 0; begin < order.size();) {
+        std::size_t end = begin + 1;
+        while (end < order.size() && end - begin < kPiece &&
+               found.folders[std::size_t(files[end])] == found.folders[std::size_t(files[begin])])
+            ++end;
+        pieces.emplace_back(begin, end);
+        begin = end;
+    }
+    std::vector<FileCheck> checks(paired.size(), FileCheck::Fine);
+    onAllCores(pieces.size(), [&](std::size_t p) {
+        const auto [begin, end] = pieces[p];
+        checkFolder(zelvoraDir, found, std::span(files).subspan(begin, end - begin),
+                    std::span(order).subspan(begin, end - begin), checks, zipSignature);
+    });
+    for (const FileCheck check : {FileCheck::Empty, FileCheck::NotAZip}) {
+        for (std::size_t i = 0; i < paired.size(); ++i) {
+            if (checks[i] != check)
+                continue;
+            if (check == FileCheck::Empty)
+                problems.push_back({ProblemKind::EmptyFile, foundPath(found, paired[i]), u"the file is empty"_s});
+            else
+                problems.push_back(
+                    {ProblemKind::NotAZip, foundPath(found, paired[i]),
+                     u"the file does not start with a zip signature (PK\\3\\4, PK\\5\\6 or PK\\7\\8)"_s});
+        }
+    }
+    return problems;
+}
+
+// The list's path as its problems name it: like the files' paths, below the Zelvora directory.
+static QByteArray shownListPath(const QString &listPath, const QString &zelvoraDir)
+{
+    if (!zelvoraDir.isEmpty()) {
+        const QString below =
+            QDir(QFileInfo(zelvoraDir).absoluteFilePath()).relativeFilePath(QFileInfo(listPath).absoluteFilePath());
+        if (!below.isEmpty() && !QDir::isAbsolutePath(below) && below != ".."_L1 && !below.startsWith("../"_L1))
+            return encodeFileName(below);
+    }
+    return encodeFileName(listPath);
+}
+
+std::vector<Problem> listProblems(const QString &listPath, const NameBlock &sorted, const QString &zelvoraDir)
+{
+    std::vector<Problem> problems;
+    const QByteArray path = shownListPath(listPath, zelvoraDir);
+    const bool separators = sorted.holdsSeparator();
+    for (qsizetype i = 1; i < sorted.size(); ++i) {
+        if (compareNameComponents(keyOf(sorted, separators, i), keyOf(sorted, separators, i - 1)) != 0)
+            continue;
+        QString detail = u"%1 is listed more than once"_s.arg(quotedText(sorted.at(i)));
+        if (sorted.at(i) != sorted.at(i - 1))
+            detail += u" (also as %1)"_s.arg(quotedText(sorted.at(i - 1)));
+        problems.push_back({ProblemKind::ListDuplicate, path, detail});
+    }
+    const std::optional<NameBlock> lines = readRomsListBlock(listPath);
+    for (qsizetype i = 0; lines && i < lines->size(); ++i) {
+        const std::string_view line = lines->at(i);
+        const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+        const bool starts = blank(line.front());
+        const bool ends = blank(line.back());
+        if (starts || ends)
+            problems.push_back({ProblemKind::ListWhitespace, path,
+                                u"the line %1 %2 with spaces or tabs, which are part of the name"_s.arg(
+                                    quotedText(line), starts && ends ? u"starts and ends"_s
+                                                      : starts       ? u"starts"_s
+                                                                     : u"ends"_s)});
+    }
+    return problems;
+}
+
+static void appendAll(std::vector<Problem> &to, std::vector<Problem> from)
+{
+    to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+}
+
+static void sortByKind(std::vector<Problem> &problems)
+{
+    std::stable_sort(problems.begin(), problems.end(),
+                     [](const Problem &a, const Problem &b) { return a.kind < b.kind; });
+}
+
+std::vector<Problem> romProblems(const AuditInputs &inputs, const RomAudit &audit)
+{
+    std::vector<Problem> problems = walkProblems(audit.found.walk);
+    appendAll(problems,
+              fileProblems(inputs.zelvoraDir, audit.found, pairFoundWithExpected(audit.found, audit.supported), true));
+    appendAll(problems, listProblems(inputs.romsListPath, audit.supported, inputs.zelvoraDir));
+    sortByKind(problems);
+    return problems;
+}
+
+std::vector<Problem> videoProblems(const AuditInputs &inputs, const VideoAudit &audit)
+{
+    std::vector<Problem> problems = walkProblems(audit.walk);
+    appendAll(problems, fileProblems(inputs.zelvoraDir, audit.videos,
+                                     pairFoundWithExpected(audit.videos, audit.expected), false));
+    if (audit.lookup)
+        appendAll(problems, listProblems(inputs.romsListPath, *audit.lookup, inputs.zelvoraDir));
+    else if (!inputs.availableRomsOnly)
+        appendAll(problems, listProblems(inputs.romsListPath, audit.expected, inputs.zelvoraDir));
+    sortByKind(problems);
+    return problems;
+}
+
+QByteArray problemsCsv(const std::vector<Problem> &problems)
+{
+    QByteArray out(kUtf8Bom);
+    appendCsvRow(out, {"kind", "path", "detail"});
+    for (const Problem &problem : problems)
+        appendCsvRow(out, {problemKindId(problem.kind).toUtf8(), problem.path, problem.detail.toUtf8()});
+    return out;
+}
+
+} // namespace zelvora

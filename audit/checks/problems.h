@@ -1,0 +1,66 @@
+#pragma once
+
+// What an audit could not see or should not trust, beside its lists: folders it could not read, links
+// it did not follow, second copies of a game, empty archives and videos, archives that are no zip
+// files, and list lines that repeat a game or carry stray blanks. Kinds are stable identifiers.
+
+#include "audit/audits.h"
+#include "audit/walk/foundfiles.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+#include <vector>
+
+namespace zelvora {
+
+enum class ProblemKind { UnreadableFolder, LinkSkipped, Duplicate, EmptyFile, NotAZip, ListDuplicate, ListWhitespace };
+
+// "unreadable-folder", "link-skipped", "duplicate", "empty-file", "not-a-zip", "list-duplicate",
+// "list-whitespace".
+QStringView problemKindId(ProblemKind kind);
+
+struct Problem
+{
+    ProblemKind kind{};
+    // Below the Zelvora directory ("roms/a/game.zip"), as bytes; for the list kinds the list's path,
+    // below the Zelvora directory too when the list lies there (it mostly does), else as given.
+    QByteArray path;
+    QString detail;
+};
+
+// For each found file (sorted), the index of the expected name (sorted) the audit's merge paired it
+// with, or -1: exactly the pairing that makes a file valid.
+std::vector<qsizetype> pairFoundWithExpected(const FoundFiles &found, const NameBlock &expected);
+
+// The copy that counts for the file the merge paired at `paired`: itself, or among the files right after
+// it of exactly its name (whose order the walk decides) the first in path order.
+qsizetype countedCopy(const FoundFiles &found, qsizetype paired);
+
+// The path of found file `i` below the Zelvora directory.
+QByteArray foundPath(const FoundFiles &found, qsizetype i);
+
+// Folders not read and links not followed.
+std::vector<Problem> walkProblems(const WalkReport &walk);
+
+// Second copies of a paired file, and (reading at most 4 bytes of each paired file, on all cores) empty
+// files and, with `zipSignature`, files that do not start like a zip archive.
+std::vector<Problem> fileProblems(const QString &zelvoraDir, const FoundFiles &found,
+                                  const std::vector<qsizetype> &pairing, bool zipSignature);
+
+// Games listed twice (`sorted`: the list's names with an extension, sorted) and lines of the list at
+// `listPath` that start or end with spaces or tabs.
+std::vector<Problem> listProblems(const QString &listPath, const NameBlock &sorted, const QString &zelvoraDir = {});
+
+// Every problem of an audit, in kind order.
+std::vector<Problem> romProblems(const AuditInputs &inputs, const RomAudit &audit);
+std::vector<Problem> videoProblems(const AuditInputs &inputs, const VideoAudit &audit);
+
+// The problems as a CSV file (kind, path, detail; a header row), UTF-8, CR LF.
+QByteArray problemsCsv(const std::vector<Problem> &problems);
+
+// The file names `--save` writes them under, beside the report files.
+inline constexpr QStringView kRomProblemsFileName = u"problems_roms.csv";
+inline constexpr QStringView kVideoProblemsFileName = u"problems_videos.csv";
+
+} // namespace zelvora
