@@ -42,29 +42,6 @@ void prepareFoldingFor(const NameBlock &names)
     }
 }
 
-// The supported names with the given extension, sorted only now: a new extension can move a name past
-// its neighbours ("game 2" sorts after "game", "game 2.zip" before "game.zip"). Read beside the walk.
-struct SupportedNames
-{
-    std::optional<NameBlock> names;
-    RomsListFault fault = RomsListFault::Missing; // when there are none
-};
-
-// With `nearMisses`, a list that holds a name ICU must fold also has the folding of the near-miss pass
-// made ready here, beside the walk.
-std::future<SupportedNames> readSupportedNames(const QString &path, QStringView extension, bool nearMisses)
-{
-    return inBackground([path, extension = extension.toUtf8(), nearMisses] {
-        SupportedNames supported;
-        const std::optional<NameBlock> names = readRomsListBlock(path, bytesOf(extension), &supported.fault);
-        if (names)
-            supported.names = sortNameBlock(*names);
-        if (names && nearMisses)
-            prepareFoldingFor(*names);
-        return supported;
-    });
-}
-
 NameBlock withExtension(const NameBlock &names, QStringView extension)
 {
     NameBlock renamed = names;
@@ -72,35 +49,34 @@ NameBlock withExtension(const NameBlock &names, QStringView extension)
     return renamed;
 }
 
-// The supported names for both audits from one read of the list: extension "zip" and "xmv", each sorted.
-struct CollectionNames
+// The list's lines from one read of the file, and its names sorted with each audit's extension, sorted
+// only now: a new extension can move a name past its neighbours ("game 2" sorts after "game", "game
+// 2.zip" before "game.zip"). Read beside the walk.
+struct SupportedNames
 {
+    std::optional<NameBlock> lines;
     std::optional<NameBlock> roms;
     std::optional<NameBlock> videos;
     RomsListFault fault = RomsListFault::Missing; // when there are none
 };
 
-std::future<CollectionNames> readCollectionNames(const QString &path, bool nearMisses)
+// With `nearMisses`, a list that holds a name ICU must fold also has the folding of the near-miss pass
+// made ready here, beside the walk.
+std::future<SupportedNames> readSupportedNames(const QString &path, bool roms, bool videos, bool nearMisses)
 {
-    return inBackground([path, nearMisses] {
-        CollectionNames supported;
-        const std::optional<NameBlock> lines = readRomsListBlock(path, {}, &supported.fault);
-        if (!lines)
+    return inBackground([path, roms, videos, nearMisses] {
+        SupportedNames supported;
+        supported.lines = readRomsListBlock(path, {}, &supported.fault);
+        if (!supported.lines)
             return supported;
-        const NameBlock roms = withExtension(*lines, kRomExtension);
         if (nearMisses)
-            prepareFoldingFor(roms);
-        supported.roms = sortNameBlock(roms);
-        supported.videos = sortNameBlock(withExtension(*lines, kVideoExtension));
+            prepareFoldingFor(*supported.lines);
+        if (roms)
+            supported.roms = sortNameBlock(withExtension(*supported.lines, kRomExtension));
+        if (videos)
+            supported.videos = sortNameBlock(withExtension(*supported.lines, kVideoExtension));
         return supported;
     });
-}
-
-std::optional<NameBlock> takeNames(SupportedNames supported, RomsListFault *listFault)
-{
-    if (!supported.names && listFault)
-        *listFault = supported.fault;
-    return std::move(supported.names);
 }
 
 } // namespace
@@ -118,25 +94,29 @@ std::optional<QString> zelvoraDirWarning(const QString &zelvoraDir)
 
 std::optional<RomAudit> runRomAudit(const AuditInputs &inputs, Progress &progress, RomsListFault *listFault)
 {
-    auto supportedNames = readSupportedNames(inputs.romsListPath, kRomExtension, inputs.otherFormats);
+    auto supportedNames = readSupportedNames(inputs.romsListPath, true, false, inputs.otherFormats);
     progress.phase(kPhaseCachingRomDirs.toString());
     FoundFiles otherFormats;
     FoundFiles found = cacheZelvoraRomDirs(inputs.zelvoraDir, &progress, inputs.otherFormats ? &otherFormats : nullptr);
 
     progress.phase(kPhaseCachingRomsList.toString());
-    std::optional<NameBlock> supported = takeNames(supportedNames.get(), listFault);
-    if (!supported)
+    SupportedNames supported = supportedNames.get();
+    if (!supported.lines) {
+        if (listFault)
+            *listFault = supported.fault;
         return std::nullopt;
+    }
 
     progress.phase(kPhaseAuditingRoms.toString());
-    std::optional<RomAudit> audit(RomAudit{std::move(found), std::move(*supported), {}, std::move(otherFormats)});
+    std::optional<RomAudit> audit(RomAudit{
+        std::move(found), std::move(*supported.roms), {}, std::move(otherFormats), std::move(*supported.lines)});
     audit->lists = mergeRoms(audit->found.names, audit->supported);
     return audit;
 }
 
 std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &progress, RomsListFault *listFault)
 {
-    auto supportedNames = readSupportedNames(inputs.romsListPath, kVideoExtension, inputs.otherFormats);
+    auto supportedNames = readSupportedNames(inputs.romsListPath, false, true, inputs.otherFormats);
     // With the check box on, a video is expected for each archive found, under the archive's name.
     std::future<FoundFiles> archiveNames;
     if (inputs.availableRomsOnly) {
@@ -153,7 +133,10 @@ std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &pro
         cacheZelvoraVideoDirs(inputs.zelvoraDir, &progress, inputs.otherFormats ? &otherFormats : nullptr);
 
     progress.phase(kPhaseCachingRomsList.toString());
-    std::optional<NameBlock> supported = takeNames(supportedNames.get(), listFault);
+    SupportedNames names = supportedNames.get();
+    if (!names.lines && listFault)
+        *listFault = names.fault;
+    std::optional<NameBlock> &supported = names.videos;
 
     std::optional<VideoAudit> audit;
     if (inputs.availableRomsOnly) {
@@ -166,14 +149,16 @@ std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &pro
                                  {},
                                  usedRomsList,
                                  std::move(archives.walk),
+                                 {},
                                  {}});
     } else if (supported) {
-        audit.emplace(VideoAudit{std::move(videos), std::move(*supported), std::nullopt, {}, true, {}, {}});
+        audit.emplace(VideoAudit{std::move(videos), std::move(*supported), std::nullopt, {}, true, {}, {}, {}});
     } else {
         return std::nullopt;
     }
     progress.phase(kPhaseAuditingVideos.toString());
     audit->otherFormats = std::move(otherFormats);
+    audit->listLines = std::move(names.lines);
     audit->walk.append(audit->videos.walk);
     audit->lists = mergeVideos(audit->videos.names, audit->expected, audit->lookup ? &*audit->lookup : nullptr);
     return audit;
@@ -181,7 +166,7 @@ std::optional<VideoAudit> runVideoAudit(const AuditInputs &inputs, Progress &pro
 
 CollectionAudit runCollectionAudit(const AuditInputs &inputs, Progress &progress, RomsListFault *listFault)
 {
-    auto supportedNames = readCollectionNames(inputs.romsListPath, inputs.otherFormats);
+    auto supportedNames = readSupportedNames(inputs.romsListPath, true, true, inputs.otherFormats);
     // One walk finds both kinds; it is shown as the first of the two folder phases.
     progress.phase(kPhaseCachingRomDirs.toString());
     FoundFiles roms;
@@ -199,7 +184,7 @@ CollectionAudit runCollectionAudit(const AuditInputs &inputs, Progress &progress
     }
 
     progress.phase(kPhaseCachingRomsList.toString());
-    CollectionNames names = supportedNames.get();
+    SupportedNames names = supportedNames.get();
     if (!names.roms && listFault)
         *listFault = names.fault;
 
@@ -214,7 +199,7 @@ CollectionAudit runCollectionAudit(const AuditInputs &inputs, Progress &progress
     const WalkReport romWalk = roms.walk;
     if (names.roms) {
         progress.phase(kPhaseAuditingRoms.toString());
-        audit.roms.emplace(RomAudit{std::move(roms), std::move(*names.roms), {}, std::move(romOthers)});
+        audit.roms.emplace(RomAudit{std::move(roms), std::move(*names.roms), {}, std::move(romOthers), *names.lines});
         audit.roms->lists = mergeRoms(audit.roms->found.names, audit.roms->supported);
     }
 
@@ -222,14 +207,15 @@ CollectionAudit runCollectionAudit(const AuditInputs &inputs, Progress &progress
     if (archives) {
         const bool usedRomsList = names.videos.has_value();
         video.emplace(VideoAudit{
-            std::move(videos), std::move(*archives), std::move(names.videos), {}, usedRomsList, romWalk, {}});
+            std::move(videos), std::move(*archives), std::move(names.videos), {}, usedRomsList, romWalk, {}, {}});
     } else if (names.videos) {
-        video.emplace(VideoAudit{std::move(videos), std::move(*names.videos), std::nullopt, {}, true, {}, {}});
+        video.emplace(VideoAudit{std::move(videos), std::move(*names.videos), std::nullopt, {}, true, {}, {}, {}});
     } else {
         return audit;
     }
     progress.phase(kPhaseAuditingVideos.toString());
     video->otherFormats = std::move(videoOthers);
+    video->listLines = std::move(names.lines);
     video->walk.append(video->videos.walk);
     video->lists = mergeVideos(video->videos.names, video->expected, video->lookup ? &*video->lookup : nullptr);
     return audit;

@@ -23,6 +23,8 @@ inline constexpr QStringView kPhaseCachingAvailableRoms = u"Caching available ro
 inline constexpr QStringView kPhaseAuditingRoms = u"Auditing roms...";
 inline constexpr QStringView kPhaseAuditingVideos = u"Auditing videos...";
 
+enum class AuditKind { Roms, Videos, All };
+
 // What an audit runs on, taken once when it starts.
 struct AuditInputs
 {
@@ -40,6 +42,9 @@ struct RomAudit
     NameBlock supported; // sorted, extension "zip"
     RomResults lists;
     FoundFiles otherFormats; // sorted; only when asked for (AuditInputs::otherFormats)
+    // The list's lines as read, in file order: every later step (its problems, the table) uses these, so
+    // that all of one run speaks of the same list even if the file changes meanwhile.
+    NameBlock listLines;
 };
 
 struct VideoAudit
@@ -54,7 +59,8 @@ struct VideoAudit
     // What the walks could not see: below the video folders, and below the rom folders when the
     // expected names came from the archives found.
     WalkReport walk;
-    FoundFiles otherFormats; // sorted; only when asked for (AuditInputs::otherFormats)
+    FoundFiles otherFormats;            // sorted; only when asked for (AuditInputs::otherFormats)
+    std::optional<NameBlock> listLines; // as RomAudit's; empty when the list could not be used
 };
 
 // The warning for a Zelvora directory that is missing or not a directory ("Warning: the Zelvora

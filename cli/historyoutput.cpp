@@ -2,6 +2,7 @@
 
 #include "cli/historyoutput.h"
 
+#include "audit/files/humantext.h"
 #include "cli/output.h"
 
 #include <utility>
@@ -42,13 +43,8 @@ QByteArray changesText(const std::optional<AuditChanges> &changes)
     if (changes->isEmpty())
         out += "  none\n";
     for (const auto &[label, names] : namedLists(*changes, false)) {
-        for (const QByteArray &name : *names) {
-            out += "  ";
-            out += label;
-            out += ": ";
-            out += name;
-            out += '\n';
-        }
+        for (const QByteArray &name : *names)
+            out += message(u"  %1: %2\n", {MessageArg::own(QString::fromLatin1(label)), bytesOf(name)}).toUtf8();
     }
     return out;
 }

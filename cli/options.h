@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audit/audits.h"
 #include "audit/nearmiss/nearmissrenames.h"
 
 #include <QString>
@@ -8,7 +9,6 @@
 
 namespace zelvora::cli {
 
-enum class AuditKind { Roms, Videos, All };
 enum class OutputFormat { Text, Json };
 
 struct Options

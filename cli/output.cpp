@@ -1,5 +1,6 @@
 #include "cli/output.h"
 
+#include "audit/files/humantext.h"
 #include "audit/files/resulttext.h"
 #include "audit/names/textunits.h"
 #include "audit/parallel.h"
@@ -293,7 +294,18 @@ QByteArray jsonString(std::string_view name)
 
 void printTo(std::FILE *stream, const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
+    // Each line through the one rule again: a message that forgot it still cannot reach the terminal raw.
+    QString lines = text;
+    qsizetype start = 0;
+    for (qsizetype end = 0; end <= lines.size(); ++end) {
+        if (end == lines.size() || lines[end] == u'\n') {
+            const QString line = shownText(QStringView(lines).sliced(start, end - start));
+            lines.replace(start, end - start, line);
+            end = start + line.size();
+            start = end + 1;
+        }
+    }
+    const QByteArray bytes = lines.toUtf8();
     static_cast<void>(std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream));
 }
 

@@ -2,6 +2,7 @@
 
 #include "cli/problemsoutput.h"
 
+#include "audit/files/humantext.h"
 #include "cli/output.h"
 
 using namespace Qt::StringLiterals;
@@ -15,18 +16,12 @@ static std::string_view bytesOf(const QByteArray &bytes)
 
 QByteArray problemsText(const std::vector<Problem> &problems)
 {
-    QByteArray out =
-        u"Found %1 %2:\n"_s.arg(problems.size()).arg(problems.size() == 1 ? u"problem"_s : u"problems"_s).toUtf8();
-    for (const Problem &problem : problems) {
-        out += "  ";
-        out += problemKindId(problem.kind).toUtf8();
-        out += ": ";
-        out += problem.path;
-        out += " (";
-        out += problem.detail.toUtf8();
-        out += ")\n";
-    }
-    return out;
+    QString out = message(u"Found %1 %2:\n",
+                          {problems.size(), MessageArg::own(problems.size() == 1 ? u"problem"_s : u"problems"_s)});
+    for (const Problem &problem : problems)
+        out += message(u"  %1: %2 (%3)\n",
+                       {MessageArg::own(problemKindId(problem.kind).toString()), problem.path, problem.detail});
+    return out.toUtf8();
 }
 
 QByteArray problemsJsonMember(const std::vector<Problem> &problems)

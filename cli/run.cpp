@@ -1,17 +1,18 @@
 #include "cli/run.h"
 
-#include "audit/audits.h"
 #include "audit/checks/problems.h"
 #include "audit/files/history.h"
+#include "audit/files/humantext.h"
 #include "audit/files/reports.h"
 #include "audit/files/table.h"
 #include "audit/names/filenames.h"
 #include "audit/names/romslist.h"
-#include "cli/auditextras.h"
+#include "audit/session.h"
 #include "cli/inputs.h"
 #include "cli/nearmissoutput.h"
 #include "cli/options.h"
 #include "cli/output.h"
+#include "cli/printer.h"
 #include "cli/tableoutput.h"
 #include "cli/terminalprogress.h"
 #include "cli/undo.h"
@@ -34,11 +35,6 @@ namespace zelvora::cli {
 
 namespace {
 
-QString quoted(const QString &path)
-{
-    return u'"' + path + u'"';
-}
-
 bool isDirectory(const QByteArray &path)
 {
     struct stat st = {};
@@ -50,7 +46,7 @@ bool isDirectory(const QByteArray &path)
 // NOLINTNEXTLINE(misc-no-recursion): one level per missing parent
 QString makeDirectoryBytes(const QByteArray &path)
 {
-    const QString shown = quoted(decodeFileName(path));
+    const QString shown = quotedPath(decodeFileName(path));
     if (isDirectory(path)) {
         return {};
     }
@@ -96,54 +92,82 @@ QList<WriteFailure> saveReports(const QString &directory, const std::vector<Repo
     return failures;
 }
 
-int usageError(const QString &message)
+int usageError(const QString &text)
 {
-    printTo(stderr, u"Error: %1\n\n%2"_s.arg(message, usageText()));
+    printTo(stderr, u"Error: %1\n\n%2"_s.arg(shownText(text), usageText()));
     return kExitUsage;
 }
 
-int romsListError(const AuditInputs &inputs, RomsListFault fault)
+// --help and --version, and the usage errors: what a command that runs no audit prints.
+int answer(const Command &command)
 {
-    QString text = u"Error: Can't find supported roms list or it is too big.\n"_s;
-    if (inputs.romsListPath.isEmpty()) {
-        text += u"(no file named %1 below %2)\n"_s.arg(quoted(kRomsListFileName.toString()), quoted(inputs.zelvoraDir));
-    } else {
-        text += u"(%1: %2)\n"_s.arg(quoted(inputs.romsListPath), romsListFaultText(fault));
+    switch (command.kind) {
+    case Command::Kind::UsageError:
+        return usageError(command.error);
+    case Command::Kind::Help:
+        printTo(stdout, usageText());
+        break;
+    case Command::Kind::Version:
+        printTo(stdout, u"zelvora-auditor-cli %1\n"_s.arg(versionText()));
+        break;
+    case Command::Kind::Run:
+        break;
     }
-    printTo(stderr, text);
-    return kExitRomsListUnusable;
+    return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
 }
 
-QString folderText(const QByteArray &path, const AuditInputs &inputs)
+AuditRequest auditRequest(const Options &options, AuditInputs inputs)
 {
-    const QString relative = QFile::decodeName(path);
-    if (inputs.zelvoraDir.isEmpty())
-        return quoted(relative);
-    return quoted(inputs.zelvoraDir + (inputs.zelvoraDir.endsWith(u'/') ? QString() : u"/"_s) + relative);
+    AuditRequest request;
+    request.kind = options.audit;
+    request.inputs = std::move(inputs);
+    request.problems = options.problems;
+    request.nearMisses = options.nearMisses;
+    request.history = !options.noHistory;
+    request.table = options.tableFile.has_value();
+    return request;
 }
 
-// Says what the walk could not see. A folder the user may not read is a warning: the result stands for
-// what could be read. A folder that could not be opened for any other reason makes the result
-// incomplete, so it is not given at all. Returns false then.
-bool reportWalk(const WalkReport &walk, const AuditInputs &inputs)
+// The lists, with the phases on a terminal unless quiet.
+void runAudits(AuditSession &session, const Options &options)
 {
-    constexpr std::size_t kMostNamed = 20;
-    const auto name = [&](const std::vector<UnreadFolder> &folders, const QString &line) {
-        for (std::size_t i = 0; i < folders.size() && i < kMostNamed; ++i) {
-            printTo(stderr, line.arg(folderText(folders[i].path, inputs),
-                                     QString::fromLocal8Bit(std::strerror(folders[i].error))));
-        }
-        if (folders.size() > kMostNamed) {
-            printTo(stderr, u"  ... and %1 more folders\n"_s.arg(folders.size() - kMostNamed));
-        }
-    };
-    name(walk.unreadable, u"Warning: the folder %1 could not be read (%2); its files are not counted.\n"_s);
-    if (walk.isComplete()) {
-        return true;
+    if (options.quiet || ::isatty(STDERR_FILENO) == 0) {
+        SilentProgress silent;
+        session.runAudits(silent);
+        return;
     }
-    name(walk.failed, u"Error: the folder %1 could not be read (%2).\n"_s);
-    printTo(stderr, u"Error: the folders could not be read completely; no result is given.\n"_s);
-    return false;
+    TerminalProgress terminal(stderr);
+    session.runAudits(terminal);
+    terminal.clear();
+}
+
+// The report files and the table; the files that could not be written.
+QList<WriteFailure> writeFiles(const Options &options, const AuditOutcome &outcome, const Printer &printer)
+{
+    QList<WriteFailure> failures;
+    if (options.saveDir)
+        failures = saveReports(*options.saveDir, printer.reportFiles());
+    if (options.tableFile && outcome.roms.audit && outcome.videos.audit) {
+        if (const QString error = writeTableFile(*options.tableFile, outcome.table); !error.isEmpty())
+            failures.append({QFileInfo(*options.tableFile).fileName(), *options.tableFile, error});
+    }
+    return failures;
+}
+
+// Renames come last, after the output that names the files as they were found.
+int renameNearMisses(const Options &options, const AuditSession &session)
+{
+    std::vector<RenameRequest> requests;
+    for (const std::optional<NearMisses> *pairs :
+         {&session.outcome().roms.nearMisses, &session.outcome().videos.nearMisses}) {
+        if (*pairs) {
+            std::vector<RenameRequest> more = renameRequests(**pairs, *options.renameReasons);
+            requests.insert(requests.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+        }
+    }
+    const bool json = options.format == OutputFormat::Json;
+    return printRenameReport(renameSafely(session.request().inputs.zelvoraDir, requests), json ? stderr : stdout,
+                             stderr);
 }
 
 // The command ends right after its output is written. The system takes the lists' memory back at once,
@@ -162,200 +186,32 @@ template <typename T> T &keptUntilExit(T value)
 
 int run(const QStringList &arguments)
 {
-    if (isUndoCommand(arguments)) {
+    if (isUndoCommand(arguments))
         return runUndo(arguments);
-    }
     const Command command = parseCommandLine(arguments);
-    switch (command.kind) {
-    case Command::Kind::UsageError:
-        return usageError(command.error);
-    case Command::Kind::Help:
-        printTo(stdout, usageText());
-        return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
-    case Command::Kind::Version:
-        printTo(stdout, u"zelvora-auditor-cli %1\n"_s.arg(versionText()));
-        return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
-    case Command::Kind::Run:
-        break;
-    }
+    if (command.kind != Command::Kind::Run)
+        return answer(command);
     const Options &options = command.options;
-
     const auto resolved = resolveInputs(options, [] { return readStoredPaths(userSettingsFile()); });
-    if (const QString *error = std::get_if<QString>(&resolved)) {
+    if (const QString *error = std::get_if<QString>(&resolved))
         return usageError(*error);
-    }
-    AuditInputs inputs = std::get<AuditInputs>(resolved);
-    inputs.otherFormats = options.nearMisses;
 
-    if (const std::optional<QString> warning = zelvoraDirWarning(inputs.zelvoraDir)) {
-        printTo(stderr, *warning + u'\n');
-    }
+    AuditSession &session = keptUntilExit(AuditSession(auditRequest(options, std::get<AuditInputs>(resolved))));
+    runAudits(session, options);
+    const Printer printer(options, session);
+    if (const int status = printer.reportAudits(); status != kExitOk)
+        return status;
+    session.findExtras();
+    printer.reportHistory();
 
-    std::unique_ptr<TerminalProgress> terminal;
-    SilentProgress silent;
-    if (!options.quiet && ::isatty(STDERR_FILENO) != 0) {
-        terminal = std::make_unique<TerminalProgress>(stderr);
-    }
-    Progress &progress = terminal ? static_cast<Progress &>(*terminal) : silent;
-    const auto endProgress = [&] {
-        if (terminal) {
-            terminal->clear();
-        }
-    };
-
-    const bool json = options.format == OutputFormat::Json;
-    std::vector<ReportFile> &reports = keptUntilExit(std::vector<ReportFile>{});
-    // JSON is written as it is made; the text is made whole, since it is laid out list by list.
-    std::vector<std::function<bool()>> outputs;
-    const auto writeText = [](const QByteArray &text) {
-        return std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size()) &&
-               std::fflush(stdout) == 0;
-    };
-    const bool all = options.audit == AuditKind::All;
-    const RomAudit *romAudit = nullptr;
-    const VideoAudit *videoAudit = nullptr;
-    std::vector<Problem> &romProblemList = keptUntilExit(std::vector<Problem>{});
-    std::vector<Problem> &videoProblemList = keptUntilExit(std::vector<Problem>{});
-    std::optional<NearMisses> &romNearMisses = keptUntilExit(std::optional<NearMisses>{});
-    std::optional<NearMisses> &videoNearMisses = keptUntilExit(std::optional<NearMisses>{});
-    const auto nearMissMembers = [](const std::optional<NearMisses> &pairs) {
-        return pairs ? nearMissJsonMembers(*pairs) : QByteArray();
-    };
-    const auto nearMissText = [](const std::optional<NearMisses> &pairs) {
-        return pairs ? '\n' + nearMissTextOutput(*pairs) : QByteArray();
-    };
-    // `all` reads the list and walks the folders once for both audits; each is then handled as if run alone.
-    RomsListFault collectionFault{};
-    CollectionAudit collection;
-    if (all) {
-        collection = runCollectionAudit(inputs, progress, &collectionFault);
-    }
-    if (options.audit != AuditKind::Videos) {
-        RomsListFault listFault = collectionFault;
-        const std::optional<RomAudit> &roms =
-            keptUntilExit(all ? std::move(collection.roms) : runRomAudit(inputs, progress, &listFault));
-        if (!all || !roms) {
-            endProgress();
-        }
-        if (!roms) {
-            return romsListError(inputs, listFault);
-        }
-        if (!reportWalk(roms->found.walk, inputs)) {
-            endProgress();
-            return kExitIncomplete;
-        }
-        romAudit = &*roms;
-        if (options.problems || options.tableFile) {
-            romProblemList = romProblems(inputs, *roms);
-        }
-        romNearMisses = options.nearMisses ? std::optional(findRomNearMisses(*roms)) : std::nullopt;
-        const AuditExtras &extras =
-            keptUntilExit(auditExtras(options, romProblemList, inputs, u"roms",
-                                      [&](const QDateTime &now) { return auditRecord(roms->lists, now); }));
-        outputs.emplace_back([&, all] {
-            if (json) {
-                return (!all || writeText("{\n  \"audit\": \"all\",\n  \"roms\": ")) &&
-                       writeRomJsonOutput(stdout, inputs, roms->lists,
-                                          nearMissMembers(romNearMisses) + extras.jsonMembers);
-            }
-            return writeText(romTextOutput(roms->lists) + nearMissText(romNearMisses) + extras.text);
-        });
-        if (options.saveDir) {
-            reports = romReportFiles(roms->lists);
-            if (romNearMisses) {
-                reports.push_back(romNearMissReportFile(*romNearMisses));
-            }
-            if (options.problems) {
-                reports.push_back({kRomProblemsFileName.toString(), problemsCsv(romProblemList)});
-            }
-        }
-    }
-    if (options.audit != AuditKind::Roms) {
-        RomsListFault listFault = collectionFault;
-        const std::optional<VideoAudit> &videos =
-            keptUntilExit(all ? std::move(collection.videos) : runVideoAudit(inputs, progress, &listFault));
-        endProgress();
-        if (!videos) {
-            return romsListError(inputs, listFault);
-        }
-        if (!reportWalk(videos->walk, inputs)) {
-            return kExitIncomplete;
-        }
-        videoAudit = &*videos;
-        if (!videos->usedRomsList) {
-            printTo(stderr, u"Warning: Can't find supported roms list or it is too big; without it no video counts "
-                            "as a video for a missing rom, every unexpected video is unknown.\n"_s);
-        }
-        if (options.problems || options.tableFile) {
-            videoProblemList = videoProblems(inputs, *videos);
-        }
-        videoNearMisses = options.nearMisses ? std::optional(findVideoNearMisses(*videos)) : std::nullopt;
-        const AuditExtras &extras = keptUntilExit(
-            auditExtras(options, videoProblemList, inputs, inputs.availableRomsOnly ? u"videos-available" : u"videos",
-                        [&](const QDateTime &now) { return auditRecord(videos->lists, now); }));
-        outputs.emplace_back([&, all] {
-            if (json) {
-                return (!all || writeText(",\n  \"videos\": ")) &&
-                       writeVideoJsonOutput(stdout, inputs, videos->lists,
-                                            nearMissMembers(videoNearMisses) + extras.jsonMembers) &&
-                       (!all || writeText("}\n"));
-            }
-            return (!all || writeText("\n")) &&
-                   writeText(videoTextOutput(videos->lists) + nearMissText(videoNearMisses) + extras.text);
-        });
-        if (options.saveDir) {
-            std::vector<ReportFile> files = videoReportFiles(videos->lists);
-            if (videoNearMisses) {
-                files.push_back(videoNearMissReportFile(*videoNearMisses));
-            }
-            if (options.problems) {
-                files.push_back({kVideoProblemsFileName.toString(), problemsCsv(videoProblemList)});
-            }
-            reports.insert(reports.end(), std::make_move_iterator(files.begin()), std::make_move_iterator(files.end()));
-        }
-    }
-    const auto writeOutput = [&] {
-        return std::all_of(outputs.begin(), outputs.end(), [](const auto &output) { return output(); });
-    };
-
-    QList<WriteFailure> failures;
-    if (options.saveDir) {
-        failures = saveReports(*options.saveDir, reports);
-    }
-    if (options.tableFile && romAudit && videoAudit) {
-        const QByteArray table = collectionTableCsv({&inputs, romAudit, videoAudit, &romProblemList, &videoProblemList,
-                                                     romNearMisses ? &*romNearMisses : nullptr,
-                                                     videoNearMisses ? &*videoNearMisses : nullptr});
-        if (const QString error = writeTableFile(*options.tableFile, table); !error.isEmpty()) {
-            failures.append({QFileInfo(*options.tableFile).fileName(), *options.tableFile, error});
-        }
-    }
-
-    const bool outputWritten = writeOutput();
-    if (!outputWritten) {
+    const QList<WriteFailure> failures = writeFiles(options, session.outcome(), printer);
+    const bool outputWritten = printer.writeResults();
+    if (!outputWritten)
         printTo(stderr, u"Error: can't write the output: %1\n"_s.arg(QString::fromLocal8Bit(std::strerror(errno))));
-    }
-
-    for (const WriteFailure &failure : failures) {
-        printTo(stderr,
-                u"Error: %1 was not written to %2: %3\n"_s.arg(failure.fileName, quoted(failure.path), failure.reason));
-    }
-    if (!outputWritten) {
+    Printer::reportWriteFailures(failures);
+    if (!outputWritten)
         return kExitOutputFailed;
-    }
-    // Renames come last, after the output that names the files as they were found.
-    int renameStatus = kExitOk;
-    if (options.renameReasons) {
-        std::vector<RenameRequest> requests;
-        for (const std::optional<NearMisses> *pairs : {&romNearMisses, &videoNearMisses}) {
-            if (*pairs) {
-                std::vector<RenameRequest> more = renameRequests(**pairs, *options.renameReasons);
-                requests.insert(requests.end(), std::make_move_iterator(more.begin()),
-                                std::make_move_iterator(more.end()));
-            }
-        }
-        renameStatus = printRenameReport(renameSafely(inputs.zelvoraDir, requests), json ? stderr : stdout, stderr);
-    }
+    const int renameStatus = options.renameReasons ? renameNearMisses(options, session) : kExitOk;
     return failures.isEmpty() && renameStatus == kExitOk ? kExitOk : kExitReportsNotWritten;
 }
 

@@ -2,7 +2,7 @@
 
 #include "cli/undo.h"
 
-#include "audit/files/resulttext.h"
+#include "audit/files/humantext.h"
 #include "audit/names/filenames.h"
 #include "cli/options.h"
 #include "cli/output.h"
@@ -16,17 +16,15 @@ namespace zelvora::cli {
 
 namespace {
 
-// A file below the Zelvora directory as messages show it: quoted, control characters made visible.
+// A file below the Zelvora directory as messages show it.
 QString shown(const QString &folder, const QString &name)
 {
-    const QByteArray path = encodeFileName(folder.isEmpty() ? name : folder + u'/' + name);
-    return u'"' + nameText(std::string_view(path.constData(), std::size_t(path.size()))) + u'"';
+    return quotedPath(folder.isEmpty() ? name : folder + u'/' + name);
 }
 
 QString shownName(const QString &name)
 {
-    const QByteArray bytes = encodeFileName(name);
-    return u'"' + nameText(std::string_view(bytes.constData(), std::size_t(bytes.size()))) + u'"';
+    return quotedPath(name);
 }
 
 QString files(qsizetype count)
@@ -34,9 +32,9 @@ QString files(qsizetype count)
     return count == 1 ? u"file"_s : u"files"_s;
 }
 
-int usageError(const QString &message)
+int usageError(const QString &text)
 {
-    printTo(stderr, u"Error: %1\n\n%2"_s.arg(message, usageText()));
+    printTo(stderr, u"Error: %1\n\n%2"_s.arg(shownText(text), usageText()));
     return kExitUsage;
 }
 
@@ -69,7 +67,8 @@ int runUndo(const QStringList &arguments)
     const QString &journal = rest.constFirst();
     const UndoReport report = undoRenames(journal);
     if (!report.error.isEmpty()) {
-        printTo(stderr, u"Error: can't undo the renames of \"%1\": %2\n"_s.arg(journal, report.error));
+        printTo(stderr, message(u"Error: can't undo the renames of %1: %2\n",
+                                {MessageArg::own(quotedPath(journal)), report.error}));
         return kExitReportsNotWritten;
     }
     qsizetype putBack = 0;
@@ -77,17 +76,20 @@ int runUndo(const QStringList &arguments)
         const RenameRequest &r = outcome.request;
         if (outcome.isDone()) {
             ++putBack;
-            printTo(stdout, u"Put back %1 as %2\n"_s.arg(shown(r.folder, r.newName), shownName(r.oldName)));
+            printTo(stdout, message(u"Put back %1 as %2\n", {MessageArg::own(shown(r.folder, r.newName)),
+                                                             MessageArg::own(shownName(r.oldName))}));
         } else {
-            printTo(stderr, u"Error: %1 was not put back as %2: %3\n"_s.arg(shown(r.folder, r.newName),
-                                                                            shownName(r.oldName), outcome.error));
+            printTo(stderr, message(u"Error: %1 was not put back as %2: %3\n",
+                                    {MessageArg::own(shown(r.folder, r.newName)), MessageArg::own(shownName(r.oldName)),
+                                     outcome.error}));
         }
     }
     const auto total = qsizetype(report.outcomes.size());
+    const MessageArg dir = MessageArg::own(quotedPath(report.zelvoraDir));
     printTo(stdout,
             putBack == total
-                ? u"Put back %1 %2 in \"%3\".\n"_s.arg(putBack).arg(files(putBack), report.zelvoraDir)
-                : u"Put back %1 of %2 %3 in \"%4\".\n"_s.arg(putBack).arg(total).arg(files(total), report.zelvoraDir));
+                ? message(u"Put back %1 %2 in %3.\n", {putBack, MessageArg::own(files(putBack)), dir})
+                : message(u"Put back %1 of %2 %3 in %4.\n", {putBack, total, MessageArg::own(files(total)), dir}));
     if (std::fflush(stdout) != 0)
         return kExitOutputFailed;
     return report.allDone() ? kExitOk : kExitReportsNotWritten;
@@ -96,7 +98,7 @@ int runUndo(const QStringList &arguments)
 int printRenameReport(const RenameReport &report, std::FILE *out, std::FILE *err)
 {
     if (!report.error.isEmpty()) {
-        printTo(err, u"Error: nothing was renamed: %1\n"_s.arg(report.error));
+        printTo(err, message(u"Error: nothing was renamed: %1\n", {report.error}));
         return kExitReportsNotWritten;
     }
     const qsizetype done = report.doneCount();
@@ -104,14 +106,15 @@ int printRenameReport(const RenameReport &report, std::FILE *out, std::FILE *err
     QString summary = done == total ? u"Renamed %1 %2"_s.arg(done).arg(files(done))
                                     : u"Renamed %1 of %2 %3"_s.arg(done).arg(total).arg(files(total));
     if (!report.journalPath.isEmpty())
-        summary += u"; undo journal: %1"_s.arg(report.journalPath);
+        summary += message(u"; undo journal: %1", {report.journalPath});
     printTo(out, summary + u'\n');
     for (const RenameOutcome &outcome : report.outcomes) {
         if (outcome.isDone())
             continue;
         const RenameRequest &r = outcome.request;
-        printTo(err, u"Error: %1 was not renamed to %2: %3\n"_s.arg(shown(r.folder, r.oldName), shownName(r.newName),
-                                                                    outcome.error));
+        printTo(err, message(u"Error: %1 was not renamed to %2: %3\n",
+                             {MessageArg::own(shown(r.folder, r.oldName)), MessageArg::own(shownName(r.newName)),
+                              outcome.error}));
     }
     return report.allDone() ? kExitOk : kExitReportsNotWritten;
 }

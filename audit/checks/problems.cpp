@@ -299,7 +299,8 @@ static QByteArray shownListPath(const QString &listPath, const QString &zelvoraD
     return encodeFileName(listPath);
 }
 
-std::vector<Problem> listProblems(const QString &listPath, const NameBlock &sorted, const QString &zelvoraDir)
+std::vector<Problem> listProblems(const QString &listPath, const NameBlock &sorted, const NameBlock &lines,
+                                  const QString &zelvoraDir)
 {
     std::vector<Problem> problems;
     const QByteArray path = shownListPath(listPath, zelvoraDir);
@@ -312,9 +313,8 @@ std::vector<Problem> listProblems(const QString &listPath, const NameBlock &sort
             detail += u" (also as %1)"_s.arg(quotedText(sorted.at(i - 1)));
         problems.push_back({ProblemKind::ListDuplicate, path, detail});
     }
-    const std::optional<NameBlock> lines = readRomsListBlock(listPath);
-    for (qsizetype i = 0; lines && i < lines->size(); ++i) {
-        const std::string_view line = lines->at(i);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const std::string_view line = lines.at(i);
         const auto blank = [](char c) { return c == ' ' || c == '\t'; };
         const bool starts = blank(line.front());
         const bool ends = blank(line.back());
@@ -344,7 +344,7 @@ std::vector<Problem> romProblems(const AuditInputs &inputs, const RomAudit &audi
     std::vector<Problem> problems = walkProblems(audit.found.walk);
     appendAll(problems,
               fileProblems(inputs.zelvoraDir, audit.found, pairFoundWithExpected(audit.found, audit.supported), true));
-    appendAll(problems, listProblems(inputs.romsListPath, audit.supported, inputs.zelvoraDir));
+    appendAll(problems, listProblems(inputs.romsListPath, audit.supported, audit.listLines, inputs.zelvoraDir));
     sortByKind(problems);
     return problems;
 }
@@ -354,10 +354,11 @@ std::vector<Problem> videoProblems(const AuditInputs &inputs, const VideoAudit &
     std::vector<Problem> problems = walkProblems(audit.walk);
     appendAll(problems, fileProblems(inputs.zelvoraDir, audit.videos,
                                      pairFoundWithExpected(audit.videos, audit.expected), false));
-    if (audit.lookup)
-        appendAll(problems, listProblems(inputs.romsListPath, *audit.lookup, inputs.zelvoraDir));
-    else if (!inputs.availableRomsOnly)
-        appendAll(problems, listProblems(inputs.romsListPath, audit.expected, inputs.zelvoraDir));
+    if (audit.listLines) {
+        const NameBlock &sorted = audit.lookup ? *audit.lookup : audit.expected;
+        if (audit.lookup || !inputs.availableRomsOnly)
+            appendAll(problems, listProblems(inputs.romsListPath, sorted, *audit.listLines, inputs.zelvoraDir));
+    }
     sortByKind(problems);
     return problems;
 }

@@ -48,9 +48,10 @@ std::vector<Problem> walkProblems(const WalkReport &walk);
 std::vector<Problem> fileProblems(const QString &zelvoraDir, const FoundFiles &found,
                                   const std::vector<qsizetype> &pairing, bool zipSignature);
 
-// Games listed twice (`sorted`: the list's names with an extension, sorted) and lines of the list at
-// `listPath` that start or end with spaces or tabs.
-std::vector<Problem> listProblems(const QString &listPath, const NameBlock &sorted, const QString &zelvoraDir = {});
+// Games listed twice (`sorted`: the list's names with an extension, sorted) and `lines` of the list (as
+// read, in file order) that start or end with spaces or tabs. `listPath` only names the list.
+std::vector<Problem> listProblems(const QString &listPath, const NameBlock &sorted, const NameBlock &lines,
+                                  const QString &zelvoraDir = {});
 
 // Every problem of an audit, in kind order.
 std::vector<Problem> romProblems(const AuditInputs &inputs, const RomAudit &audit);

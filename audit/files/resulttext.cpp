@@ -1,5 +1,6 @@
 #include "audit/files/resulttext.h"
 
+#include "audit/files/humantext.h"
 #include "audit/names/textunits.h"
 
 #include <algorithm>
@@ -51,44 +52,6 @@ const ListText &videoText(VideoList which)
 }
 
 } // namespace
-
-namespace {
-
-bool isControl(char32_t c)
-{
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
-}
-
-bool isPlainAscii(std::string_view name)
-{
-    return std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
-}
-
-} // namespace
-
-QString nameText(std::string_view name)
-{
-    QString text = textOfUtf8(name);
-    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return isControl(c.unicode()); }))
-        return text;
-    QString escaped;
-    escaped.reserve(text.size() + 16);
-    for (const QChar c : std::as_const(text)) {
-        if (isControl(c.unicode()))
-            escaped += u"\\u{"_s + QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0') + u'}';
-        else
-            escaped += c;
-    }
-    return escaped;
-}
-
-void appendNameText(QByteArray &out, std::string_view name)
-{
-    if (isPlainAscii(name))
-        out.append(name.data(), qsizetype(name.size()));
-    else
-        out.append(nameText(name).toUtf8());
-}
 
 ResultTextParts resultTextParts(QStringView format, qsizetype count)
 {

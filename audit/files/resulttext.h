@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audit/files/humantext.h"
 #include "audit/names/merge.h"
 
 #include <QByteArray>
@@ -15,12 +16,6 @@ enum class RomList { Valid, Missing, Unknown };
 enum class VideoList { Valid, Missing, Extra, Unknown };
 inline constexpr int kRomListCount = 3;
 inline constexpr int kVideoListCount = 4;
-
-// A name as result texts show it. Every control character (C0, DEL, C1, U+2028, U+2029) is written as
-// a visible escape "\u{XXXX}", so that no name can add, remove or forge a line; bytes that are not UTF-8
-// show as U+FFFD.
-QString nameText(std::string_view name);
-void appendNameText(QByteArray &out, std::string_view name);
 
 // Fills a result format as UTF-8: "%lu" takes the count of `names`, "%@" the names (as nameText writes
 // them) joined with `lineEnd`; the format's own CR LF line ends become `lineEnd` too.

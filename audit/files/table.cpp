@@ -137,9 +137,7 @@ QByteArray collectionTableCsv(const TableSources &sources)
     QByteArray out(kUtf8Bom);
     appendCsvRow(out, {"game", "rom", "rom_status", "rom_paths", "video", "video_status", "video_paths",
                        "possible_match", "problems"});
-    const std::optional<NameBlock> lines = readRomsListBlock(sources.inputs->romsListPath);
-    if (!lines)
-        return out;
+    const NameBlock *lines = &sources.roms->listLines;
     const FoundFiles &archives = sources.roms->found;
     const FoundFiles &videos = sources.videos->videos;
     ProblemIndex index;

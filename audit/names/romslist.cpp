@@ -175,6 +175,47 @@ std::optional<RomsListFault> faultOf(const struct stat &st)
     return std::nullopt;
 }
 
+// The length of the line end at `at` in UTF-8 text, or 0: U+000A..U+000D, U+0085, U+2028 and U+2029
+// each end a list line.
+std::size_t utf8LineEnd(std::string_view text, std::size_t at)
+{
+    const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0U; };
+    const unsigned b = byte(at);
+    if (b >= 0x0A && b <= 0x0D)
+        return 1;
+    if (b == 0xC2 && byte(at + 1) == 0x85)
+        return 2;
+    if (b == 0xE2 && byte(at + 1) == 0x80 && (byte(at + 2) == 0xA8 || byte(at + 2) == 0xA9))
+        return 3;
+    return 0;
+}
+
+// Whether the byte can start a line end: one test for nearly every byte of a list.
+inline bool mayEndLine(char c)
+{
+    const auto b = static_cast<unsigned char>(c);
+    return b <= 0x0D ? b >= 0x0A : (b == 0xC2 || b == 0xE2);
+}
+
+} // namespace
+
+QString romsListFaultText(RomsListFault fault)
+{
+    switch (fault) {
+    case RomsListFault::Missing:
+        return QStringLiteral("missing");
+    case RomsListFault::NotRegularFile:
+        return QStringLiteral("not a regular file");
+    case RomsListFault::TooBig:
+        return QStringLiteral("over 2 MiB");
+    case RomsListFault::Unreadable:
+        return QStringLiteral("unreadable");
+    case RomsListFault::NotDecodable:
+        break;
+    }
+    return QStringLiteral("not decodable");
+}
+
 // The bytes of the list file, or why not: it is not a regular file within the limit.
 std::optional<QByteArray> readRomsListBytes(const QString &path, RomsListFault &fault)
 {
@@ -234,47 +275,6 @@ std::optional<QByteArray> readRomsListBytes(const QString &path, RomsListFault &
     return bytes;
 }
 
-// The length of the line end at `at` in UTF-8 text, or 0: U+000A..U+000D, U+0085, U+2028 and U+2029
-// each end a list line.
-std::size_t utf8LineEnd(std::string_view text, std::size_t at)
-{
-    const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0U; };
-    const unsigned b = byte(at);
-    if (b >= 0x0A && b <= 0x0D)
-        return 1;
-    if (b == 0xC2 && byte(at + 1) == 0x85)
-        return 2;
-    if (b == 0xE2 && byte(at + 1) == 0x80 && (byte(at + 2) == 0xA8 || byte(at + 2) == 0xA9))
-        return 3;
-    return 0;
-}
-
-// Whether the byte can start a line end: one test for nearly every byte of a list.
-inline bool mayEndLine(char c)
-{
-    const auto b = static_cast<unsigned char>(c);
-    return b <= 0x0D ? b >= 0x0A : (b == 0xC2 || b == 0xE2);
-}
-
-} // namespace
-
-QString romsListFaultText(RomsListFault fault)
-{
-    switch (fault) {
-    case RomsListFault::Missing:
-        return QStringLiteral("missing");
-    case RomsListFault::NotRegularFile:
-        return QStringLiteral("not a regular file");
-    case RomsListFault::TooBig:
-        return QStringLiteral("over 2 MiB");
-    case RomsListFault::Unreadable:
-        return QStringLiteral("unreadable");
-    case RomsListFault::NotDecodable:
-        break;
-    }
-    return QStringLiteral("not decodable");
-}
-
 std::optional<NameBlock> readRomsListBlock(const QString &path, std::string_view extension, RomsListFault *fault)
 {
     RomsListFault refused{};
@@ -284,10 +284,15 @@ std::optional<NameBlock> readRomsListBlock(const QString &path, std::string_view
             *fault = refused;
         return std::nullopt;
     }
+    return romsListBlock(*bytes, extension, fault);
+}
+
+std::optional<NameBlock> romsListBlock(QByteArrayView bytes, std::string_view extension, RomsListFault *fault)
+{
     // Most lists are UTF-8 already and are split as they are; any other text is decoded first. Decoded
     // text holds no lone surrogate, so it turns into UTF-8 and back unchanged.
     QByteArray converted;
-    QByteArrayView utf8 = *bytes;
+    QByteArrayView utf8 = bytes;
     if (startsWith(utf8, {0xEF, 0xBB, 0xBF}) && isValidUtf8(utf8.sliced(3))) {
         utf8 = utf8.sliced(3);
     } else if (!isValidUtf8(utf8)) {

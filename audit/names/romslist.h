@@ -31,6 +31,14 @@ QString romsListFaultText(RomsListFault fault);
 std::optional<NameBlock> readRomsListBlock(const QString &path, std::string_view extension = {},
                                            RomsListFault *fault = nullptr);
 
+// The bytes of the list file at `path`: empty, with `fault` saying why, when it names nothing, a directory,
+// a link or another non-regular file, or a file over kRomsListMaxBytes.
+std::optional<QByteArray> readRomsListBytes(const QString &path, RomsListFault &fault);
+
+// readRomsListBlock for bytes already read: what one run reads once and every step then uses.
+std::optional<NameBlock> romsListBlock(QByteArrayView bytes, std::string_view extension = {},
+                                       RomsListFault *fault = nullptr);
+
 // The same entries, sorted.
 std::optional<NameBlock> cacheRomsListFile(const QString &path);
 

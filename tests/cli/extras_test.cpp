@@ -57,6 +57,31 @@ TEST(Extras, ChangesAppearOnTheSecondRunAndNoHistoryKeepsNone)
     EXPECT_FALSE(QFileInfo::exists(fresh.path() + u"/data"_s)) << "--no-history wrote a history";
 }
 
+// Names from the disk reach every section (problems, possible matches, changes) and stderr only with
+// their control characters made visible: none can forge a line or talk to the terminal.
+TEST(Extras, EverySectionShowsControlCharactersEscaped)
+{
+    TempTree config;
+    TempTree tree;
+    tree.file(u"- Supported Games Lookup For Naming.txt"_s, "Alpha Game\n");
+    tree.file(u"roms/dir\x1b]0;x\x07/alpha_game.zip"_s, "PK");
+    tree.symlink(u"t\x1bt"_s, u"roms/ln\x1b.zip"_s);
+    const QStringList args{u"-d"_s, tree.path(), u"-p"_s, u"-m"_s, u"roms"_s};
+    ASSERT_EQ(runCli(args, config.path()).exitCode, 0);
+    tree.file(u"roms/new\nnewly missing: x.zip"_s, "PK");
+    const CliResult second = runCli(args, config.path());
+    ASSERT_EQ(second.exitCode, 0) << second.err.toStdString();
+
+    for (const QByteArray *stream : {&second.out, &second.err}) {
+        for (const char c : *stream)
+            EXPECT_TRUE(c == '\n' || (uchar(c) >= 0x20 && uchar(c) != 0x7F)) << "raw control " << int(c);
+    }
+    for (const char *shown : {"link-skipped: roms/ln\\u{001B}.zip (a link to \"t\\u{001B}t\"",
+                              "roms/dir\\u{001B}]0;x\\u{0007}/alpha_game.zip (case-and-separators)",
+                              "new unknown: new\\u{000A}newly missing: x.zip"})
+        EXPECT_TRUE(second.out.contains(shown)) << shown << "\n" << second.out.toStdString();
+}
+
 TEST(Extras, AllWritesBothAuditsProblemsAndATableASpreadsheetReads)
 {
     const QString python = QStandardPaths::findExecutable(u"python3"_s);
