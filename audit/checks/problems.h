@@ -1,5 +1,11 @@
 #pragma once
 
+// Checks: the map. Everything an audit should not trust is a Problem with a stable kind, found here from
+// the audit's own walk and names (no second walk, no second read of the list). A new kind of check adds
+// its kind to ProblemKind and problemKindId, finds its problems in romProblems/videoProblems (or a
+// function they call), and is then shown by every printer, the window's problems table, the CSV and the
+// collection table without further work.
+//
 // What an audit could not see or should not trust, beside its lists: folders it could not read, links
 // it did not follow, second copies of a game, empty archives and videos, archives that are no zip
 // files, and list lines that repeat a game or carry stray blanks. Kinds are stable identifiers.

@@ -1,5 +1,11 @@
 #pragma once
 
+// Files written and texts made: the map. humantext.h holds the one escaping rule every text a person
+// reads passes through; resulttext.h the result formats of the views and report files; reports.h (here)
+// the report set; csv.h the one CSV writer, table.h the collection table, history.h the record of the last
+// audit; atomicwrite.h the one way a file is written (a reader sees the old content or the new, never a
+// mix); storedsettings.h the two paths shared with the window.
+
 #include "audit/names/merge.h"
 
 #include <QByteArray>

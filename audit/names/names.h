@@ -1,5 +1,12 @@
 #pragma once
 
+// List and names: the map. Every name the engine holds is UTF-8 bytes in a NameBlock (nameblock.h): one
+// block per list, a million names in two allocations. romslist.h reads and decodes the supported roms
+// list (once per run) into such a block; filenames.h turns file names into text and back without losing a
+// byte; names.h (here) and namesort.h give the one ordering every list is sorted in; merge.h compares two
+// sorted blocks in one forward pass and gives the result lists as views of their names. textunits.h and
+// growingarray.h are the small tools the others share.
+//
 // The ordering of every name list, as text and as UTF-8 bytes.
 
 #include <QStringView>

@@ -1,5 +1,10 @@
 #pragma once
 
+// Near misses and renames: the map. nearmiss.h (here) pairs missing names with the files that are almost
+// them, by the folded keys of nearmissfold.h; nearmissrenames.h turns chosen pairs into rename requests;
+// saferename.h renames them within their folders, never replacing a file (the no-replace rename seam of
+// platform/fs), and journals each rename so that undoRenames can put it back.
+//
 // The near-miss pass: after an audit, pairs each missing name with the one file on disk that is almost
 // that name, and says why (NearMissReason). Files are the audit's unknown files and the files of the
 // same kind in another format that its walk gathered. Variants of one game are never paired; a file or

@@ -1,5 +1,10 @@
 #pragma once
 
+// Walk: the map. scan.h (here) asks the disk the audit's questions; dirwalk.h answers them with one
+// walker per core over raw directory reads (the directory reader seam of platform/fs), never following a
+// link nor opening a special file; foundfiles.h is what a walk gives: the names in one block and, for
+// each, the folder it lies in, plus a WalkReport of what could not be read.
+//
 // The audit's questions to the disk: which rom archives and videos lie below the Zelvora directory
 // (with the folder of each), and where below a folder the supported roms list is.
 
