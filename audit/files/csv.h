@@ -1,8 +1,9 @@
 #pragma once
 
-// Comma-separated values as RFC 4180 writes them: fields quoted when they hold a comma, a quote, CR or
-// LF (quotes doubled), rows ended by CR LF. Bytes pass through untouched, so a name that is not UTF-8
-// reads back exactly as it is on disk.
+// Comma-separated values as RFC 4180 writes them, for spreadsheets: fields quoted when they hold a comma,
+// a quote, CR or LF (quotes doubled), rows ended by CR LF. A field that a spreadsheet would run as a
+// formula (it starts with =, +, -, @, a tab or CR) gets a leading apostrophe, which shows it as text;
+// bytes that are not UTF-8 become U+FFFD, so the file is always valid UTF-8. JSON keeps names exactly.
 
 #include <QByteArray>
 #include <QByteArrayView>
