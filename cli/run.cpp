@@ -3,10 +3,13 @@
 #include "audit/checks/problems.h"
 #include "audit/files/history.h"
 #include "audit/files/humantext.h"
+#include "audit/files/outputguard.h"
 #include "audit/files/reports.h"
+#include "audit/files/resulttext.h"
 #include "audit/files/table.h"
 #include "audit/names/filenames.h"
 #include "audit/names/romslist.h"
+#include "audit/nearmiss/nearmiss.h"
 #include "audit/session.h"
 #include "cli/inputs.h"
 #include "cli/nearmissoutput.h"
@@ -116,6 +119,31 @@ int answer(const Command &command)
     return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
 }
 
+// Every file the run would write, checked before it starts: none may be one the audit reads.
+std::optional<QString> refusedOutput(const Options &options, const AuditInputs &inputs)
+{
+    if (options.tableFile) {
+        const QString &table = *options.tableFile;
+        if (table.endsWith(u'/') || QFileInfo(table).fileName().isEmpty())
+            return message(u"--table needs a file name, not the folder %1.", {MessageArg::own(quotedPath(table))});
+        if (const std::optional<QString> why = overwrittenInput(table, inputs))
+            return message(u"--table would replace what the audit reads: %1.", {MessageArg::own(*why)});
+    }
+    if (options.saveDir) {
+        QStringList names{kRomNearMissesFileName.toString(), kVideoNearMissesFileName.toString(),
+                          kRomProblemsFileName.toString(), kVideoProblemsFileName.toString()};
+        for (const RomList list : {RomList::Valid, RomList::Missing, RomList::Unknown})
+            names.append(romFileName(list));
+        for (const VideoList list : {VideoList::Valid, VideoList::Missing, VideoList::Extra, VideoList::Unknown})
+            names.append(videoFileName(list));
+        for (const QString &name : names) {
+            if (const std::optional<QString> why = overwrittenInput(*options.saveDir + u'/' + name, inputs))
+                return message(u"--save would replace what the audit reads: %1.", {MessageArg::own(*why)});
+        }
+    }
+    return std::nullopt;
+}
+
 AuditRequest auditRequest(const Options &options, AuditInputs inputs)
 {
     AuditRequest request;
@@ -194,6 +222,8 @@ int run(const QStringList &arguments)
     const Options &options = command.options;
     const auto resolved = resolveInputs(options, [] { return readStoredPaths(userSettingsFile()); });
     if (const QString *error = std::get_if<QString>(&resolved))
+        return usageError(*error);
+    if (const std::optional<QString> error = refusedOutput(options, std::get<AuditInputs>(resolved)))
         return usageError(*error);
 
     AuditSession &session = keptUntilExit(AuditSession(auditRequest(options, std::get<AuditInputs>(resolved))));

@@ -1,6 +1,7 @@
 #include "clitestsupport.h"
 #include "support/sanitized.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -52,6 +53,73 @@ TEST_F(ExitStatus, UsageErrorsPrintTheMessageAndTheUsageOnStderr)
         EXPECT_TRUE(result.err.contains(c.message)) << result.err.toStdString();
         EXPECT_TRUE(result.err.contains("\nUsage: zelvora-auditor-cli [options] roms|videos|all\n"));
     }
+}
+
+// What the system does to a write (a reader that went away, a file size limit) is a failed write with
+// its status and message, never a process killed by a signal.
+TEST_F(ExitStatus, AClosedPipeAndAFileSizeLimitAreFailedWrites)
+{
+    makeSampleZelvora(tree);
+    const CliResult closedPipe = runCli({u"-d"_s, dir, u"roms"_s}, config.path(), [] {
+        int ends[2] = {-1, -1};
+        if (::pipe(ends) != 0 || ::dup2(ends[1], STDOUT_FILENO) < 0)
+            ::_exit(99);
+        ::close(ends[0]);
+    });
+    EXPECT_EQ(closedPipe.exitCode, 1) << closedPipe.err.toStdString();
+    EXPECT_TRUE(closedPipe.err.startsWith("Error: can't write the output: ")) << closedPipe.err.toStdString();
+
+    QString list;
+    for (int i = 0; i < 100; ++i)
+        list += u"missing game number %1\n"_s.arg(i);
+    tree.file(QString::fromUtf8(kRomsListName), list.toUtf8());
+    const QString save = tree.filePath(u"reports"_s);
+    const CliResult limited = runCli({u"--no-history"_s, u"-d"_s, dir, u"-s"_s, save, u"roms"_s}, config.path(), [] {
+        const rlimit limit{512, 512};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            ::_exit(99);
+    });
+    EXPECT_EQ(limited.exitCode, 4) << limited.err.toStdString();
+    EXPECT_TRUE(limited.err.contains("Error: missing_roms.txt was not written to")) << limited.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(save + u"/valid_roms.txt"_s)) << "a file within the limit is still written";
+    EXPECT_EQ(QDir(save).entryList(QDir::Hidden | QDir::Files),
+              QStringList({u"unknown_roms.txt"_s, u"valid_roms.txt"_s}))
+        << "no temporary file is left";
+}
+
+// No file the run writes may be one it reads: the list, or anything in the folders it walks, however
+// the path reaches it.
+TEST_F(ExitStatus, OutputsThatWouldReplaceTheAuditsInputsAreUsageErrors)
+{
+    makeSampleZelvora(tree);
+    const QString list = tree.filePath(QString::fromUtf8(kRomsListName));
+    tree.file(u"own list/valid_roms.txt"_s, "abe\n");
+    tree.symlink(dir + u"/roms"_s, u"into-roms"_s);
+    struct Case
+    {
+        QStringList arguments;
+        const char *message;
+    };
+    const Case cases[] = {
+        {{u"--table"_s, list, u"all"_s}, "is the supported roms list"},
+        {{u"--table"_s, dir + u"/roms/abe.zip"_s, u"all"_s}, "lies inside the audited folder \"roms\""},
+        {{u"--table"_s, dir + u"/videos/../videos/new/t.csv"_s, u"all"_s}, "inside the audited folder \"videos\""},
+        {{u"--table"_s, dir + u"/x/"_s, u"all"_s}, "needs a file name"},
+        {{u"-s"_s, dir + u"/into-roms/reports"_s, u"roms"_s}, "inside the audited folder \"roms\""},
+        {{u"-l"_s, dir + u"/own list/valid_roms.txt"_s, u"-s"_s, dir + u"/own list"_s, u"roms"_s},
+         "is the supported roms list"},
+    };
+    const QByteArray listBefore = tree.read(QString::fromUtf8(kRomsListName));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        const CliResult result = runCli(QStringList{u"-d"_s, dir} + c.arguments, config.path());
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(result.err.contains(c.message)) << result.err.toStdString();
+    }
+    EXPECT_EQ(tree.read(QString::fromUtf8(kRomsListName)), listBefore);
+    EXPECT_EQ(tree.read(u"own list/valid_roms.txt"_s), "abe\n");
+    EXPECT_FALSE(QFileInfo::exists(dir + u"/roms/reports"_s));
+    EXPECT_EQ(runCli({u"-d"_s, dir, u"--table"_s, dir + u"/table.csv"_s, u"all"_s}, config.path()).exitCode, 0);
 }
 
 TEST_F(ExitStatus, HelpAndVersionGoToStdout)
