@@ -128,27 +128,39 @@ struct Reader
 };
 
 // The file's bytes, if it is a regular file of a sensible size; opened without following a link or
-// waiting on a special file.
-std::optional<QByteArray> readSmallFile(const QString &path)
+// waiting on a special file. `problem` says why a file that is there could not be read.
+std::optional<QByteArray> readSmallFile(const QString &path, QString &problem)
 {
     const int fd = ::open(encodeFileName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        if (errno != ENOENT)
+            problem = QString::fromLocal8Bit(std::strerror(errno));
         return std::nullopt;
+    }
     std::optional<QByteArray> bytes;
     struct stat st = {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kHistoryMaxBytes + (1 << 20)) {
+    if (::fstat(fd, &st) != 0) {
+        problem = QString::fromLocal8Bit(std::strerror(errno));
+    } else if (!S_ISREG(st.st_mode)) {
+        problem = u"not a regular file"_s;
+    } else if (st.st_size > kHistoryMaxBytes + (1 << 20)) {
+        problem = u"too big"_s;
+    } else {
         QByteArray data(qsizetype(st.st_size), Qt::Uninitialized);
         qsizetype done = 0;
         while (done < data.size()) {
             const ssize_t n = ::read(fd, data.data() + done, std::size_t(data.size() - done));
             if (n < 0 && errno == EINTR)
                 continue;
+            if (n < 0)
+                problem = QString::fromLocal8Bit(std::strerror(errno));
             if (n <= 0)
                 break;
             done += n;
         }
         data.truncate(done);
-        bytes = std::move(data);
+        if (problem.isEmpty())
+            bytes = std::move(data);
     }
     ::close(fd);
     return bytes;
@@ -250,17 +262,23 @@ HistoryOutcome recordAudit(const QString &key, const AuditRecord &now)
     HistoryOutcome outcome;
     const QString directory = historyDirectory();
     const QString name = historyFileName(key);
-    if (const std::optional<QByteArray> bytes = readSmallFile(directory + u'/' + name)) {
+    QString problem;
+    if (const std::optional<QByteArray> bytes = readSmallFile(directory + u'/' + name, problem)) {
         if (const std::optional<AuditRecord> before = decodeAuditRecord(*bytes, key))
             outcome.changes = compareRecords(*before, now);
+        else
+            problem = u"damaged or of another version"_s;
     }
+    // The comparison is lost for this run only: the file is replaced below.
+    if (!problem.isEmpty())
+        outcome.warning = u"the previous audit's record could not be used (%1); "_s.arg(problem);
     if (namesBytes(now) > kHistoryMaxBytes) {
-        outcome.warning = u"this result was not kept for the next comparison: its names take over %1 MiB"_s.arg(
+        outcome.warning += u"this result was not kept for the next comparison: its names take over %1 MiB"_s.arg(
             kHistoryMaxBytes >> 20);
         return outcome;
     }
     if (!QDir().mkpath(directory)) {
-        outcome.warning = u"can't create the folder \"%1\""_s.arg(directory);
+        outcome.warning += u"can't create the folder \"%1\""_s.arg(directory);
         return outcome;
     }
     const SaveFolder folder(directory);
@@ -268,7 +286,9 @@ HistoryOutcome recordAudit(const QString &key, const AuditRecord &now)
                               ? writeFileAtomically(folder, name, encodeAuditRecord(key, now), Durability::Unsynced)
                               : folder.error();
     if (!error.isEmpty())
-        outcome.warning = u"this result was not kept for the next comparison: %1"_s.arg(error);
+        outcome.warning += u"this result was not kept for the next comparison: %1"_s.arg(error);
+    else if (!problem.isEmpty())
+        outcome.warning += u"it is replaced by this audit's"_s;
     return outcome;
 }
 

@@ -77,11 +77,22 @@ TEST(History, ChangesSinceThePreviousRunAndDamagedFilesCountAsNone)
         out.close();
         outcome = recordAudit(key, second);
         EXPECT_FALSE(outcome.changes.has_value());
+        EXPECT_TRUE(outcome.warning.startsWith(u"the previous audit's record could not be used"_s))
+            << outcome.warning.toStdString();
         // Replaced: the next run compares with this one again.
         outcome = recordAudit(key, second);
         ASSERT_TRUE(outcome.changes.has_value());
         EXPECT_TRUE(outcome.changes->isEmpty());
     }
+
+    // Neither a file nor within the size: said too, and the record is kept where it can be.
+    ASSERT_TRUE(QFile::remove(file));
+    QFile oversized(file);
+    ASSERT_TRUE(oversized.open(QIODevice::WriteOnly) && oversized.resize(kHistoryMaxBytes + (2 << 20)));
+    oversized.close();
+    outcome = recordAudit(key, second);
+    EXPECT_TRUE(outcome.warning.contains(u"too big"_s)) << outcome.warning.toStdString();
+    EXPECT_TRUE(recordAudit(key, second).changes.has_value());
     qunsetenv("XDG_DATA_HOME");
 }
 
