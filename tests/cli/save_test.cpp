@@ -3,8 +3,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <cerrno>
+#include <cstddef>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -129,6 +136,38 @@ TEST_F(Save, ReadOnlyDirectoryGivesStatus4)
         EXPECT_EQ(r.exitCode, 4);
         EXPECT_TRUE(r.out.startsWith(resultBytes(headers::kValidVideos, {"abd.xmv"}, "\n")));
         EXPECT_EQ(r.err.count("was not written to"), 4) << r.err.toStdString();
+    }
+}
+
+// A save that the disk did not confirm failed; one that replaces a report keeps the report's mode.
+TEST_F(Save, AnUnconfirmedWriteFailsAndAReplacedReportKeepsItsMode)
+{
+    const auto failingSync = [] {
+        const sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fdatasync, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        const sock_fprog program{static_cast<unsigned short>(std::size(filter)), const_cast<sock_filter *>(filter)};
+        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+            ::_exit(98);
+    };
+    const CliResult unsynced = audit(u"roms"_s, tree.filePath(u"out"_s), {u"-q"_s}, failingSync);
+    if (unsynced.exitCode == 98)
+        GTEST_SKIP() << "seccomp filters are not allowed here";
+    EXPECT_EQ(unsynced.exitCode, 4);
+    EXPECT_EQ(unsynced.err.count("was not written to"), 3) << unsynced.err.toStdString();
+
+    const QString report = tree.filePath(u"out/valid_roms.txt"_s);
+    ASSERT_EQ(audit(u"roms"_s, tree.filePath(u"out"_s), {u"-q"_s}).exitCode, 0);
+    for (const mode_t mode : {0644, 0604}) {
+        ASSERT_EQ(::chmod(QFile::encodeName(report).constData(), mode), 0);
+        ASSERT_EQ(audit(u"roms"_s, tree.filePath(u"out"_s), {u"-q"_s}).exitCode, 0);
+        struct stat st = {};
+        ASSERT_EQ(::stat(QFile::encodeName(report).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode);
     }
 }
 
