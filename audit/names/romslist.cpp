@@ -160,6 +160,9 @@ std::optional<QString> decodeRomsListText(QByteArrayView bytes)
         return decodeUtf16(bytes.sliced(2), false);
     if (isValidUtf8(bytes))
         return QString::fromUtf8(bytes);
+    // No text file of another encoding holds NUL bytes: these are binary data, not a list.
+    if (bytes.contains('\0'))
+        return std::nullopt;
     return decodeWindows1252(bytes);
 }
 

@@ -13,7 +13,8 @@ inline constexpr qint64 kRomsListMaxBytes = 2'097'152;
 inline constexpr QStringView kRomsListFileName = u"- Supported Games Lookup For Naming.txt";
 
 // Decodes the bytes of a supported roms list: UTF-8, UTF-16 or UTF-32 after a byte-order mark (the
-// mark is dropped); without one, UTF-8 when the bytes are valid UTF-8, else Windows-1252.
+// mark is dropped); without one, UTF-8 when the bytes are valid UTF-8, else Windows-1252 unless they
+// hold a NUL byte, which no such text has (binary data is not a list).
 // Empty when the bytes cannot be decoded in the encoding their mark names.
 std::optional<QString> decodeRomsListText(QByteArrayView bytes);
 

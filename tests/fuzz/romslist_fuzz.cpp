@@ -109,6 +109,9 @@ void checkDecode(QByteArrayView bytes, const std::optional<QString> &text)
         checkUtf16(false);
     } else if (const std::optional<QString> expected = utf8(bytes)) {
         FUZZ_CHECK(text == expected, input());
+    } else if (bytes.contains('\0')) {
+        // Binary data, not text of any encoding.
+        FUZZ_CHECK(!text, input());
     } else {
         // Windows-1252: one character per byte; ASCII and 0xA0..0xFF as in Latin-1, and no byte of
         // 0x80..0x9F becomes a control character that could end a line.

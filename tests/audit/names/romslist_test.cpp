@@ -72,6 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
                                             "b",
                                             3),
                                  QString(u"a\0b"_s)},
+                      DecodeCase{"binary_with_nul_is_no_text", QByteArray("\x00\xFF\x13\x9C", 4), std::nullopt},
                       DecodeCase{"empty", QByteArray(), QString()}),
     [](const auto &info) { return std::string(info.param.label); });
 
