@@ -49,7 +49,7 @@ EntryType typeOfMode(mode_t mode)
 #ifndef ZELVORA_POSIX_ONLY
 
 // Large batches: a folder of a few thousand entries takes one or two system calls.
-constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr std::size_t kBufferSize = std::size_t(64) * 1024;
 
 LinuxDirectoryReader::LinuxDirectoryReader() = default;
 LinuxDirectoryReader::~LinuxDirectoryReader() = default;

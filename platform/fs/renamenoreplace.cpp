@@ -15,17 +15,26 @@ namespace {
 // What file systems answer for a rename flag, or a link, they do not support (exFAT over FUSE: EINVAL
 // for the flag, EPERM for a link). EPERM can also be the kernel's hard-link protection; the claim that
 // follows is as safe, so taking it then costs nothing.
-bool isUnsupportedFlag(int error)
+bool isNotSupported(int error)
 {
-    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == ENOTSUP;
+#if ENOTSUP != EOPNOTSUPP
+    if (error == ENOTSUP)
+        return true;
+#endif
+    return error == EOPNOTSUPP || error == ENOSYS;
 }
 
 bool isUnsupportedLink(int error)
 {
-    return error == EPERM || error == ENOSYS || error == EOPNOTSUPP || error == ENOTSUP;
+    return error == EPERM || isNotSupported(error);
 }
 
 #ifndef ZELVORA_POSIX_ONLY
+bool isUnsupportedFlag(int error)
+{
+    return error == EINVAL || isNotSupported(error);
+}
+
 int renameWithFlag(int dir, const char *from, const char *to)
 {
 #ifdef RENAME_NOREPLACE
