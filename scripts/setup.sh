@@ -12,6 +12,8 @@ packages=(
     clang libclang-rt-14-dev
     # For scripts/tidy.sh and scripts/format.sh.
     clang-tidy clang-format
+    # For the rename test on a real exFAT file system (FUSE).
+    exfat-fuse exfatprogs
 )
 
 fail() {

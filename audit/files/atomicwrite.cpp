@@ -1,6 +1,7 @@
 #include "audit/files/atomicwrite.h"
 
 #include "audit/names/filenames.h"
+#include "platform/fs/renamenoreplace.h"
 
 #include <QRandomGenerator>
 #include <cerrno>
@@ -115,9 +116,9 @@ SaveFolder::SaveFolder(const QString &path)
 {
     const QByteArray encoded = encodeFileName(path);
     m_fd = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    // A folder that may be written but not listed is still written into, only not cleaned up.
+    // A folder that may be written but not listed is still written into, only not cleaned up (Linux).
     if (m_fd < 0 && errno == EACCES)
-        m_fd = ::open(encoded.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        m_fd = ::open(encoded.constData(), fs::kNamingFolderFlags);
     if (m_fd < 0)
         m_error = reason(errno);
 }

@@ -6,6 +6,7 @@
 
 #include "audit/files/storedsettings.h"
 #include "audit/names/filenames.h"
+#include "platform/fs/renamenoreplace.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -19,7 +20,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 #include <utility>
 
@@ -152,10 +152,10 @@ bool isPlainComponent(const QByteArray &name)
 // Opens `folder` below the Zelvora directory one component at a time. The Zelvora directory and the
 // first folder below it (a rom or video folder, which may be kept elsewhere behind a link, as the audit
 // allows) are followed if they are links; nothing deeper is, so a link swapped in for a folder cannot
-// send a rename elsewhere. O_PATH: a folder the user may not list can still be renamed in.
+// send a rename elsewhere. On Linux (O_PATH) a folder the user may not list can still be renamed in.
 Handle openFolder(const QByteArray &zelvoraDir, const QByteArray &folder, QString &error)
 {
-    constexpr int flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    constexpr int flags = fs::kNamingFolderFlags;
     Handle current(::open(zelvoraDir.constData(), flags));
     if (current.get() < 0) {
         error = reason(errno);
@@ -171,7 +171,7 @@ Handle openFolder(const QByteArray &zelvoraDir, const QByteArray &folder, QStrin
         }
         Handle next(::openat(current.get(), components[i].constData(), i == 0 ? flags : flags | O_NOFOLLOW));
         if (next.get() < 0) {
-            // O_PATH with O_NOFOLLOW opens a link itself, which O_DIRECTORY then refuses.
+            // A link met with O_NOFOLLOW fails as ELOOP, or as ENOTDIR with O_PATH: not a folder either way.
             error = reason(errno == ENOTDIR || errno == ELOOP ? ENOTDIR : errno);
             return {};
         }
@@ -182,37 +182,11 @@ Handle openFolder(const QByteArray &zelvoraDir, const QByteArray &folder, QStrin
 
 // --- The rename ---
 
-int renameNoReplace(int dir, const char *from, const char *to)
-{
-#ifdef RENAME_NOREPLACE
-    return ::renameat2(dir, from, dir, to, RENAME_NOREPLACE);
-#else
-    // A C library older than its wrapper: the kernel's flag has the same value.
-    constexpr unsigned noReplace = 1;
-    return int(::syscall(SYS_renameat2, dir, from, dir, to, noReplace));
-#endif
-}
-
 // Renames `from` to `to` in `dir` unless something is named `to`. Empty, or why not.
 QString renameWithoutReplacing(int dir, const QByteArray &from, const QByteArray &to)
 {
-    if (renameNoReplace(dir, from.constData(), to.constData()) == 0)
-        return {};
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        return reason(errno);
-    // The file system cannot rename without replacing. A new link fails when the name is taken; where
-    // links cannot be made either, a plain rename could replace a file made meanwhile: refused.
-    if (::linkat(dir, from.constData(), dir, to.constData(), 0) != 0) {
-        if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS)
-            return u"this file system cannot rename without the risk of replacing a file"_s;
-        return reason(errno);
-    }
-    if (::unlinkat(dir, from.constData(), 0) != 0) {
-        const int error = errno;
-        ::unlinkat(dir, to.constData(), 0); // back to one name, the old one
-        return reason(error);
-    }
-    return {};
+    const int error = fs::renameNoReplace(dir, from.constData(), to.constData());
+    return error == 0 ? QString() : reason(error);
 }
 
 // Checks a request and gives its folder and names as bytes; empty, or why it is refused.

@@ -5,6 +5,7 @@
 
 #include "audit/names/filenames.h"
 #include "audit/names/textunits.h"
+#include "platform/fs/directoryreader.h"
 
 #include <QFile>
 #include <algorithm>
@@ -15,7 +16,6 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <dirent.h>
 #include <exception>
 #include <fcntl.h>
 #include <mutex>
@@ -115,9 +115,9 @@ struct Frame
 
 struct DirEntry
 {
-    const char *name;
+    const char *name; // NUL-terminated
     std::size_t length;
-    unsigned char type; // DT_REG, DT_DIR, ... never DT_UNKNOWN
+    fs::EntryType type; // never Unknown
 };
 
 QByteArray childPath(const QByteArray &folder, const QByteArray &name)
@@ -125,45 +125,34 @@ QByteArray childPath(const QByteArray &folder, const QByteArray &name)
     return folder.isEmpty() ? name : folder + '/' + name;
 }
 
-// Reads a directory whole with large getdents64 batches; the entry type comes from the record, with
-// an lstat-like look only when the file system does not give it. Returns 0, or the errno that broke
-// the reading off (what was read still counts).
-template <typename OnEntry> int readDirectory(int fd, qint64 &entriesSeen, OnEntry &&onEntry)
+// Reads the folder the reader was started on, whole; the entry type comes from the record, with an
+// lstat-like look only when the file system does not give it. Returns 0, or the errno that broke the
+// reading off (what was read still counts).
+template <typename OnEntry>
+int readDirectory(fs::DirectoryReader &reader, int fd, qint64 &entriesSeen, OnEntry &&onEntry)
 {
-    alignas(8) static thread_local char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return 0;
-        for (ssize_t offset = 0; offset < n;) {
-            const auto *record = reinterpret_cast<const dirent64 *>(buffer + offset);
-            offset += record->d_reclen;
-            const char *name = record->d_name;
-            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
-                continue;
-            unsigned char type = record->d_type;
-            if (type == DT_UNKNOWN) {
+    for (std::span<const fs::DirectoryEntry> batch = reader.next(); !batch.empty(); batch = reader.next()) {
+        for (const fs::DirectoryEntry &entry : batch) {
+            fs::EntryType type = entry.type;
+            if (type == fs::EntryType::Unknown) {
                 struct stat st = {};
-                if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                if (::fstatat(fd, entry.name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0)
                     continue;
-                type = IFTODT(st.st_mode);
+                type = fs::typeOfMode(st.st_mode);
             }
-            onEntry(DirEntry{name, std::strlen(name), type});
+            onEntry(DirEntry{entry.name.data(), entry.name.size(), type});
             ++entriesSeen;
         }
     }
+    return reader.error();
 }
 
 // The stack of open folders of one depth-first walk below one root.
 class Walk
 {
 public:
-    // Reads one open folder into its pending entries.
-    using Lister = std::function<void(Frame &frame)>;
+    // Reads one open folder, with the reader started on it, into its pending entries.
+    using Lister = std::function<void(Frame &frame, fs::DirectoryReader &reader)>;
     using OnMatch = std::function<void(const Frame &frame, const QByteArray &name)>;
     // Offered each folder about to be entered, already open; returns true when it takes it over.
     using Donate = std::function<bool(Frame &child)>;
@@ -288,7 +277,16 @@ private:
             m_reports[frame.folder.target].unreadable.push_back(UnreadFolder{frame.folder.path, errno});
             return false;
         }
-        m_lister(frame);
+        // The portable reader needs a handle of its own, which may have to wait like any other.
+        const int started = openRetrying(
+            [&] {
+                errno = m_reader.start(frame.fd.get());
+                return errno == 0 ? 0 : -1;
+            },
+            frame.folder, m_stack.empty() ? 0 : m_stack.size() - 1);
+        if (started < 0)
+            return false;
+        m_lister(frame, m_reader);
         return true;
     }
 
@@ -346,6 +344,7 @@ private:
     Donate m_donate;
     std::span<WalkReport> m_reports;
     std::vector<Frame> m_stack;
+    fs::DirectoryReader m_reader;
     bool m_waitedInVain = false;
 };
 
@@ -510,7 +509,7 @@ std::vector<WalkReport> walkInParallel(const QString &base, const std::vector<Wa
     const auto walker = [&](unsigned index, Progress *reporter) {
         qint64 reported = 0;
         shared.work(
-            [&](Frame &frame) {
+            [&](Frame &frame, fs::DirectoryReader &reader) {
                 // A stopped walk still takes the folders already open, reading none of them.
                 if (progress && progress->isCancelled())
                     return;
@@ -526,14 +525,14 @@ std::vector<WalkReport> walkInParallel(const QString &base, const std::vector<Wa
                     return false;
                 };
                 qint64 seen = 0;
-                const int error = readDirectory(frame.fd.get(), seen, [&](const DirEntry &entry) {
-                    if (entry.type == DT_DIR)
+                const int error = readDirectory(reader, frame.fd.get(), seen, [&](const DirEntry &entry) {
+                    if (entry.type == fs::EntryType::Directory)
                         frame.pending.push_back(Pending{QByteArray(entry.name, qsizetype(entry.length))});
-                    else if (entry.type == DT_LNK) {
+                    else if (entry.type == fs::EntryType::Link) {
                         if (auto link =
                                 skippedLink(frame.fd.get(), frame.folder.path, entry, want.extension, target.extension))
                             report.links.push_back(std::move(*link));
-                    } else if (entry.type != DT_REG)
+                    } else if (entry.type != fs::EntryType::File)
                         return;
                     else if (hasExtension(entry.name, entry.length, want.extension, target.extension))
                         target.visit(index, frame.folder, std::string_view(entry.name, entry.length));
@@ -600,12 +599,13 @@ findFirstInPathOrder(const QString &root,
     std::optional<QByteArray> found;
     WalkReport report;
     Walk walk(
-        [&](Frame &frame) {
-            readDirectory(frame.fd.get(), entriesSeen, [&](const DirEntry &entry) {
+        [&](Frame &frame, fs::DirectoryReader &reader) {
+            readDirectory(reader, frame.fd.get(), entriesSeen, [&](const DirEntry &entry) {
                 QByteArray name(entry.name, qsizetype(entry.length));
-                if (entry.type == DT_DIR)
+                if (entry.type == fs::EntryType::Directory)
                     frame.pending.push_back(Pending{std::move(name)});
-                else if (entry.type == DT_REG && wanted(frame.folder.path, std::string_view(entry.name, entry.length)))
+                else if (entry.type == fs::EntryType::File &&
+                         wanted(frame.folder.path, std::string_view(entry.name, entry.length)))
                     frame.pending.push_back(Pending{std::move(name), true});
             });
             // Visited from the back: descending byte order, so the smallest path comes first.

@@ -1,9 +1,10 @@
 #pragma once
 
-// The directory walker: raw directory reads (getdents64) on directory handles, one walker per core
-// sharing the folders, and a single ordered walk for searches. Links are never followed below a root,
-// special files are never opened, trees deeper than PATH_MAX are walked whole with a bounded number of
-// open handles, and running out of handles makes a walker give back its own before it gives up.
+// The directory walker: raw directory reads (platform/fs's reader: getdents64 on Linux) on directory
+// handles, one walker per core sharing the folders, and a single ordered walk for searches. Links are
+// never followed below a root, special files are never opened, trees deeper than PATH_MAX are walked
+// whole with a bounded number of open handles, and running out of handles makes a walker give back
+// its own before it gives up.
 
 #include "audit/progress.h"
 
