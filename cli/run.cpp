@@ -194,8 +194,12 @@ int renameNearMisses(const Options &options, const AuditSession &session)
         }
     }
     const bool json = options.format == OutputFormat::Json;
-    return printRenameReport(renameSafely(session.request().inputs.zelvoraDir, requests), json ? stderr : stdout,
-                             stderr);
+    // Said before the first rename: should the run be stopped midway, the user still knows the journal.
+    const auto journalReady = [](const QString &journal) {
+        printTo(stderr, message(u"Renaming; undo journal: %1\n", {journal}));
+    };
+    return printRenameReport(renameSafely(session.request().inputs.zelvoraDir, requests, {}, journalReady),
+                             json ? stderr : stdout, stderr);
 }
 
 // The command ends right after its output is written. The system takes the lists' memory back at once,

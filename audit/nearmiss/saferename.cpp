@@ -4,6 +4,7 @@
 
 #include "audit/nearmiss/saferename.h"
 
+#include "audit/files/humantext.h"
 #include "audit/files/storedsettings.h"
 #include "audit/names/filenames.h"
 #include "platform/fs/renamenoreplace.h"
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -33,6 +35,8 @@ constexpr char kJournalFirstLine[] = "zelvora-auditor rename journal 1";
 constexpr char kJournalPrefix[] = "zelvora-auditor rename journal ";
 // A journal of a million renames stays well below this; anything larger is no journal of ours.
 constexpr qint64 kJournalMaxBytes = qint64(512) * 1024 * 1024;
+// A rename line: a folder path and two names, each byte escaped at worst, and an identity.
+constexpr qsizetype kJournalMaxLineBytes = 64 * 1024;
 
 QString reason(int error)
 {
@@ -273,12 +277,52 @@ int createJournal(QString &path, QString &error)
     return -1;
 }
 
+// Which file a rename moved: its device and inode, so that undo moves that file back and no other.
+struct FileIdentity
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool operator==(const FileIdentity &) const = default;
+};
+
+FileIdentity identityOf(const struct stat &st)
+{
+    return {quint64(st.st_dev), quint64(st.st_ino)};
+}
+
+QByteArray identityField(const FileIdentity &identity)
+{
+    return QByteArray::number(identity.device) + ':' + QByteArray::number(identity.inode);
+}
+
+bool parseIdentity(const QByteArray &field, std::optional<FileIdentity> &identity)
+{
+    const QList<QByteArray> parts = field.split(':');
+    bool deviceOk = false;
+    bool inodeOk = false;
+    if (parts.size() != 2)
+        return false;
+    identity = FileIdentity{parts[0].toULongLong(&deviceOk), parts[1].toULongLong(&inodeOk)};
+    return deviceOk && inodeOk && identityField(*identity) == field;
+}
+
+// "." or plain components below the Zelvora directory: never absolute, never "..".
+bool isPlainFolder(const QByteArray &folder)
+{
+    if (folder == ".")
+        return true;
+    const QList<QByteArray> components = folder.split('/');
+    return std::all_of(components.begin(), components.end(), isPlainComponent);
+}
+
 struct JournalRecord
 {
     QByteArray folder; // empty for the Zelvora directory itself
     QByteArray from;
     QByteArray to;
     enum class Outcome { Unknown, Renamed, Failed } outcome = Outcome::Unknown;
+    // Journals written before identities were kept have none.
+    std::optional<FileIdentity> identity;
 };
 
 struct Journal
@@ -302,6 +346,16 @@ std::optional<Journal> readJournal(const QString &path, QString &error)
         error = u"not a rename journal"_s;
         return std::nullopt;
     }
+    // A journal says which files to rename where: only one its own user wrote, and that no one else
+    // may change, is followed (as ssh treats its keys).
+    if (st.st_uid != ::geteuid()) {
+        error = u"the journal belongs to another user"_s;
+        return std::nullopt;
+    }
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        error = u"the journal may be changed by other users (it is writable by its group or by others)"_s;
+        return std::nullopt;
+    }
     QByteArray bytes;
     bytes.resize(qsizetype(st.st_size));
     qsizetype got = 0;
@@ -322,8 +376,18 @@ std::optional<Journal> readJournal(const QString &path, QString &error)
     QList<QByteArray> lines = bytes.split('\n');
     // What follows the last line end was being written when the program stopped: a rename record
     // cut short was never synced, so its rename never happened; an outcome cut short leaves the
-    // outcome unknown, which undo handles.
+    // outcome unknown, which undo handles. Anything else there (a NUL, or more than a line) is no
+    // part of a journal.
+    if (lines.constLast().contains('\0') || lines.constLast().size() > kJournalMaxLineBytes) {
+        error = u"the journal is damaged (its end)"_s;
+        return std::nullopt;
+    }
     lines.removeLast();
+    // A journal edited on Windows ends its lines with CR LF; a CR of a field is always written as %0D.
+    for (QByteArray &line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
     const auto damaged = [&](qsizetype line) {
         error = u"the journal is damaged (line %1)"_s.arg(line + 1);
         return std::nullopt;
@@ -333,8 +397,8 @@ std::optional<Journal> readJournal(const QString &path, QString &error)
         return std::nullopt;
     }
     if (lines[0] != kJournalFirstLine) {
-        error = u"a journal of another version (\"%1\"), which this version cannot read"_s.arg(
-            QString::fromUtf8(lines[0].mid(qsizetype(sizeof kJournalPrefix - 1), 20)));
+        error = message(u"a journal of another version (\"%1\"), which this version cannot read",
+                        {QString::fromUtf8(lines[0].mid(qsizetype(sizeof kJournalPrefix - 1), 20))});
         return std::nullopt;
     }
     Journal journal;
@@ -347,13 +411,17 @@ std::optional<Journal> readJournal(const QString &path, QString &error)
     for (qsizetype i = 2; i < lines.size(); ++i) {
         const QByteArray &line = lines[i];
         const QList<QByteArray> fields = line.split(' ');
-        if (fields[0] == "rename" && fields.size() == 4) {
+        if (fields[0] == "rename" && (fields.size() == 4 || fields.size() == 5)) {
             const auto folder = unescapeField(fields[1]);
             const auto from = unescapeField(fields[2]);
             const auto to = unescapeField(fields[3]);
-            if (!folder || !from || !to || !isPlainComponent(*from) || !isPlainComponent(*to))
+            if (!folder || !from || !to || !isPlainComponent(*from) || !isPlainComponent(*to) ||
+                !isPlainFolder(*folder))
                 return damaged(i);
-            journal.records.push_back({*folder == "." ? QByteArray() : *folder, *from, *to});
+            JournalRecord &record =
+                journal.records.emplace_back(JournalRecord{*folder == "." ? QByteArray() : *folder, *from, *to});
+            if (fields.size() == 5 && !parseIdentity(fields[4], record.identity))
+                return damaged(i);
         } else if ((line == "renamed" || (fields[0] == "failed" && fields.size() == 2 && unescapeField(fields[1]))) &&
                    !journal.records.empty() && journal.records.back().outcome == JournalRecord::Outcome::Unknown) {
             journal.records.back().outcome =
@@ -411,7 +479,7 @@ std::optional<QString> latestJournal()
 }
 
 RenameReport renameSafely(const QString &zelvoraDir, const std::vector<RenameRequest> &requests,
-                          const QString &journalPath)
+                          const QString &journalPath, const std::function<void(const QString &)> &journalReady)
 {
     RenameReport report;
     if (requests.empty())
@@ -433,6 +501,8 @@ RenameReport renameSafely(const QString &zelvoraDir, const std::vector<RenameReq
         ::unlink(encodeFileName(report.journalPath).constData());
         return report;
     }
+    if (journalReady)
+        journalReady(report.journalPath);
 
     report.outcomes.reserve(requests.size());
     // After a failed write the journal ends in a line cut short, which a reader leaves out; anything
@@ -464,7 +534,8 @@ RenameReport renameSafely(const QString &zelvoraDir, const std::vector<RenameReq
         }
         // Recorded and on disk before the rename: after a crash the journal knows every rename made.
         const QByteArray record = "rename "_ba + (folder.isEmpty() ? "."_ba : escapeField(folder)) + ' ' +
-                                  escapeField(from) + ' ' + escapeField(to) + '\n';
+                                  escapeField(from) + ' ' + escapeField(to) + ' ' + identityField(identityOf(st)) +
+                                  '\n';
         if (!writeAll(journal.get(), record) || !sync(journal.get())) {
             journalFault = u"not tried: the undo journal could not be written (%1)"_s.arg(reason(errno));
             outcome.error = journalFault;
@@ -507,6 +578,8 @@ UndoReport undoRenames(const QString &journalPath)
                                            : u"it is no longer there"_s;
             } else if (!S_ISREG(st.st_mode)) {
                 outcome.error = u"what is there now is not a regular file"_s;
+            } else if (record.identity && *record.identity != identityOf(st)) {
+                outcome.error = u"replaced since: the file there now is not the one that was renamed"_s;
             } else {
                 outcome.error = renameWithoutReplacing(folder.get(), record.to, record.from);
                 if (outcome.error == reason(EEXIST))

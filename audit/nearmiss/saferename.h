@@ -8,15 +8,19 @@
 // The journal is UTF-8 text, one line each:
 //   zelvora-auditor rename journal 1
 //   directory <Zelvora directory>
-//   rename <folder> <old name> <new name>     written and synced before the rename
+//   rename <folder> <old name> <new name> <device>:<inode>     written and synced before the rename
 //   renamed | failed <reason>                 the outcome of the rename above it
 // Fields are separated by one space. In a field, every byte that is a space, a control character
 // (C0, DEL, C1, U+2028, U+2029), '%' or not part of valid UTF-8 is written as %XX, so any name
-// round-trips; the folder is "." for the Zelvora directory itself. A last line without its line end
-// (the program was stopped while writing it) is left out; any other fault refuses the whole journal.
+// round-trips; the folder is "." for the Zelvora directory itself, else plain components below it. The
+// identity says which file was renamed (journals written before it was kept lack it). Lines may end in
+// CR LF. A last line without its line end (the program was stopped while writing it) is left out; any
+// other fault refuses the whole journal, and so does a journal of another user or one that group or
+// others may write.
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -59,8 +63,11 @@ std::optional<QString> latestJournal();
 // (never over an existing file, mode 0600) at `journalPath`, or, when it is empty, in journalFolder()
 // as YYYYMMDD-HHMMSS.journal (UTC; "-2", "-3"... added when that name is taken). Without a journal
 // nothing is renamed. No requests make no journal.
+// `journalReady`, if given, is told the journal's path once it is on disk, before the first rename: a
+// caller that is stopped midway has still said where the journal is.
 RenameReport renameSafely(const QString &zelvoraDir, const std::vector<RenameRequest> &requests,
-                          const QString &journalPath = {});
+                          const QString &journalPath = {},
+                          const std::function<void(const QString &journalPath)> &journalReady = {});
 
 // What undoRenames did with one recorded rename: `request` is the rename as it was made.
 struct UndoOutcome

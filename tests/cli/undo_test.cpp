@@ -3,7 +3,10 @@
 #include "clitestsupport.h"
 
 #include <QFile>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -30,6 +33,8 @@ TEST(Undo, ExitStatusesAndMessages)
         const char *out;
         const char *err;
         QStringList filesAfter; // files below "z" afterwards
+        mode_t mode = 0;        // the journal's, when not as written
+        bool otherOwner = false;
     } cases[] = {
         {"every file put back",
          "rename roms a.zip b.zip\nrenamed\nrename . c.zip d.zip\n",
@@ -52,6 +57,40 @@ TEST(Undo, ExitStatusesAndMessages)
          "",
          "the journal is damaged (line 3)",
          {u"roms/b.zip"_s, u"roms/x.zip"_s, u"roms/y.zip"_s, u"d.zip"_s}},
+        {"lines ended by CR LF",
+         "rename roms a.zip b.zip\r\nrenamed\r\n",
+         {},
+         0,
+         "Put back \"roms/b.zip\" as \"a.zip\"\n",
+         "",
+         {u"roms/a.zip"_s}},
+        {"a file replaced since its rename",
+         "rename roms a.zip b.zip 1:2\nrenamed\n",
+         {},
+         4,
+         "Put back 0 of 1 file in ",
+         "replaced since",
+         {u"roms/b.zip"_s}},
+        {"a folder above the directory", "rename .. a.zip b.zip\nrenamed\n", {}, 4, "", "damaged (line 3)", {}},
+        {"an absolute folder", "rename /tmp a.zip b.zip\nrenamed\n", {}, 4, "", "damaged (line 3)", {}},
+        {"no line but NUL bytes after the head", QByteArray(4096, '\0'), {}, 4, "", "damaged (its end)", {}},
+        {"a journal others may change",
+         "rename roms a.zip b.zip\nrenamed\n",
+         {},
+         4,
+         "",
+         "writable by its group",
+         {u"roms/b.zip"_s},
+         0666},
+        {"another user's journal",
+         "rename roms a.zip b.zip\nrenamed\n",
+         {},
+         4,
+         "",
+         "belongs to another user",
+         {u"roms/b.zip"_s},
+         0,
+         true},
         {"no journal", nullptr, {u"/nonexistent/renames.journal"_s}, 4, "", "No such file", {}},
         {"no argument", nullptr, {}, 2, "", "name the journal to undo", {}},
         {"two journals", nullptr, {u"a"_s, u"b"_s}, 2, "", "unexpected argument \"b\"", {}},
@@ -69,6 +108,13 @@ TEST(Undo, ExitStatusesAndMessages)
         arguments += c.extra;
         if (!c.records.isNull())
             arguments.append(writeJournal(tree, c.records));
+        if (c.mode != 0)
+            ASSERT_EQ(::chmod(QFile::encodeName(arguments.constLast()).constData(), c.mode), 0);
+        if (c.otherOwner &&
+            (::geteuid() != 0 || ::chown(QFile::encodeName(arguments.constLast()).constData(), 65534, 65534) != 0)) {
+            std::printf("skipped \"%s\": only root can give a journal to another user\n", c.what);
+            continue;
+        }
         const CliResult result = runCli(arguments, config.path());
         EXPECT_EQ(result.exitCode, c.status) << result.err.toStdString();
         EXPECT_TRUE(result.out.contains(c.out)) << result.out.toStdString();
