@@ -67,11 +67,12 @@ inputs_keys() {
     printf '%s\n' "${files[@]}" >"$scratch/files"
     # The absolute root is left out of every path, so that clones in other folders share the record.
     awk -v root="$root" -v out="$scratch/inputs" -v global="$global" '
-        function relative(text,    at, result) {
+        function relative(text,    at, after, result) {
             result = ""
-            while ((at = index(text, root "/")) > 0) {
-                result = result substr(text, 1, at - 1) "@ROOT@/"
-                text = substr(text, at + length(root) + 1)
+            while ((at = index(text, root)) > 0) {
+                after = substr(text, at + length(root), 1)
+                result = result substr(text, 1, at - 1) (after ~ /[A-Za-z0-9._-]/ ? root : "@ROOT@")
+                text = substr(text, at + length(root))
             }
             return result text
         }
