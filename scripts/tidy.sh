@@ -33,15 +33,21 @@ done
 
 "$root/scripts/setup.sh"
 
+# Runs a command silently, and shows what it said only when it fails.
+quietly() {
+    local said
+    said=$("$@" 2>&1) || { printf '%s\n' "$said" >&2; return 1; }
+}
+
 cd "$root"
 if [[ ! -f "$build/build.ninja" ]]; then
-    cmake --preset "$preset" --log-level=WARNING >/dev/null
+    quietly cmake --preset "$preset" --log-level=WARNING
 fi
 if [[ -n "$cache" ]]; then
-    cmake --build --preset "$preset" >/dev/null
+    quietly cmake --build --preset "$preset"
 else
     # The window's sources include the header uic makes from mainwindow.ui.
-    cmake --build --preset "$preset" --target zelvora_app_autogen >/dev/null
+    quietly cmake --build --preset "$preset" --target zelvora_app_autogen
 fi
 
 if (($# > 0)); then
