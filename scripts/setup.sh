@@ -14,6 +14,8 @@ packages=(
     clang-tidy clang-format
     # For the rename test on a real exFAT file system (FUSE).
     exfat-fuse exfatprogs
+    # Keeps compiled objects between builds (CI's launcher; -DCMAKE_CXX_COMPILER_LAUNCHER=ccache by hand).
+    ccache
 )
 
 fail() {

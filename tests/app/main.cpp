@@ -28,13 +28,13 @@ int main(int argc, char *argv[])
     if (argc > 1 && std::strcmp(argv[1], "--settings-writer") == 0)
         return writeSettings(argc, argv);
 
-    // The test environment sets these too; they are repeated for a run straight from a shell, which
-    // must not need a display nor touch the user's own settings.
+    // The test environment sets the platform too; it is repeated for a run straight from a shell, which
+    // must not need a display.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Settings of this process alone: never the user's, nor those of a test running beside it.
     QTemporaryDir configHome;
-    if (!qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
     // Each audit keeps a record for the next; a test run's records go with it.
     QTemporaryDir dataHome;
     qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
