@@ -4,7 +4,9 @@
 #include "platform/fs/renamenoreplace.h"
 
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -58,8 +60,14 @@ int lockFile(int fd, int operation)
 int createTemporaryFile(int folder, const QByteArray &target, mode_t mode, QByteArray &name)
 {
     static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    // Within NAME_MAX whatever the target's length: only as much of its name as fits, cut between
+    // characters (file systems that store UTF-16 refuse a name cut inside one).
+    constexpr qsizetype room = NAME_MAX - qsizetype(sizeof kTemporaryFilePrefix - 1) - 7;
+    qsizetype kept = std::min(target.size(), room);
+    while (kept > 0 && kept < target.size() && (uchar(target[kept]) & 0xC0) == 0x80)
+        --kept;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = kTemporaryFilePrefix + target + '-';
+        name = kTemporaryFilePrefix + target.first(kept) + '-';
         for (int i = 0; i < 6; ++i)
             name += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
         // O_EXCL with O_NOFOLLOW: a new file or nothing, never whatever a link at that name points to.

@@ -406,5 +406,19 @@ TEST(ReportFaults, LeftOverTemporaryFilesAreHiddenAndRemovedByTheNextSave)
     EXPECT_EQ(tree.read(u"victim"_s), "KEEP");
 }
 
+// Any name a folder can hold can be written: the temporary name beside it stays within NAME_MAX.
+TEST(ReportFaults, NamesUpToTheLongestAreWritten)
+{
+    test::TempTree tree;
+    const SaveFolder folder(tree.path());
+    ASSERT_TRUE(folder.isOpen());
+    for (const QString &name : {QString(235, u'a'), QString(236, u'b'), QString(255, u'c'),
+                                QString(127, u'\u00E9') + u'd' /* 255 bytes, the cut falls inside a character */}) {
+        SCOPED_TRACE(name.size());
+        EXPECT_EQ(writeFileAtomically(folder, name, "table"), u""_s);
+        EXPECT_EQ(tree.read(name), "table");
+    }
+}
+
 } // namespace
 } // namespace zelvora
