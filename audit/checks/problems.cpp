@@ -151,6 +151,8 @@ QStringView problemKindId(ProblemKind kind)
         return u"unreadable-folder";
     case ProblemKind::LinkSkipped:
         return u"link-skipped";
+    case ProblemKind::NotAFile:
+        return u"not-a-file";
     case ProblemKind::Duplicate:
         return u"duplicate";
     case ProblemKind::EmptyFile:
@@ -220,6 +222,9 @@ std::vector<Problem> walkProblems(const WalkReport &walk)
     for (const SkippedLink &link : walk.links)
         problems.push_back({ProblemKind::LinkSkipped, link.path,
                             u"a link to \"%1\"; links are not followed"_s.arg(decodeFileName(link.target))});
+    for (const QByteArray &path : walk.specialFiles)
+        problems.push_back({ProblemKind::NotAFile, path,
+                            u"not a regular file (a FIFO, socket or device): it is never opened nor counted"_s});
     return problems;
 }
 

@@ -20,9 +20,18 @@
 
 namespace zelvora {
 
-enum class ProblemKind { UnreadableFolder, LinkSkipped, Duplicate, EmptyFile, NotAZip, ListDuplicate, ListWhitespace };
+enum class ProblemKind {
+    UnreadableFolder,
+    LinkSkipped,
+    NotAFile,
+    Duplicate,
+    EmptyFile,
+    NotAZip,
+    ListDuplicate,
+    ListWhitespace
+};
 
-// "unreadable-folder", "link-skipped", "duplicate", "empty-file", "not-a-zip", "list-duplicate",
+// "unreadable-folder", "link-skipped", "not-a-file", "duplicate", "empty-file", "not-a-zip", "list-duplicate",
 // "list-whitespace".
 QStringView problemKindId(ProblemKind kind);
 
@@ -46,7 +55,7 @@ qsizetype countedCopy(const FoundFiles &found, qsizetype paired);
 // The path of found file `i` below the Zelvora directory.
 QByteArray foundPath(const FoundFiles &found, qsizetype i);
 
-// Folders not read and links not followed.
+// Folders not read, links not followed, and special files (FIFOs, sockets, devices) named like a file.
 std::vector<Problem> walkProblems(const WalkReport &walk);
 
 // Second copies of a paired file, and (reading at most 4 bytes of each paired file, on all cores) empty

@@ -32,6 +32,7 @@ void WalkReport::append(const WalkReport &other)
     unreadable.insert(unreadable.end(), other.unreadable.begin(), other.unreadable.end());
     failed.insert(failed.end(), other.failed.begin(), other.failed.end());
     links.insert(links.end(), other.links.begin(), other.links.end());
+    specialFiles.insert(specialFiles.end(), other.specialFiles.begin(), other.specialFiles.end());
 }
 
 namespace {
@@ -532,9 +533,11 @@ std::vector<WalkReport> walkInParallel(const QString &base, const std::vector<Wa
                         if (auto link =
                                 skippedLink(frame.fd.get(), frame.folder.path, entry, want.extension, target.extension))
                             report.links.push_back(std::move(*link));
-                    } else if (entry.type != fs::EntryType::File)
-                        return;
-                    else if (hasExtension(entry.name, entry.length, want.extension, target.extension))
+                    } else if (entry.type != fs::EntryType::File) {
+                        if (hasExtension(entry.name, entry.length, want.extension, target.extension))
+                            report.specialFiles.push_back(
+                                childPath(frame.folder.path, QByteArray(entry.name, qsizetype(entry.length))));
+                    } else if (hasExtension(entry.name, entry.length, want.extension, target.extension))
                         target.visit(index, frame.folder, std::string_view(entry.name, entry.length));
                     else if (target.others && isOtherFormat(entry))
                         target.others->visit(index, frame.folder, std::string_view(entry.name, entry.length));

@@ -43,6 +43,9 @@ struct WalkReport
     std::vector<UnreadFolder> failed;
     // Links that were not followed (they never are below a root).
     std::vector<SkippedLink> links;
+    // FIFOs, sockets and devices named like a wanted file: never opened, never counted, but named, since
+    // the user most likely meant a file there. Relative to the base folder, as bytes.
+    std::vector<QByteArray> specialFiles;
 
     bool isComplete() const { return failed.empty(); }
     void append(const WalkReport &other);

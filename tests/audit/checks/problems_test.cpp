@@ -33,6 +33,8 @@ TEST(Problems, EveryKindIsFoundAndNothingThatIsFine)
     tree.symlink(u"../elsewhere"_s, u"roms/linkdir"_s);
     tree.symlink(u"nowhere.txt"_s, u"roms/notes.txt"_s); // neither a folder nor an archive: does not matter
     tree.file(u"roms/locked/zeta.zip"_s, QByteArrayView("PK\3\4", 4));
+    tree.fifo(u"roms/theta2.zip"_s);  // a FIFO named like an archive
+    tree.fifo(u"roms/notes2.txt"_s); // not named like one: does not matter
     for (const QString &folder : {u"roms"_s, u"romsConsoles"_s, u"roms16BitConsoles"_s, u"roms/locked"_s})
         test::openToOthers(tree.path(), tree.filePath(folder));
     ASSERT_EQ(::chmod(QFile::encodeName(tree.path() + u"/"_s + list).constData(), 0644), 0);
@@ -59,6 +61,7 @@ TEST(Problems, EveryKindIsFoundAndNothingThatIsFine)
         {"unreadable-folder roms/locked", std::strerror(EACCES)},
         {"link-skipped roms/eta.zip", "\"../elsewhere/eta.zip\""},
         {"link-skipped roms/linkdir", "\"../elsewhere\""},
+        {"not-a-file roms/theta2.zip", "not a regular file"},
         {"duplicate romsConsoles/beta.zip", "\"roms/Beta.zip\""},
         {"empty-file roms/gamma.zip", "empty"},
         {"not-a-zip roms16BitConsoles/delta.zip", "zip signature"},
