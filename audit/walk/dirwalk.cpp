@@ -86,7 +86,7 @@ bool isOutOfHandles(int error)
     return error == EMFILE || error == ENFILE;
 }
 
-// A folder that went away or turned into something else while the walk ran: there is nothing to read.
+// A folder that went away or turned into something else while the walk ran.
 bool isGone(int error)
 {
     return error == ENOENT || error == ENOTDIR || error == ELOOP;
@@ -171,8 +171,8 @@ public:
         Frame frame;
         frame.folder.path = rootFolder;
         frame.folder.target = target;
-        frame.fd.reset(
-            openRetrying([&] { return ::open(path.constData(), kDirectoryOpenFlags & ~O_NOFOLLOW); }, frame.folder));
+        frame.fd.reset(openRetrying([&] { return ::open(path.constData(), kDirectoryOpenFlags & ~O_NOFOLLOW); },
+                                    frame.folder, 0, Seen::NotListed));
         if (!frame.fd.isOpen())
             return std::nullopt;
         return frame;
@@ -226,10 +226,15 @@ public:
     }
 
 private:
+    // Whether the walk met the folder in its parent's listing: one that is gone when opened then means
+    // the tree changed under the audit. A root that is not there is only absent.
+    enum class Seen { Listed, NotListed };
+
     // Opens a folder; out of handles, gives back the handles of the frames below `needed` that it can
     // reopen later, then waits for other walkers to give back theirs. A folder it cannot open is
-    // reported, unless it is gone.
-    template <typename Open> int openRetrying(Open &&open, const WalkedFolder &folder, std::size_t needed = 0)
+    // reported, unless it is an absent root.
+    template <typename Open>
+    int openRetrying(Open &&open, const WalkedFolder &folder, std::size_t needed = 0, Seen seen = Seen::Listed)
     {
         int fd = open();
         // Once a wait was in vain, the next folder gets none: the walk is incomplete either way.
@@ -243,13 +248,13 @@ private:
         }
         m_waitedInVain = m_waitedInVain || (fd < 0 && isOutOfHandles(errno));
         if (fd < 0)
-            noteUnopened(folder, errno);
+            noteUnopened(folder, errno, seen);
         return fd;
     }
 
-    void noteUnopened(const WalkedFolder &folder, int error)
+    void noteUnopened(const WalkedFolder &folder, int error, Seen seen = Seen::Listed)
     {
-        if (isGone(error))
+        if (isGone(error) && seen == Seen::NotListed)
             return;
         WalkReport &report = m_reports[folder.target];
         (isDenied(error) ? report.unreadable : report.failed).push_back(UnreadFolder{folder.path, error});
@@ -331,6 +336,9 @@ private:
                 [&] { return ::openat(m_stack[i - 1].fd.get(), frame.name.constData(), kDirectoryOpenFlags); },
                 frame.folder, i - 1));
             if (!isSameFolder(frame)) {
+                // Moved or replaced while the walk was inside it: what it held can't be told.
+                if (frame.fd.isOpen())
+                    noteUnopened(frame.folder, ENOENT);
                 frame.fd.reset();
                 return false;
             }

@@ -38,8 +38,9 @@ struct WalkReport
 {
     // Folders the user may not read or search (or whose reading broke off): their files are not counted.
     std::vector<UnreadFolder> unreadable;
-    // Folders that could not be opened for another reason (no file handle to be had, no memory): the
-    // walk is incomplete and its result must not pass for the whole tree.
+    // Folders that could not be opened for another reason (no file handle to be had, no memory), or
+    // that were listed and then gone or replaced when the walk came to them (the tree changed under
+    // it): the walk is incomplete and its result must not pass for the whole tree.
     std::vector<UnreadFolder> failed;
     // Links that were not followed (they never are below a root).
     std::vector<SkippedLink> links;

@@ -33,7 +33,7 @@ TEST(Problems, EveryKindIsFoundAndNothingThatIsFine)
     tree.symlink(u"../elsewhere"_s, u"roms/linkdir"_s);
     tree.symlink(u"nowhere.txt"_s, u"roms/notes.txt"_s); // neither a folder nor an archive: does not matter
     tree.file(u"roms/locked/zeta.zip"_s, QByteArrayView("PK\3\4", 4));
-    tree.fifo(u"roms/theta2.zip"_s);  // a FIFO named like an archive
+    tree.fifo(u"roms/theta2.zip"_s); // a FIFO named like an archive
     tree.fifo(u"roms/notes2.txt"_s); // not named like one: does not matter
     for (const QString &folder : {u"roms"_s, u"romsConsoles"_s, u"roms16BitConsoles"_s, u"roms/locked"_s})
         test::openToOthers(tree.path(), tree.filePath(folder));
