@@ -89,7 +89,7 @@ TEST_F(ProblemsViewTest, TheListsShowFirstAndOnlyTheShownResultsProblemsFollow)
     QSemaphore gate;
     // Released however the test ends: the controller waits for its workers when it goes.
     const std::unique_ptr<QSemaphore, void (*)(QSemaphore *)> opener(&gate, [](QSemaphore *g) { g->release(); });
-    startOnPool(controller.extrasWorkers(Audit::Roms), [&gate] { gate.acquire(); });
+    startOnPool(controller.pane(Audit::Roms).extrasWorkers(), [&gate] { gate.acquire(); });
     QSignalSpy extras(&controller, &QKAppDelegate::extrasPendingChanged);
     const auto shownExtras = [&extras] {
         qsizetype shown = 0;
