@@ -231,7 +231,7 @@ void AuditPane::showEntriesSeen(qint64 total)
         m_context.phases.showEntriesSeen(m_kind.audit, total);
 }
 
-void AuditPane::showNotes(const ResultNotes &notes)
+void AuditPane::showNotes(const ResultNotes &notes) const
 {
     QLabel *label = m_widgets.notes;
     label->setText(notes.text);

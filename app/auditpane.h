@@ -160,7 +160,7 @@ private:
     bool isShowable(const WalkReport *walk, const QString &listPath, RomsListFault fault);
     void keep(const KeptAudit &audit);
     void showResults();
-    void showNotes(const ResultNotes &notes);
+    void showNotes(const ResultNotes &notes) const;
     void startExtras(const ResultNotes &notes, const KeptAudit &audit);
     void didFindExtras(quint64 run, const AuditExtras &found);
     void showFiltered(const QString &text, const std::shared_ptr<const NameListLines> &lines);
