@@ -30,34 +30,15 @@ std::optional<QString> foundFilePath(const QString &zelvoraDir, const FoundFiles
     return QDir::cleanPath(QDir(zelvoraDir).filePath(relative));
 }
 
-std::optional<QString> QKAppDelegate::filePathAt(Audit audit, qsizetype line) const
-{
-    const ResultPane &p = m_panes[std::size_t(audit)];
-    if (!p.shown || !p.stamp)
-        return std::nullopt;
-    const qsizetype name = p.shown->nameIndexAt(line);
-    if (name < 0)
-        return std::nullopt;
-    // Missing names were never found; every other list holds found files.
-    const FoundFiles *found = nullptr;
-    if (audit == Audit::Roms && m_romAudit && p.shownSegment != int(RomList::Missing))
-        found = &m_romAudit->found;
-    else if (audit == Audit::Videos && m_videoAudit && p.shownSegment != int(VideoList::Missing))
-        found = &m_videoAudit->videos;
-    if (!found)
-        return std::nullopt;
-    return foundFilePath(p.stamp->inputs.zelvoraDir, *found, p.shown->names().at(name));
-}
-
 QString QKAppDelegate::fileToolTipAt(Audit audit, qsizetype line) const
 {
-    const std::optional<QString> path = filePathAt(audit, line);
+    const std::optional<QString> path = pane(audit).filePathAt(line);
     return path ? QDir::toNativeSeparators(*path) : QString();
 }
 
 void QKAppDelegate::addFileActions(Audit audit, QMenu *menu, qsizetype line)
 {
-    const std::optional<QString> path = filePathAt(audit, line);
+    const std::optional<QString> path = pane(audit).filePathAt(line);
     menu->addSeparator();
     QAction *open = menu->addAction(u"Open Containing Folder"_s);
     QAction *copy = menu->addAction(u"Copy Path"_s);
@@ -68,9 +49,9 @@ void QKAppDelegate::addFileActions(Audit audit, QMenu *menu, qsizetype line)
     if (!path)
         return;
     connect(open, &QAction::triggered, this, [this, folder = QFileInfo(*path).absolutePath()] {
-        if (m_urlOpener.openUrl(QUrl::fromLocalFile(folder)))
+        if (m_services.urlOpener.openUrl(QUrl::fromLocalFile(folder)))
             return;
-        m_alert.runModal(
+        m_services.alert.runModal(
             AlertMessage{u"The folder could not be opened."_s,
                          u"No file manager could be started for:\n\n%1"_s.arg(QDir::toNativeSeparators(folder)),
                          u"OK"_s,

@@ -32,6 +32,23 @@ static void initResources()
 
 namespace zelvora {
 
+namespace {
+
+using Audit = QKAppDelegate::Audit;
+
+// Actions take their sender, as a user's click would give it.
+void onClick(QKAppDelegate *c, QAbstractButton *button, void (QKAppDelegate::*action)(QObject *))
+{
+    QObject::connect(button, &QAbstractButton::clicked, c, [c, button, action] { (c->*action)(button); });
+}
+
+void onTrigger(QKAppDelegate *c, QAction *item, void (QKAppDelegate::*action)(QObject *))
+{
+    QObject::connect(item, &QAction::triggered, c, [c, item, action] { (c->*action)(item); });
+}
+
+} // namespace
+
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::MainWindow>())
 {
     initResources();
@@ -51,6 +68,18 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     // Nothing to note before an audit.
     m_ui->romsNotesLabel->hide();
     m_ui->videosNotesLabel->hide();
+    addResultPanes();
+    addAuditControls();
+
+    // The check box starts off, so the segment of videos for missing roms starts disabled.
+    m_ui->videosResultControl->setEnabledForSegment(m_ui->checkAvailableRomVideosOnly->isChecked(),
+                                                    int(VideoList::Extra));
+}
+
+// Over each result: the filter beside the segments, the strip of the lists' shares above them, the
+// caption right over the view, and the possible matches below it.
+void MainWindow::addResultPanes()
+{
     // Over each result: the strip of the lists' shares above the segments, the caption right over the view.
     const auto addPane = [](QVBoxLayout *tab, QHBoxLayout *choice, QWidget *container, ResultPaneWidgets &pane) {
         pane.filter = new QLineEdit(container->parentWidget());
@@ -94,6 +123,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     };
     chainPane(m_ui->romsResultView, m_nearMissPanes[0]);
     chainPane(m_ui->videosResultView, m_nearMissPanes[1]);
+}
+
+// Cancel, the problems, the File menu's additions and the find shortcut.
+void MainWindow::addAuditControls()
+{
 
     // Each audit's Cancel button stands beside its Audit button while it runs.
     const auto addCancel = [](QHBoxLayout *actions, QPushButton *audit) {
@@ -127,46 +161,52 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
         filter->setFocus(Qt::ShortcutFocusReason);
         filter->selectAll();
     });
-
-    // The check box starts off, so the segment of videos for missing roms starts disabled.
-    m_ui->videosResultControl->setEnabledForSegment(m_ui->checkAvailableRomVideosOnly->isChecked(),
-                                                    int(VideoList::Extra));
 }
 
 MainWindow::~MainWindow() = default;
 
 void MainWindow::connectController(QKAppDelegate &controller)
 {
+    m_controller = &controller;
+    connectOutlets(controller);
+    connectPaths(controller);
+    connectResults(controller);
+    connectAudits(controller);
+    connectMenus(controller);
+    // Return clicks the focused button, as in a dialog.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(true);
+}
+
+void MainWindow::connectOutlets(QKAppDelegate &c)
+{
     Ui::MainWindow &w = *m_ui;
-    controller.setZelvoraDirPathTextField(w.zelvoraDirPathTextField);
-    controller.setRomsListPathTextField(w.romsListPathTextField);
-    controller.setRomsResultView(w.romsResultView);
-    controller.setRomsResultControl(w.romsResultControl);
-    controller.setVideosResultView(w.videosResultView);
-    controller.setVideosResultControl(w.videosResultControl);
-    controller.setCheckAvailableRomVideosOnly(w.checkAvailableRomVideosOnly);
-    controller.setProgressLabel(w.progressLabel);
-    controller.setProgressIndicator(w.progressIndicator);
-    controller.setTabView(w.tabView);
-    controller.setRomsNotesLabel(w.romsNotesLabel);
-    controller.setVideosNotesLabel(w.videosNotesLabel);
-    controller.setResultPane(QKAppDelegate::Audit::Roms, m_panes[0].caption, m_panes[0].strip, m_panes[0].filter);
-    controller.setResultPane(QKAppDelegate::Audit::Videos, m_panes[1].caption, m_panes[1].strip, m_panes[1].filter);
-    controller.setProblemsPane(QKAppDelegate::Audit::Roms, m_problemsPanes[0]);
-    controller.setProblemsPane(QKAppDelegate::Audit::Videos, m_problemsPanes[1]);
-    controller.setNearMissPane(QKAppDelegate::Audit::Roms, m_nearMissPanes[0]);
-    controller.setNearMissPane(QKAppDelegate::Audit::Videos, m_nearMissPanes[1]);
-    controller.setUndoRenamesAction(m_undoRenames);
+    c.setZelvoraDirPathTextField(w.zelvoraDirPathTextField);
+    c.setRomsListPathTextField(w.romsListPathTextField);
+    c.setRomsResultView(w.romsResultView);
+    c.setRomsResultControl(w.romsResultControl);
+    c.setVideosResultView(w.videosResultView);
+    c.setVideosResultControl(w.videosResultControl);
+    c.setCheckAvailableRomVideosOnly(w.checkAvailableRomVideosOnly);
+    c.setProgressLabel(w.progressLabel);
+    c.setProgressIndicator(w.progressIndicator);
+    c.setTabView(w.tabView);
+    c.setRomsNotesLabel(w.romsNotesLabel);
+    c.setVideosNotesLabel(w.videosNotesLabel);
+    for (const auto audit : {Audit::Roms, Audit::Videos}) {
+        const auto a = std::size_t(audit);
+        c.setResultPane(audit, m_panes[a].caption, m_panes[a].strip, m_panes[a].filter);
+        c.setProblemsPane(audit, m_problemsPanes[a]);
+        c.setNearMissPane(audit, m_nearMissPanes[a]);
+    }
+    c.setUndoRenamesAction(m_undoRenames);
+}
 
+// The two path fields and their buttons, drops and menu items.
+void MainWindow::connectPaths(QKAppDelegate &controller)
+{
+    Ui::MainWindow &w = *m_ui;
     QKAppDelegate *c = &controller;
-    // Actions take their sender, as a user's click would give it.
-    const auto onClick = [c](QAbstractButton *button, void (QKAppDelegate::*action)(QObject *)) {
-        connect(button, &QAbstractButton::clicked, c, [c, button, action] { (c->*action)(button); });
-    };
-    const auto onTrigger = [c](QAction *item, void (QKAppDelegate::*action)(QObject *)) {
-        connect(item, &QAction::triggered, c, [c, item, action] { (c->*action)(item); });
-    };
-
     // A typed path confirmed with Enter is taken as a chosen one.
     connect(w.zelvoraDirPathTextField, &QLineEdit::returnPressed, c, [c, field = w.zelvoraDirPathTextField] {
         if (!field->text().isEmpty())
@@ -176,17 +216,30 @@ void MainWindow::connectController(QKAppDelegate &controller)
     connect(w.zelvoraDirPathTextField, &QLineEdit::textChanged, c, &QKAppDelegate::updateCaptions);
     connect(w.romsListPathTextField, &QLineEdit::textChanged, c, &QKAppDelegate::updateCaptions);
     connect(w.checkAvailableRomVideosOnly, &QCheckBox::toggled, c, &QKAppDelegate::updateCaptions);
-    // Where a found file lies: a tooltip and two items in the view's menu.
-    for (const auto audit : {QKAppDelegate::Audit::Roms, QKAppDelegate::Audit::Videos}) {
-        ResultView *view = audit == QKAppDelegate::Audit::Roms ? w.romsResultView : w.videosResultView;
-        view->setLineToolTip([c, audit](qsizetype line) { return c->fileToolTipAt(audit, line); });
-        connect(view, &ResultView::contextMenuAboutToShow, c,
-                [c, audit](QMenu *menu, qsizetype line) { c->addFileActions(audit, menu, line); });
-    }
-    // File > Open Recent: the latest Zelvora directories, built as the menu opens.
+    addRecentMenu(controller);
+    onClick(c, w.chooseZelvoraDirButton, &QKAppDelegate::selectZelvoraDirectory);
+    onClick(c, w.chooseRomsListButton, &QKAppDelegate::selectRomsListFile);
+    onTrigger(c, w.actionChooseZelvoraDirectory, &QKAppDelegate::selectZelvoraDirectory);
+    onTrigger(c, w.actionChooseRomsList, &QKAppDelegate::selectRomsListFile);
+
+    // A folder dropped anywhere on the window is the Zelvora directory; a file, only on the list field.
+    const auto takeFolder = [c](const QString &path) { c->chooseZelvoraDirectory(path); };
+    auto *folderDrops = new PathDropFilter(PathDropFilter::Kind::Folder, takeFolder, this);
+    setAcceptDrops(true);
+    installEventFilter(folderDrops);
+    w.zelvoraDirPathTextField->installEventFilter(folderDrops);
+    folderDrops->refuseOver(w.romsListPathTextField);
+    w.romsListPathTextField->installEventFilter(new PathDropFilter(
+        PathDropFilter::Kind::File, [c](const QString &path) { c->chooseRomsListFile(path); }, this));
+}
+
+// File > Open Recent: the latest Zelvora directories, built as the menu opens.
+void MainWindow::addRecentMenu(QKAppDelegate &controller)
+{
+    QKAppDelegate *c = &controller;
     auto *recent = new QMenu(u"Open &Recent"_s, this);
     recent->setObjectName(u"recentMenu"_s);
-    w.menuFile->insertMenu(w.actionChooseRomsList, recent);
+    m_ui->menuFile->insertMenu(m_ui->actionChooseRomsList, recent);
     connect(recent, &QMenu::aboutToShow, c, [c, recent] {
         recent->clear();
         const QStringList directories = c->recentDirectories();
@@ -204,9 +257,35 @@ void MainWindow::connectController(QKAppDelegate &controller)
         clear->setEnabled(!directories.isEmpty());
         connect(clear, &QAction::triggered, c, &QKAppDelegate::clearRecentDirectories);
     });
+}
 
+// The result views: where a found file lies, the filters and the segments.
+void MainWindow::connectResults(QKAppDelegate &controller)
+{
+    Ui::MainWindow &w = *m_ui;
+    QKAppDelegate *c = &controller;
+    // Where a found file lies: a tooltip and two items in the view's menu.
+    for (const auto audit : {Audit::Roms, Audit::Videos}) {
+        ResultView *view = audit == Audit::Roms ? w.romsResultView : w.videosResultView;
+        view->setLineToolTip([c, audit](qsizetype line) { return c->fileToolTipAt(audit, line); });
+        connect(view, &ResultView::contextMenuAboutToShow, c,
+                [c, audit](QMenu *menu, qsizetype line) { c->addFileActions(audit, menu, line); });
+    }
+    connect(m_panes[0].filter, &QLineEdit::textChanged, c, [c] { c->showList(Audit::Roms); });
+    connect(m_panes[1].filter, &QLineEdit::textChanged, c, [c] { c->showList(Audit::Videos); });
+    onClick(c, w.checkAvailableRomVideosOnly, &QKAppDelegate::didClickCheckAvailableRomVideosOnly);
+    SegmentedControl *roms = w.romsResultControl;
+    SegmentedControl *videos = w.videosResultControl;
+    connect(roms, &SegmentedControl::activated, c, [c, roms] { c->didClickRomsResultControl(roms); });
+    connect(videos, &SegmentedControl::activated, c, [c, videos] { c->didClickVideosResultControl(videos); });
+}
+
+// Running an audit: its buttons, Cancel and Esc, and the state of its controls while it runs.
+void MainWindow::connectAudits(QKAppDelegate &controller)
+{
+    Ui::MainWindow &w = *m_ui;
+    QKAppDelegate *c = &controller;
     // Cancel: the button, or Esc for the shown tab's audit (else whichever runs).
-    using Audit = QKAppDelegate::Audit;
     connect(m_cancelButtons[0], &QPushButton::clicked, c, [c] { c->cancelAudit(Audit::Roms); });
     connect(m_cancelButtons[1], &QPushButton::clicked, c, [c] { c->cancelAudit(Audit::Videos); });
     auto *escape = new QAction(this);
@@ -216,21 +295,33 @@ void MainWindow::connectController(QKAppDelegate &controller)
         const Audit shown = tabs->currentIndex() == 0 ? Audit::Roms : Audit::Videos;
         c->cancelAudit(c->isAuditing(shown) ? shown : (shown == Audit::Roms ? Audit::Videos : Audit::Roms));
     });
-    connect(m_panes[0].filter, &QLineEdit::textChanged, c, [c] { c->showList(QKAppDelegate::Audit::Roms); });
-    connect(m_panes[1].filter, &QLineEdit::textChanged, c, [c] { c->showList(QKAppDelegate::Audit::Videos); });
-    onClick(w.chooseZelvoraDirButton, &QKAppDelegate::selectZelvoraDirectory);
-    onClick(w.chooseRomsListButton, &QKAppDelegate::selectRomsListFile);
-    onClick(w.auditRomsButton, &QKAppDelegate::auditRoms);
-    onClick(w.auditVideosButton, &QKAppDelegate::auditVideos);
-    onClick(w.saveRomsButton, &QKAppDelegate::saveRomsResult);
-    onClick(w.saveVideosButton, &QKAppDelegate::saveVideosResult);
-    onClick(w.checkAvailableRomVideosOnly, &QKAppDelegate::didClickCheckAvailableRomVideosOnly);
-    onTrigger(w.actionChooseZelvoraDirectory, &QKAppDelegate::selectZelvoraDirectory);
-    onTrigger(w.actionChooseRomsList, &QKAppDelegate::selectRomsListFile);
-    onTrigger(w.actionOpenHomepage, &QKAppDelegate::openHomepage);
-    onTrigger(m_exportTable, &QKAppDelegate::exportTable);
+    onClick(c, w.auditRomsButton, &QKAppDelegate::auditRoms);
+    onClick(c, w.auditVideosButton, &QKAppDelegate::auditVideos);
+    onClick(c, w.saveRomsButton, &QKAppDelegate::saveRomsResult);
+    onClick(c, w.saveVideosButton, &QKAppDelegate::saveVideosResult);
     connect(c, &QKAppDelegate::romsAuditRunningChanged, m_problemsPanes[0], &ProblemsPane::setRunning);
     connect(c, &QKAppDelegate::videosAuditRunningChanged, m_problemsPanes[1], &ProblemsPane::setRunning);
+
+    w.saveRomsButton->setEnabled(canSave(Audit::Roms));
+    w.saveVideosButton->setEnabled(canSave(Audit::Videos));
+    connect(c, &QKAppDelegate::romsAuditRunningChanged, this,
+            [this](bool running) { setAuditRunning(Audit::Roms, running); });
+    connect(c, &QKAppDelegate::videosAuditRunningChanged, this,
+            [this](bool running) { setAuditRunning(Audit::Videos, running); });
+    connect(c, &QKAppDelegate::extrasPendingChanged, this, [this, c](int audit, bool pending) {
+        const auto a = Audit(audit);
+        (a == Audit::Roms ? m_ui->saveRomsButton : m_ui->saveVideosButton)->setEnabled(!c->isAuditing(a) && canSave(a));
+        if (!pending && !c->isAuditing(a))
+            restoreFocus(a, QApplication::focusWidget(), false);
+    });
+}
+
+void MainWindow::connectMenus(QKAppDelegate &controller)
+{
+    Ui::MainWindow &w = *m_ui;
+    QKAppDelegate *c = &controller;
+    onTrigger(c, w.actionOpenHomepage, &QKAppDelegate::openHomepage);
+    onTrigger(c, m_exportTable, &QKAppDelegate::exportTable);
     connect(w.actionQuit, &QAction::triggered, this, &QWidget::close);
     connect(w.actionAbout, &QAction::triggered, this, [this, c, item = w.actionAbout] {
         auto *box = new AboutBox(QStringLiteral(ZELVORA_HOMEPAGE), this);
@@ -238,73 +329,50 @@ void MainWindow::connectController(QKAppDelegate &controller)
         connect(box, &AboutBox::homepageClicked, c, [c, item] { c->openHomepage(item); });
         box->open();
     });
+}
 
-    // A folder dropped anywhere on the window is the Zelvora directory; a file, only on the list field.
-    const auto takeFolder = [c](const QString &path) { c->chooseZelvoraDirectory(path); };
-    auto *folderDrops = new PathDropFilter(PathDropFilter::Kind::Folder, takeFolder, this);
-    setAcceptDrops(true);
-    installEventFilter(folderDrops);
-    w.zelvoraDirPathTextField->installEventFilter(folderDrops);
-    folderDrops->refuseOver(w.romsListPathTextField);
-    w.romsListPathTextField->installEventFilter(new PathDropFilter(
-        PathDropFilter::Kind::File, [c](const QString &path) { c->chooseRomsListFile(path); }, this));
+// Nothing to save before an audit has given results, nor before its problems, which go with them.
+bool MainWindow::canSave(Audit audit) const
+{
+    const QKAppDelegate &c = *m_controller;
+    return (audit == Audit::Roms ? c.hasRomResults() : c.hasVideoResults()) && !c.areExtrasPending(audit);
+}
 
-    SegmentedControl *roms = w.romsResultControl;
-    SegmentedControl *videos = w.videosResultControl;
-    connect(roms, &SegmentedControl::activated, c, [c, roms] { c->didClickRomsResultControl(roms); });
-    connect(videos, &SegmentedControl::activated, c, [c, videos] { c->didClickVideosResultControl(videos); });
+// A disabled control loses its focus to the next one in the chain, a path field, which would then
+// select its whole text; the tabs are a calmer place for it while the audit runs. Afterwards the
+// focus goes back, unless the user has moved it meanwhile.
+void MainWindow::setAuditRunning(Audit audit, bool running)
+{
+    Ui::MainWindow &w = *m_ui;
+    const bool roms = audit == Audit::Roms;
+    QPushButton *auditButton = roms ? w.auditRomsButton : w.auditVideosButton;
+    QPushButton *save = roms ? w.saveRomsButton : w.saveVideosButton;
+    SegmentedControl *control = roms ? w.romsResultControl : w.videosResultControl;
+    QPointer<QWidget> &parked = m_focusBeforeRun[std::size_t(audit)];
+    QWidget *focused = QApplication::focusWidget();
+    // The result view is hidden while the audit runs: it loses the focus too.
+    QWidget *view = roms ? static_cast<QWidget *>(w.romsResultView) : w.videosResultView;
+    if (running && focused &&
+        (focused == auditButton || focused == save || control->isAncestorOf(focused) || focused == view)) {
+        parked = focused;
+        w.tabView->setFocus(Qt::OtherFocusReason);
+    }
+    auditButton->setDisabled(running);
+    save->setEnabled(!running && canSave(audit));
+    m_cancelButtons[std::size_t(audit)]->setVisible(running);
+    if (!running)
+        restoreFocus(audit, focused, parked == save);
+}
 
-    // Return clicks the focused button, as in a dialog.
-    for (QPushButton *button : findChildren<QPushButton *>())
-        button->setAutoDefault(true);
-
-    // A disabled control loses its focus to the next one in the chain, a path field, which would then
-    // select its whole text; the tabs are a calmer place for it while the audit runs. Afterwards the
-    // focus goes back, unless the user has moved it meanwhile.
-    // Save waits for the problems that go with the result; the focus it had waits with it.
-    const auto restoreFocus = [this, &w](int run, QWidget *focused, bool waitsForSave) {
-        QPointer<QWidget> &parked = m_focusBeforeRun[std::size_t(run)];
-        if (!parked || (waitsForSave && !parked->isEnabled()))
-            return;
-        if (parked->isEnabled() && (!focused || focused == w.tabView || focused == w.tabView->tabBar()))
-            parked->setFocus(Qt::OtherFocusReason);
-        parked = nullptr;
-    };
-    const auto setRunning = [this, &w, restoreFocus](int run, QPushButton *audit, QPushButton *save,
-                                                     SegmentedControl *control, bool running, bool hasResults) {
-        QPointer<QWidget> &parked = m_focusBeforeRun[std::size_t(run)];
-        QWidget *focused = QApplication::focusWidget();
-        // The result view is hidden while the audit runs: it loses the focus too.
-        QWidget *view = run == 0 ? static_cast<QWidget *>(w.romsResultView) : w.videosResultView;
-        if (running && focused &&
-            (focused == audit || focused == save || control->isAncestorOf(focused) || focused == view)) {
-            parked = focused;
-            w.tabView->setFocus(Qt::OtherFocusReason);
-        }
-        audit->setDisabled(running);
-        save->setEnabled(!running && hasResults);
-        m_cancelButtons[std::size_t(run)]->setVisible(running);
-        if (!running)
-            restoreFocus(run, focused, parked == save);
-    };
-    // Nothing to save before an audit has given results, nor before its problems, which go with them.
-    const auto canSave = [c](Audit audit) {
-        return (audit == Audit::Roms ? c->hasRomResults() : c->hasVideoResults()) && !c->areExtrasPending(audit);
-    };
-    w.saveRomsButton->setEnabled(canSave(Audit::Roms));
-    w.saveVideosButton->setEnabled(canSave(Audit::Videos));
-    connect(c, &QKAppDelegate::romsAuditRunningChanged, this, [&w, canSave, setRunning](bool running) {
-        setRunning(0, w.auditRomsButton, w.saveRomsButton, w.romsResultControl, running, canSave(Audit::Roms));
-    });
-    connect(c, &QKAppDelegate::videosAuditRunningChanged, this, [&w, canSave, setRunning](bool running) {
-        setRunning(1, w.auditVideosButton, w.saveVideosButton, w.videosResultControl, running, canSave(Audit::Videos));
-    });
-    connect(c, &QKAppDelegate::extrasPendingChanged, this, [&w, c, canSave, restoreFocus](int audit, bool pending) {
-        const auto a = Audit(audit);
-        (a == Audit::Roms ? w.saveRomsButton : w.saveVideosButton)->setEnabled(!c->isAuditing(a) && canSave(a));
-        if (!pending && !c->isAuditing(a))
-            restoreFocus(audit, QApplication::focusWidget(), false);
-    });
+// Save waits for the problems that go with the result; the focus it had waits with it.
+void MainWindow::restoreFocus(Audit audit, QWidget *focused, bool waitsForSave)
+{
+    QPointer<QWidget> &parked = m_focusBeforeRun[std::size_t(audit)];
+    if (!parked || (waitsForSave && !parked->isEnabled()))
+        return;
+    if (parked->isEnabled() && (!focused || focused == m_ui->tabView || focused == m_ui->tabView->tabBar()))
+        parked->setFocus(Qt::OtherFocusReason);
+    parked = nullptr;
 }
 
 } // namespace zelvora

@@ -15,6 +15,7 @@ class MainWindow;
 
 namespace zelvora {
 
+enum class Audit;
 class ProblemsPane;
 class NearMissPane;
 class QKAppDelegate;
@@ -50,7 +51,20 @@ public:
     QAction *undoRenamesAction() const { return m_undoRenames; }
 
 private:
+    void addResultPanes();
+    void addAuditControls();
+    void connectOutlets(QKAppDelegate &controller);
+    void connectPaths(QKAppDelegate &controller);
+    void addRecentMenu(QKAppDelegate &controller);
+    void connectResults(QKAppDelegate &controller);
+    void connectAudits(QKAppDelegate &controller);
+    void connectMenus(QKAppDelegate &controller);
+    bool canSave(Audit audit) const;
+    void setAuditRunning(Audit audit, bool running);
+    void restoreFocus(Audit audit, QWidget *focused, bool waitsForSave);
+
     std::unique_ptr<Ui::MainWindow> m_ui;
+    QKAppDelegate *m_controller = nullptr;
     std::array<ResultPaneWidgets, 2> m_panes;
     std::array<QPushButton *, 2> m_cancelButtons{};
     std::array<ProblemsPane *, 2> m_problemsPanes{};

@@ -1,3 +1,4 @@
+#include "app/pathchooser.h"
 #include "app/qkappdelegate.h"
 #include "audit/names/romslist.h"
 #include "audit/walk/scan.h"
@@ -35,81 +36,81 @@ QString nearestFolder(const QString &path)
 
 } // namespace
 
-void QKAppDelegate::selectZelvoraDirectory(QObject *)
+void PathChooser::selectZelvoraDirectory()
 {
-    const std::optional<QString> directory =
-        m_openPanel.runModal(OpenPanelOptions{.canChooseDirectories = true,
-                                              .canChooseFiles = false,
-                                              .allowsMultipleSelection = false,
-                                              .title = u"Zelvora directory"_s,
-                                              .prompt = u"Select"_s,
-                                              .directory = nearestFolder(zelvoraDirPathTextField()->text()),
-                                              .selectedFile = {}});
+    const std::optional<QString> directory = m_openPanel.runModal(
+        OpenPanelOptions{.canChooseDirectories = true,
+                         .canChooseFiles = false,
+                         .allowsMultipleSelection = false,
+                         .title = u"Zelvora directory"_s,
+                         .prompt = u"Select"_s,
+                         .directory = nearestFolder(m_controller.zelvoraDirPathTextField()->text()),
+                         .selectedFile = {}});
     if (directory)
         chooseZelvoraDirectory(*directory);
 }
 
-void QKAppDelegate::chooseZelvoraDirectory(const QString &directory)
+void PathChooser::chooseZelvoraDirectory(const QString &directory)
 {
-    zelvoraDirPathTextField()->setText(directory);
-    noteRecentDirectory(directory);
-    const quint64 search = ++m_romListSearch;
-    startInBackground([this, directory, search] { findRomListFile(directory, search); });
+    m_controller.zelvoraDirPathTextField()->setText(directory);
+    m_controller.noteRecentDirectory(directory);
+    const quint64 search = ++m_search;
+    startOnPool(m_workers, [this, directory, search] { findRomListFile(directory, search); });
 }
 
-void QKAppDelegate::selectRomsListFile(QObject *)
+void PathChooser::selectRomsListFile()
 {
     // The list field's file, or else the Zelvora directory, is where the panel opens.
-    const QString list = romsListPathTextField()->text();
+    const QString list = m_controller.romsListPathTextField()->text();
     const QString folder = nearestFolder(list);
-    const std::optional<QString> file = m_openPanel.runModal(
-        OpenPanelOptions{.canChooseDirectories = false,
-                         .canChooseFiles = true,
-                         .allowsMultipleSelection = false,
-                         .title = u"Supported roms list"_s,
-                         .prompt = u"Select"_s,
-                         .directory = folder.isEmpty() ? nearestFolder(zelvoraDirPathTextField()->text()) : folder,
-                         .selectedFile = QFileInfo(list).isFile() ? QFileInfo(list).absoluteFilePath() : QString()});
+    const std::optional<QString> file = m_openPanel.runModal(OpenPanelOptions{
+        .canChooseDirectories = false,
+        .canChooseFiles = true,
+        .allowsMultipleSelection = false,
+        .title = u"Supported roms list"_s,
+        .prompt = u"Select"_s,
+        .directory = folder.isEmpty() ? nearestFolder(m_controller.zelvoraDirPathTextField()->text()) : folder,
+        .selectedFile = QFileInfo(list).isFile() ? QFileInfo(list).absoluteFilePath() : QString()});
     if (file)
         chooseRomsListFile(*file);
 }
 
-void QKAppDelegate::chooseRomsListFile(const QString &file)
+void PathChooser::chooseRomsListFile(const QString &file)
 {
     // The user's own choice must not be overwritten by a search that is still running.
-    ++m_romListSearch;
-    romsListPathTextField()->setText(file);
-    romsListPathTextField()->setPlaceholderText(m_romsListPlaceholder);
+    ++m_search;
+    m_controller.romsListPathTextField()->setText(file);
+    m_controller.romsListPathTextField()->setPlaceholderText(m_listPlaceholder);
 }
 
-void QKAppDelegate::findRomListFile(const QString &directory, quint64 search)
+void PathChooser::findRomListFile(const QString &directory, quint64 search)
 {
     std::optional<QString> found = findFileBelow(directory, kRomsListFileName.toString());
     postToMainThread(this, [this, found = std::move(found), search] { didFindRomListFile(found, search); });
 }
 
-void QKAppDelegate::didFindRomListFile(const std::optional<QString> &path, quint64 search)
+void PathChooser::didFindRomListFile(const std::optional<QString> &path, quint64 search)
 {
-    if (search == m_romListSearch) {
+    if (search == m_search) {
         // Another tree's list must not pass for this one's.
-        romsListPathTextField()->setText(path.value_or(QString()));
-        romsListPathTextField()->setPlaceholderText(path ? m_romsListPlaceholder
-                                                         : u"No supported roms list found below this folder"_s);
+        m_controller.romsListPathTextField()->setText(path.value_or(QString()));
+        m_controller.romsListPathTextField()->setPlaceholderText(
+            path ? m_listPlaceholder : u"No supported roms list found below this folder"_s);
     }
-    Q_EMIT romListSearchFinished();
+    Q_EMIT searchFinished();
 }
 
 void QKAppDelegate::openHomepage(QObject *)
 {
     const QUrl homepage(QStringLiteral(ZELVORA_HOMEPAGE));
-    if (m_urlOpener.openUrl(homepage))
+    if (m_services.urlOpener.openUrl(homepage))
         return;
     // The address can still be copied from the alert into a browser.
-    m_alert.runModal(AlertMessage{u"No web browser could be opened."_s,
-                                  u"Open this address in your browser:\n\n%1"_s.arg(homepage.toString()),
-                                  u"OK"_s,
-                                  AlertMessage::Style::Warning,
-                                  {}});
+    m_services.alert.runModal(AlertMessage{u"No web browser could be opened."_s,
+                                           u"Open this address in your browser:\n\n%1"_s.arg(homepage.toString()),
+                                           u"OK"_s,
+                                           AlertMessage::Style::Warning,
+                                           {}});
 }
 
 } // namespace zelvora

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "app/qkappdelegate.h"
+#include "app/auditpane.h"
 #include "audit/progress.h"
+#include "platform/mainthread.h"
 
 #include <atomic>
 #include <memory>
@@ -14,18 +15,24 @@ namespace zelvora {
 class PhaseReporter final : public Progress
 {
 public:
-    PhaseReporter(QKAppDelegate *controller, QKAppDelegate::Audit audit,
-                  std::shared_ptr<const std::atomic<bool>> cancel = {})
-        : m_controller(controller), m_audit(audit), m_cancel(std::move(cancel))
+    explicit PhaseReporter(AuditPane *pane, std::shared_ptr<const std::atomic<bool>> cancel = {})
+        : m_pane(pane), m_cancel(std::move(cancel))
     {}
 
-    void phase(const QString &text) override;
-    void entriesSeen(qint64 total) override;
+    void phase(const QString &text) override
+    {
+        AuditPane *pane = m_pane;
+        postToMainThread(pane, [pane, text] { pane->showPhase(text); });
+    }
+    void entriesSeen(qint64 total) override
+    {
+        AuditPane *pane = m_pane;
+        postToMainThread(pane, [pane, total] { pane->showEntriesSeen(total); });
+    }
     bool isCancelled() const override { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
 
 private:
-    QKAppDelegate *m_controller;
-    QKAppDelegate::Audit m_audit;
+    AuditPane *m_pane;
     std::shared_ptr<const std::atomic<bool>> m_cancel;
 };
 

@@ -1,8 +1,9 @@
 // Possible matches in the window: showing an audit's pairs, renaming the checked ones after one
 // question, and "Undo Last Renames". The file work runs on a worker; the audits that the renames
 // touched run again afterwards, so the lists show the files under their new names.
+#include "app/renames.h"
+
 #include "app/nearmissview.h"
-#include "app/qkappdelegate.h"
 #include "audit/files/resulttext.h"
 #include "audit/names/filenames.h"
 #include "platform/alert.h"
@@ -56,55 +57,41 @@ QString files(qsizetype count)
 
 } // namespace
 
-void QKAppDelegate::setNearMissPane(Audit audit, NearMissPane *nearMissPane)
+void Renames::setUndoAction(QAction *action)
 {
-    pane(audit).nearMisses = nearMissPane;
-    connect(nearMissPane, &NearMissPane::renameRequested, this, [this, audit] { renameCheckedNearMisses(audit); });
-    connect(this,
-            audit == Audit::Roms ? &QKAppDelegate::romsAuditRunningChanged : &QKAppDelegate::videosAuditRunningChanged,
-            this, &QKAppDelegate::updateRenameActions);
-    updateRenameActions();
+    m_undoAction = action;
+    connect(action, &QAction::triggered, this, &Renames::undoLast);
+    updateActions();
 }
 
-void QKAppDelegate::setUndoRenamesAction(QAction *action)
+bool Renames::isBusy() const
 {
-    m_undoRenamesAction = action;
-    connect(action, &QAction::triggered, this, [this, action] { undoLastRenames(action); });
-    updateRenameActions();
+    return m_renaming || m_context.panes[0]->isAuditing() || m_context.panes[1]->isAuditing();
 }
 
-void QKAppDelegate::showNearMisses(Audit audit, std::shared_ptr<const void> owner,
-                                   const std::shared_ptr<const NearMisses> &nearMisses)
+void Renames::updateActions()
 {
-    ResultPane &p = pane(audit);
-    p.nearMissDir = p.runningInputs.zelvoraDir;
-    if (p.nearMisses)
-        p.nearMisses->setNearMisses(std::move(owner), nearMisses);
-}
-
-void QKAppDelegate::updateRenameActions()
-{
-    // A rename while an audit walks the folders would leave its result half old, half new.
-    const bool busy = m_renaming || m_auditingRoms || m_auditingVideos;
-    for (ResultPane &p : m_panes) {
-        if (p.nearMisses)
-            p.nearMisses->setBusy(busy);
+    const bool busy = isBusy();
+    for (AuditPane *pane : m_context.panes) {
+        if (NearMissPane *nearMisses = pane->widgets().nearMisses)
+            nearMisses->setBusy(busy);
     }
-    if (m_undoRenamesAction)
-        m_undoRenamesAction->setEnabled(!busy);
+    if (m_undoAction)
+        m_undoAction->setEnabled(!busy);
 }
 
-void QKAppDelegate::setRenaming(bool renaming)
+void Renames::setRenaming(bool renaming)
 {
     m_renaming = renaming;
-    updateRenameActions();
+    updateActions();
     Q_EMIT renamingChanged(renaming);
 }
 
-void QKAppDelegate::renameCheckedNearMisses(Audit audit)
+void Renames::renameChecked(Audit audit)
 {
-    NearMissPane *nearMisses = nearMissPane(audit);
-    if (!nearMisses || m_renaming || m_auditingRoms || m_auditingVideos)
+    AuditPane *pane = m_context.panes[std::size_t(audit)];
+    NearMissPane *nearMisses = pane->widgets().nearMisses;
+    if (!nearMisses || isBusy())
         return;
     std::vector<RenameRequest> requests = nearMisses->checkedRequests();
     if (requests.empty())
@@ -118,21 +105,21 @@ void QKAppDelegate::renameCheckedNearMisses(Audit audit)
         "File > Undo Last Renames puts them back.\n\n"_s +
             someLines(lines),
         u"Rename"_s, u"Cancel"_s};
-    if (!m_confirm.runModal(question))
+    if (!m_context.confirm.runModal(question))
         return;
 
     setRenaming(true);
-    startInBackground([this, audit, dir = pane(audit).nearMissDir, requests = std::move(requests)] {
+    startOnPool(m_context.workers, [this, audit, dir = pane->nearMissDir(), requests = std::move(requests)] {
         RenameReport report = renameSafely(dir, requests);
         postToMainThread(this, [this, audit, report = std::move(report)] { didRename(audit, report); });
     });
 }
 
-void QKAppDelegate::didRename(Audit audit, const RenameReport &report)
+void Renames::didRename(Audit audit, const RenameReport &report)
 {
     setRenaming(false);
     if (!report.error.isEmpty()) {
-        m_alert.runModal(
+        m_context.alert.runModal(
             AlertMessage{u"No file was renamed."_s, report.error, u"OK"_s, AlertMessage::Style::Critical, {}});
     } else if (!report.allDone()) {
         QStringList lines;
@@ -140,25 +127,21 @@ void QKAppDelegate::didRename(Audit audit, const RenameReport &report)
             if (!outcome.isDone())
                 lines.append(u"%1: %2"_s.arg(renameLine(outcome.request), outcome.error));
         }
-        m_alert.runModal(
+        m_context.alert.runModal(
             AlertMessage{u"%1 of %2 could not be renamed."_s.arg(QLocale().toString(qlonglong(lines.size())),
                                                                  files(qsizetype(report.outcomes.size()))),
                          someLines(lines), u"OK"_s, AlertMessage::Style::Warning, lines.join(u'\n')});
     }
-    if (report.doneCount() > 0) {
-        if (audit == Audit::Roms)
-            auditRoms();
-        else
-            auditVideos();
-    }
+    if (report.doneCount() > 0)
+        m_context.rerun(audit);
 }
 
-void QKAppDelegate::undoLastRenames(QObject *)
+void Renames::undoLast()
 {
-    if (m_renaming || m_auditingRoms || m_auditingVideos)
+    if (isBusy())
         return;
     setRenaming(true);
-    startInBackground([this] {
+    startOnPool(m_context.workers, [this] {
         const std::optional<QString> journal = latestJournal();
         UndoReport report;
         if (journal) {
@@ -168,27 +151,27 @@ void QKAppDelegate::undoLastRenames(QObject *)
             if (report.error.isEmpty() && report.allDone())
                 QFile::rename(*journal, *journal + u".undone"_s);
         }
-        postToMainThread(this, [this, journal, report = std::move(report)] { didUndoRenames(journal, report); });
+        postToMainThread(this, [this, journal, report = std::move(report)] { didUndo(journal, report); });
     });
 }
 
-void QKAppDelegate::didUndoRenames(const std::optional<QString> &journal, const UndoReport &report)
+void Renames::didUndo(const std::optional<QString> &journal, const UndoReport &report)
 {
     setRenaming(false);
     if (!journal) {
-        m_alert.runModal(AlertMessage{u"There are no renames to undo."_s,
-                                      u"No undo journal was found in %1."_s.arg(journalFolder()),
-                                      u"OK"_s,
-                                      AlertMessage::Style::Warning,
-                                      {}});
+        m_context.alert.runModal(AlertMessage{u"There are no renames to undo."_s,
+                                              u"No undo journal was found in %1."_s.arg(journalFolder()),
+                                              u"OK"_s,
+                                              AlertMessage::Style::Warning,
+                                              {}});
         return;
     }
     if (!report.error.isEmpty()) {
-        m_alert.runModal(AlertMessage{u"The renames could not be undone."_s,
-                                      u"%1\n\n%2"_s.arg(*journal, report.error),
-                                      u"OK"_s,
-                                      AlertMessage::Style::Critical,
-                                      {}});
+        m_context.alert.runModal(AlertMessage{u"The renames could not be undone."_s,
+                                              u"%1\n\n%2"_s.arg(*journal, report.error),
+                                              u"OK"_s,
+                                              AlertMessage::Style::Critical,
+                                              {}});
         return;
     }
     qsizetype done = 0;
@@ -201,7 +184,7 @@ void QKAppDelegate::didUndoRenames(const std::optional<QString> &journal, const 
                                               shownName(outcome.request.oldName), outcome.error));
     }
     if (!lines.isEmpty()) {
-        m_alert.runModal(
+        m_context.alert.runModal(
             AlertMessage{u"%1 of %2 could not be put back."_s.arg(QLocale().toString(qlonglong(lines.size())),
                                                                   files(qsizetype(report.outcomes.size()))),
                          u"%1\n\nThe journal stays, for another try: %2"_s.arg(someLines(lines), *journal), u"OK"_s,
@@ -209,10 +192,10 @@ void QKAppDelegate::didUndoRenames(const std::optional<QString> &journal, const 
     }
     // Undo does not say which audit a file belongs to: each shown result may have changed.
     if (done > 0) {
-        if (m_hasRomResults)
-            auditRoms();
-        if (m_hasVideoResults)
-            auditVideos();
+        for (AuditPane *pane : m_context.panes) {
+            if (pane->hasResults())
+                m_context.rerun(pane->kind().audit);
+        }
     }
 }
 

@@ -50,26 +50,24 @@ void addProblemsFile(std::vector<ReportFile> &files, const std::shared_ptr<const
 
 void QKAppDelegate::saveRomsResult(QObject *)
 {
-    if (m_auditingRoms || !m_hasRomResults || areExtrasPending(Audit::Roms))
-        return;
-    writeResultFiles(romReportFiles(romResults()), u"rom"_s, m_problems[0], kRomProblemsFileName);
+    saveResult(m_roms);
 }
 
 void QKAppDelegate::saveVideosResult(QObject *)
 {
-    if (m_auditingVideos || !m_hasVideoResults || areExtrasPending(Audit::Videos))
-        return;
-    writeResultFiles(videoReportFiles(videoResults()), u"video"_s, m_problems[1], kVideoProblemsFileName);
+    saveResult(m_videos);
 }
 
-void QKAppDelegate::writeResultFiles(std::vector<ReportFile> files, const QString &audit,
-                                     const std::shared_ptr<const std::vector<Problem>> &problems,
-                                     QStringView problemsFileName)
+void QKAppDelegate::saveResult(AuditPane &pane)
 {
-    const std::optional<QString> directory = m_openPanel.runModal(saveResultsPanel());
+    if (pane.isAuditing() || !pane.hasResults() || pane.areExtrasPending())
+        return;
+    std::vector<ReportFile> files = pane.reportFiles();
+    const QString &audit = pane.kind().reportName;
+    const std::optional<QString> directory = m_services.openPanel.runModal(saveResultsPanel());
     if (!directory)
         return;
-    addProblemsFile(files, problems, problemsFileName, *directory);
+    addProblemsFile(files, pane.problems(), pane.kind().problemsFileName, *directory);
 
     const QString shownDirectory = QDir::toNativeSeparators(*directory);
     if (const QStringList existing = existingReports(*directory, files); !existing.isEmpty()) {
@@ -78,7 +76,7 @@ void QKAppDelegate::writeResultFiles(std::vector<ReportFile> files, const QStrin
                 ? u"Replace the %1 report file %2 in %3?"_s.arg(audit, existing.first(), shownDirectory)
                 : u"Replace the %1 %2 report files in %3?"_s.arg(existing.size()).arg(audit, shownDirectory);
         const ConfirmMessage message{question, u"Already there: %1."_s.arg(existing.join(u", "_s)), u"Yes"_s, u"No"_s};
-        if (!m_confirm.runModal(message))
+        if (!m_services.confirm.runModal(message))
             return;
     }
 
@@ -90,7 +88,7 @@ void QKAppDelegate::writeResultFiles(std::vector<ReportFile> files, const QStrin
     QStringList lines{u"Not written in %1:"_s.arg(shownDirectory), QString()};
     for (const WriteFailure &failure : failures)
         lines.append(u"%1: %2"_s.arg(failure.fileName, failure.reason));
-    m_alert.runModal(AlertMessage{
+    m_services.alert.runModal(AlertMessage{
         u"Some result files could not be saved."_s, lines.join(u'\n'), u"OK"_s, AlertMessage::Style::Warning, {}});
 }
 

@@ -1,11 +1,12 @@
-// What the window keeps between runs: the two paths under their long-standing keys, and under keys of
-// its own the window's geometry, the shown tab, the check box and the recent Zelvora directories.
 #include "app/qkappdelegate.h"
+#include "app/usersettings.h"
 #include "audit/files/storedsettings.h"
 #include "platform/settingsstore.h"
 
 #include <QByteArray>
+#include <QCheckBox>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QWidget>
 #include <algorithm>
 #include <array>
@@ -26,49 +27,50 @@ constexpr std::array<QStringView, 2> kTabNames{u"roms", u"videos"};
 
 } // namespace
 
-void QKAppDelegate::loadUserDefaults()
+bool UserSettings::load(const Fields &fields)
 {
     // An absent key leaves the field as the window gave it; an empty text is restored as empty.
-    if (const std::optional<QString> path = m_settings.stringForKey(kZelvoraDirPathKey.toString()))
-        zelvoraDirPathTextField()->setText(*path);
-    if (const std::optional<QString> path = m_settings.stringForKey(kZelvoraRomsListPathKey.toString()))
-        romsListPathTextField()->setText(*path);
+    if (const std::optional<QString> path = m_store.stringForKey(kZelvoraDirPathKey.toString()))
+        fields.zelvoraDir->setText(*path);
+    if (const std::optional<QString> path = m_store.stringForKey(kZelvoraRomsListPathKey.toString()))
+        fields.romsList->setText(*path);
 
+    bool restoredCheckBox = false;
     // The window's own keys: anything unexpected in them is ignored, never an error.
-    if (const std::optional<QString> geometry = m_settings.stringForKey(kGeometryKey))
-        tabView()->window()->restoreGeometry(QByteArray::fromBase64(geometry->toLatin1()));
-    if (const std::optional<QString> tab = m_settings.stringForKey(kCurrentTabKey)) {
+    if (const std::optional<QString> geometry = m_store.stringForKey(kGeometryKey))
+        fields.tabs->window()->restoreGeometry(QByteArray::fromBase64(geometry->toLatin1()));
+    if (const std::optional<QString> tab = m_store.stringForKey(kCurrentTabKey)) {
         const auto *named = std::find(kTabNames.begin(), kTabNames.end(), *tab);
         if (named != kTabNames.end())
-            tabView()->setCurrentIndex(int(named - kTabNames.begin()));
+            fields.tabs->setCurrentIndex(int(named - kTabNames.begin()));
     }
-    if (const std::optional<QString> only = m_settings.stringForKey(kAvailableRomVideosOnlyKey);
+    if (const std::optional<QString> only = m_store.stringForKey(kAvailableRomVideosOnlyKey);
         only && (*only == u"true"_s || *only == u"false"_s)) {
-        checkAvailableRomVideosOnly()->setChecked(*only == u"true"_s);
-        didClickCheckAvailableRomVideosOnly(checkAvailableRomVideosOnly());
+        fields.availableRomVideosOnly->setChecked(*only == u"true"_s);
+        restoredCheckBox = true;
     }
     m_recentDirectories.clear();
-    if (const std::optional<QString> recent = m_settings.stringForKey(kRecentDirectoriesKey)) {
+    if (const std::optional<QString> recent = m_store.stringForKey(kRecentDirectoriesKey)) {
         for (const QString &directory : recent->split(u'\n', Qt::SkipEmptyParts))
             if (m_recentDirectories.size() < kRecentDirectoryCount && !m_recentDirectories.contains(directory))
                 m_recentDirectories.append(directory);
     }
+    return restoredCheckBox;
 }
 
-void QKAppDelegate::saveUserDefaults()
+void UserSettings::save(const Fields &fields)
 {
-    m_settings.setString(kZelvoraDirPathKey.toString(), zelvoraDirPathTextField()->text());
-    m_settings.setString(kZelvoraRomsListPathKey.toString(), romsListPathTextField()->text());
-    m_settings.setString(kGeometryKey, QString::fromLatin1(tabView()->window()->saveGeometry().toBase64()));
-    const int tab = tabView()->currentIndex();
-    m_settings.setString(kCurrentTabKey, kTabNames[std::size_t(tab == 1 ? 1 : 0)].toString());
-    m_settings.setString(kAvailableRomVideosOnlyKey,
-                         checkAvailableRomVideosOnly()->isChecked() ? u"true"_s : u"false"_s);
-    m_settings.setString(kRecentDirectoriesKey, m_recentDirectories.join(u'\n'));
-    m_settings.synchronize();
+    m_store.setString(kZelvoraDirPathKey.toString(), fields.zelvoraDir->text());
+    m_store.setString(kZelvoraRomsListPathKey.toString(), fields.romsList->text());
+    m_store.setString(kGeometryKey, QString::fromLatin1(fields.tabs->window()->saveGeometry().toBase64()));
+    const int tab = fields.tabs->currentIndex();
+    m_store.setString(kCurrentTabKey, kTabNames[std::size_t(tab == 1 ? 1 : 0)].toString());
+    m_store.setString(kAvailableRomVideosOnlyKey, fields.availableRomVideosOnly->isChecked() ? u"true"_s : u"false"_s);
+    m_store.setString(kRecentDirectoriesKey, m_recentDirectories.join(u'\n'));
+    m_store.synchronize();
 }
 
-void QKAppDelegate::noteRecentDirectory(const QString &directory)
+void UserSettings::noteRecentDirectory(const QString &directory)
 {
     // One line per directory: a name with a line break in it is not kept.
     if (directory.isEmpty() || directory.contains(u'\n'))
@@ -79,9 +81,18 @@ void QKAppDelegate::noteRecentDirectory(const QString &directory)
         m_recentDirectories.removeLast();
 }
 
-void QKAppDelegate::clearRecentDirectories()
+void QKAppDelegate::loadUserDefaults()
 {
-    m_recentDirectories.clear();
+    const UserSettings::Fields fields{zelvoraDirPathTextField(), romsListPathTextField(), tabView(),
+                                      checkAvailableRomVideosOnly()};
+    if (m_settings.load(fields))
+        didClickCheckAvailableRomVideosOnly(checkAvailableRomVideosOnly());
+}
+
+void QKAppDelegate::saveUserDefaults()
+{
+    m_settings.save(UserSettings::Fields{zelvoraDirPathTextField(), romsListPathTextField(), tabView(),
+                                         checkAvailableRomVideosOnly()});
 }
 
 } // namespace zelvora

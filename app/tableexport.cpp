@@ -1,6 +1,7 @@
 // File > Export Table…: one table of both audits for a spreadsheet. The audits without a result for the
 // fields as they stand run first, shown as any audit is; the table is built and written on a worker.
-#include "app/qkappdelegate.h"
+#include "app/tableexport.h"
+
 #include "audit/files/atomicwrite.h"
 #include "audit/files/table.h"
 #include "audit/nearmiss/nearmiss.h"
@@ -30,73 +31,70 @@ QString writeTable(const QString &file, QByteArrayView bytes)
 
 } // namespace
 
-void QKAppDelegate::exportTable(QObject *)
+void TableExport::start()
 {
-    if (isExportingTable())
+    if (isExporting())
         return;
-    const QString directory = zelvoraDirPathTextField()->text();
-    const std::optional<QString> file = m_openPanel.runModal(
+    const std::optional<AuditInputs> current = m_context.fields();
+    const std::optional<QString> file = m_context.openPanel.runModal(
         OpenPanelOptions{.canChooseDirectories = false,
                          .canChooseFiles = true,
                          .allowsMultipleSelection = false,
                          .title = u"Export Table"_s,
                          .prompt = u"Export"_s,
                          .directory = {},
-                         .selectedFile = u"%1 table.csv"_s.arg(QFileInfo(directory).fileName()).trimmed(),
+                         .selectedFile = u"%1 table.csv"_s.arg(QFileInfo(current->zelvoraDir).fileName()).trimmed(),
                          .savesFile = true});
     if (!file)
         return;
-    m_tableFile = *file;
+    m_file = *file;
 
     // An audit whose result no longer matches the fields (or has none) runs again; one already running
     // is waited for.
-    const AuditInputs current = snapshotInputs();
-    const auto needs = [&](Audit audit) {
-        const ResultPane &p = m_panes[std::size_t(audit)];
-        return !isAuditing(audit) &&
-               (!p.stamp || isOutOfDate(*p.stamp, current) || (audit == Audit::Roms ? !m_romAudit : !m_videoAudit));
+    const AuditInputs now = *m_context.fields();
+    const auto needs = [&now](const AuditPane *pane) {
+        return !pane->isAuditing() && (!pane->stamp() || isOutOfDate(*pane->stamp(), now) || !pane->audit());
     };
-    connect(this, &QKAppDelegate::romsAuditRunningChanged, this, &QKAppDelegate::continueTableExport,
-            Qt::UniqueConnection);
-    connect(this, &QKAppDelegate::videosAuditRunningChanged, this, &QKAppDelegate::continueTableExport,
-            Qt::UniqueConnection);
-    // The table holds the problems, found after the lists.
-    connect(this, &QKAppDelegate::extrasPendingChanged, this, &QKAppDelegate::continueTableExport,
-            Qt::UniqueConnection);
-    const bool roms = needs(Audit::Roms);
-    const bool videos = needs(Audit::Videos);
+    for (AuditPane *pane : m_context.panes) {
+        connect(pane, &AuditPane::runningChanged, this, &TableExport::proceed, Qt::UniqueConnection);
+        // The table holds the problems, found after the lists.
+        connect(pane, &AuditPane::extrasPendingChanged, this, &TableExport::proceed, Qt::UniqueConnection);
+    }
+    const bool roms = needs(m_context.panes[0]);
+    const bool videos = needs(m_context.panes[1]);
     if (roms)
-        auditRoms();
+        m_context.run(Audit::Roms);
     if (videos)
-        auditVideos();
+        m_context.run(Audit::Videos);
     if (!roms && !videos)
-        continueTableExport();
+        proceed();
 }
 
-void QKAppDelegate::continueTableExport()
+void TableExport::proceed()
 {
-    if (!m_tableFile || m_auditingRoms || m_auditingVideos || areExtrasPending(Audit::Roms) ||
-        areExtrasPending(Audit::Videos))
+    const AuditPane &roms = *m_context.panes[0];
+    const AuditPane &videos = *m_context.panes[1];
+    if (!m_file || roms.isAuditing() || videos.isAuditing() || roms.areExtrasPending() || videos.areExtrasPending())
         return;
-    const QString file = *std::exchange(m_tableFile, std::nullopt);
-    const ResultPane &roms = m_panes[std::size_t(Audit::Roms)];
-    const ResultPane &videos = m_panes[std::size_t(Audit::Videos)];
-    const AuditInputs current = snapshotInputs();
+    const QString file = *std::exchange(m_file, std::nullopt);
+    const AuditInputs current = *m_context.fields();
     // A failed or cancelled audit has said why; the table would not be of the fields as they stand.
-    if (!m_romAudit || !m_videoAudit || !roms.stamp || !videos.stamp || isOutOfDate(*roms.stamp, current) ||
-        isOutOfDate(*videos.stamp, current)) {
-        m_alert.runModal(AlertMessage{u"The table was not exported."_s,
-                                      u"The audits it is made of did not finish for the folders as they stand."_s,
-                                      u"OK"_s,
-                                      AlertMessage::Style::Warning,
-                                      {}});
-        Q_EMIT tableExportFinished();
+    if (!roms.audit() || !videos.audit() || !roms.stamp() || !videos.stamp() || isOutOfDate(*roms.stamp(), current) ||
+        isOutOfDate(*videos.stamp(), current)) {
+        m_context.alert.runModal(
+            AlertMessage{u"The table was not exported."_s,
+                         u"The audits it is made of did not finish for the folders as they stand."_s,
+                         u"OK"_s,
+                         AlertMessage::Style::Warning,
+                         {}});
+        Q_EMIT finished();
         return;
     }
 
-    m_writingTable = true;
-    startInBackground([this, file, romInputs = roms.stamp->inputs, inputs = videos.stamp->inputs, romAudit = m_romAudit,
-                       videoAudit = m_videoAudit, romFound = m_problems[0], videoFound = m_problems[1]] {
+    m_writing = true;
+    startOnPool(m_context.workers, [this, file, romInputs = roms.stamp()->inputs, inputs = videos.stamp()->inputs,
+                                    romAudit = roms.audit().roms, videoAudit = videos.audit().videos,
+                                    romFound = roms.problems(), videoFound = videos.problems()] {
         QString error;
         try {
             // Extras that could not be found are looked for again here.
@@ -115,22 +113,22 @@ void QKAppDelegate::continueTableExport()
         } catch (const std::bad_alloc &) {
             error = u"out of memory"_s;
         }
-        postToMainThread(this, [this, file, error] { didWriteTable(file, error); });
+        postToMainThread(this, [this, file, error] { didWrite(file, error); });
     });
 }
 
-void QKAppDelegate::didWriteTable(const QString &file, const QString &error)
+void TableExport::didWrite(const QString &file, const QString &error)
 {
-    m_writingTable = false;
+    m_writing = false;
     if (!error.isEmpty()) {
         // A table that silently failed to appear would pass for an exported one.
-        m_alert.runModal(AlertMessage{u"The table could not be exported."_s,
-                                      u"%1: %2"_s.arg(QDir::toNativeSeparators(file), error),
-                                      u"OK"_s,
-                                      AlertMessage::Style::Warning,
-                                      {}});
+        m_context.alert.runModal(AlertMessage{u"The table could not be exported."_s,
+                                              u"%1: %2"_s.arg(QDir::toNativeSeparators(file), error),
+                                              u"OK"_s,
+                                              AlertMessage::Style::Warning,
+                                              {}});
     }
-    Q_EMIT tableExportFinished();
+    Q_EMIT finished();
 }
 
 } // namespace zelvora

@@ -416,7 +416,7 @@ public:
     {
         const auto audit = videos ? QKAppDelegate::Audit::Videos : QKAppDelegate::Audit::Roms;
         ResultView *view = videos ? ui().videosResultView : ui().romsResultView;
-        QLineEdit *field = m_controller.filterField(audit);
+        QLineEdit *field = m_controller.pane(audit).widgets().filter;
         field->clear();
         settle(100);
 
@@ -443,7 +443,7 @@ public:
             m_failed = true;
             return;
         }
-        row.textTimes.push_back(double(m_controller.shownLines(audit)->shownCount()));
+        row.textTimes.push_back(double(m_controller.pane(audit).shownLines()->shownCount()));
         row.times.push_back(paintedAt);
         row.worstGaps.push_back(stats.worst);
         row.p99s.push_back(stats.p99);

@@ -36,7 +36,7 @@ TEST_F(CancelTest, CancelledAuditsKeepTheEarlierResults)
     zelvora.tree.file(u"videos/beta.xmv"_s);
     const QString roms = romsText();
     const QString videos = videosText();
-    const QString caption = controller.captionLabel(Audit::Roms)->text();
+    const QString caption = controller.pane(Audit::Roms).widgets().caption->text();
 
     const struct
     {
@@ -67,7 +67,7 @@ TEST_F(CancelTest, CancelledAuditsKeepTheEarlierResults)
         EXPECT_FALSE(ui().progressLabel->isHidden());
         EXPECT_FALSE(window.cancelButton(c.videos ? 1 : 0)->isVisible());
     }
-    EXPECT_EQ(controller.captionLabel(Audit::Roms)->text(), caption);
+    EXPECT_EQ(controller.pane(Audit::Roms).widgets().caption->text(), caption);
 
     // Run again, to the end: the new results, and the note is gone.
     clickAuditRoms();

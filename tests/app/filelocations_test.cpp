@@ -33,10 +33,10 @@ protected:
     QStringList shownPaths(Audit audit)
     {
         QStringList paths;
-        const auto lines = controller.shownLines(audit);
+        const auto lines = controller.pane(audit).shownLines();
         for (qsizetype i = 0; i < lines->lineCount(); ++i)
             if (lines->nameIndexAt(i) >= 0)
-                paths.append(controller.filePathAt(audit, i).value_or(QString()));
+                paths.append(controller.pane(audit).filePathAt(i).value_or(QString()));
         return paths;
     }
     QString path(const QString &relative) const { return QDir::cleanPath(zelvora.tree.filePath(relative)); }
@@ -66,7 +66,7 @@ TEST_F(FileLocationsTest, FoundNamesHaveTheirFilesPathMissingOnesNone)
         clickSegment(c.audit == Audit::Roms ? ui().romsResultControl : ui().videosResultControl, c.segment);
         EXPECT_EQ(shownPaths(c.audit), c.paths);
     }
-    EXPECT_EQ(controller.filePathAt(Audit::Roms, 0), std::nullopt); // the head line
+    EXPECT_EQ(controller.pane(Audit::Roms).filePathAt(0), std::nullopt); // the head line
 }
 
 TEST_F(FileLocationsTest, MenuOpensTheFolderAndCopiesThePath)

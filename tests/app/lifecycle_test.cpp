@@ -96,7 +96,7 @@ TEST(LifecycleShutdownTest, NoWorkerOutlivesTheController)
             settings.values.insert(u"ZelvoraRomsListPath"_s, zelvora.listPath());
             controller.applicationDidFinishLaunching();
             if (extrasInFlight) {
-                startOnPool(controller.extrasWorkers(QKAppDelegate::Audit::Roms), [&gate] { gate.acquire(); });
+                startOnPool(controller.pane(QKAppDelegate::Audit::Roms).extrasWorkers(), [&gate] { gate.acquire(); });
                 QSignalSpy running(&controller, &QKAppDelegate::romsAuditRunningChanged);
                 controller.auditRoms();
                 while (controller.isAuditingRoms())

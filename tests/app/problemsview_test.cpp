@@ -1,10 +1,12 @@
 // The problems view, the exported table and the changes line, driven through the window.
 #include "app/problemsview.h"
 #include "apptestfixture.h"
+#include "audit/files/history.h"
 #include "platform/mainthread.h"
 
 #include <QAction>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -89,7 +91,7 @@ TEST_F(ProblemsViewTest, TheListsShowFirstAndOnlyTheShownResultsProblemsFollow)
     QSemaphore gate;
     // Released however the test ends: the controller waits for its workers when it goes.
     const std::unique_ptr<QSemaphore, void (*)(QSemaphore *)> opener(&gate, [](QSemaphore *g) { g->release(); });
-    startOnPool(controller.extrasWorkers(Audit::Roms), [&gate] { gate.acquire(); });
+    startOnPool(controller.pane(Audit::Roms).extrasWorkers(), [&gate] { gate.acquire(); });
     QSignalSpy extras(&controller, &QKAppDelegate::extrasPendingChanged);
     const auto shownExtras = [&extras] {
         qsizetype shown = 0;
@@ -224,6 +226,35 @@ TEST_F(ProblemsViewTest, TheSecondAuditAfterARenameSaysWhatChanged)
     EXPECT_EQ(titles,
               (QStringList{u"Now valid (1)"_s, u"Newly missing (0)"_s, u"New unknown (0)"_s, u"Unknown gone (1)"_s}));
     pane->changesDialog()->close();
+    qputenv("XDG_DATA_HOME", oldDataHome);
+}
+
+// Each audit keeps its record under its own name; the video audit's follows the check box, the rom
+// audit's does not.
+TEST_F(ProblemsViewTest, EachAuditKeepsItsRecordUnderItsOwnName)
+{
+    const struct
+    {
+        Audit audit;
+        bool availableOnly;
+        QStringView name;
+    } cases[] = {
+        {Audit::Roms, false, u"roms"},
+        {Audit::Roms, true, u"roms"},
+        {Audit::Videos, false, u"videos"},
+        {Audit::Videos, true, u"videos-available"},
+    };
+    const QByteArray oldDataHome = qgetenv("XDG_DATA_HOME");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name.toString().toStdString() + (c.availableOnly ? " (check box on)" : ""));
+        TempTree dataHome;
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+        ui().checkAvailableRomVideosOnly->setChecked(c.availableOnly);
+        c.audit == Audit::Roms ? clickAuditRoms() : clickAuditVideos();
+        const AuditInputs inputs{zelvora.tree.path(), zelvora.listPath(), c.availableOnly};
+        const QDir records(historyDirectory());
+        EXPECT_EQ(records.entryList(QDir::Files), QStringList{historyFileName(historyKey(inputs, c.name))});
+    }
     qputenv("XDG_DATA_HOME", oldDataHome);
 }
 

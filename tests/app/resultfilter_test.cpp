@@ -101,7 +101,7 @@ protected:
     void typeFilter(const QString &text)
     {
         QSignalSpy spy(&controller, &QKAppDelegate::filterApplied);
-        QLineEdit *field = controller.filterField(QKAppDelegate::Audit::Roms);
+        QLineEdit *field = controller.pane(QKAppDelegate::Audit::Roms).widgets().filter;
         field->setText(text);
         if (!text.trimmed().isEmpty()) {
             ASSERT_TRUE(spy.wait(20000)) << "the filter did not finish";
@@ -136,9 +136,9 @@ TEST_F(ResultFilterTest, CaptionSaysHowManyOfTheListAreShown)
             ASSERT_TRUE(spy.wait(20000));
         }
         typeFilter(c.text);
-        const QString caption = controller.captionLabel(QKAppDelegate::Audit::Roms)->text();
+        const QString caption = controller.pane(QKAppDelegate::Audit::Roms).widgets().caption->text();
         EXPECT_TRUE(caption.endsWith(c.shown)) << caption.toStdString();
-        const auto lines = controller.shownLines(QKAppDelegate::Audit::Roms);
+        const auto lines = controller.pane(QKAppDelegate::Audit::Roms).shownLines();
         QStringList shown;
         for (qsizetype i = 0; i < lines->lineCount(); ++i)
             if (lines->nameIndexAt(i) >= 0)
@@ -147,7 +147,7 @@ TEST_F(ResultFilterTest, CaptionSaysHowManyOfTheListAreShown)
         EXPECT_EQ(ui().romsResultView->lineCount(), lines->lineCount());
     }
     typeFilter(QString());
-    EXPECT_FALSE(controller.captionLabel(QKAppDelegate::Audit::Roms)->text().contains(u"showing"_s));
+    EXPECT_FALSE(controller.pane(QKAppDelegate::Audit::Roms).widgets().caption->text().contains(u"showing"_s));
 }
 
 } // namespace

@@ -29,15 +29,15 @@ protected:
     }
     void TearDown() override { QLocale::setDefault(QLocale::c()); }
 
-    QString caption(Audit audit) const { return controller.captionLabel(audit)->text(); }
+    QString caption(Audit audit) const { return controller.pane(audit).widgets().caption->text(); }
 
     ZelvoraTree zelvora;
 };
 
 TEST_F(ResultPanesTest, NothingIsCaptionedBeforeAnAudit)
 {
-    EXPECT_TRUE(controller.captionLabel(Audit::Roms)->isHidden());
-    EXPECT_TRUE(controller.summaryStrip(Audit::Videos)->isHidden());
+    EXPECT_TRUE(controller.pane(Audit::Roms).widgets().caption->isHidden());
+    EXPECT_TRUE(controller.pane(Audit::Videos).widgets().strip->isHidden());
     EXPECT_EQ(ui().romsResultControl->segmentLabels(), (QStringList{u"Valid"_s, u"Missing"_s, u"Unknown"_s}));
 }
 
@@ -46,14 +46,14 @@ TEST_F(ResultPanesTest, CountsFollowEachAudit)
     clickAuditRoms();
     EXPECT_EQ(ui().romsResultControl->segmentLabels(),
               (QStringList{u"Valid (2)"_s, u"Missing (1)"_s, u"Unknown (1)"_s}));
-    const QList<SummaryStrip::Part> parts = controller.summaryStrip(Audit::Roms)->parts();
+    const QList<SummaryStrip::Part> parts = controller.pane(Audit::Roms).widgets().strip->parts();
     ASSERT_EQ(parts.size(), 3);
     EXPECT_EQ(parts[1].label, u"Missing"_s);
     EXPECT_EQ(parts[1].count, 1);
     // Distinct colours, so no two lists look alike.
     EXPECT_NE(parts[0].color, parts[1].color);
     EXPECT_NE(parts[1].color, parts[2].color);
-    EXPECT_FALSE(controller.summaryStrip(Audit::Roms)->isHidden());
+    EXPECT_FALSE(controller.pane(Audit::Roms).widgets().strip->isHidden());
 
     // A second audit counts again, from the segments' own texts.
     zelvora.tree.file(u"roms/abf.zip"_s);
@@ -71,7 +71,7 @@ TEST_F(ResultPanesTest, CaptionSaysWhatProducedTheResultAndWhenItNoLongerMatches
     EXPECT_TRUE(caption(Audit::Videos).startsWith(u"Audited "_s)) << caption(Audit::Videos).toStdString();
     EXPECT_TRUE(caption(Audit::Videos).endsWith(u" s · available roms only"_s)) << caption(Audit::Videos).toStdString();
     EXPECT_FALSE(caption(Audit::Roms).contains(u"roms only"_s));
-    EXPECT_TRUE(controller.captionLabel(Audit::Roms)->toolTip().contains(zelvora.listPath()));
+    EXPECT_TRUE(controller.pane(Audit::Roms).widgets().caption->toolTip().contains(zelvora.listPath()));
 
     const QString dir = ui().zelvoraDirPathTextField->text();
     const QString list = ui().romsListPathTextField->text();
@@ -99,7 +99,7 @@ TEST_F(ResultPanesTest, CaptionSaysWhatProducedTheResultAndWhenItNoLongerMatches
             clickCheckBox();
         EXPECT_EQ(caption(Audit::Roms).endsWith(u" · out of date"_s), c.romsOutOfDate);
         EXPECT_EQ(caption(Audit::Videos).endsWith(u" · out of date"_s), c.videosOutOfDate);
-        EXPECT_EQ(controller.captionLabel(Audit::Videos)->property("outOfDate").toBool(), c.videosOutOfDate);
+        EXPECT_EQ(controller.pane(Audit::Videos).widgets().caption->property("outOfDate").toBool(), c.videosOutOfDate);
     }
 
     // A new audit of the changed inputs is current again.

@@ -177,8 +177,8 @@ TEST_F(RomAuditTest, IndicatorStaysBusyUntilTheLastAuditEnds)
 TEST_F(RomAuditTest, EachRunningAuditShowsItsOwnPhase)
 {
     using Audit = QKAppDelegate::Audit;
-    PhaseReporter roms(&controller, Audit::Roms);
-    PhaseReporter videos(&controller, Audit::Videos);
+    PhaseReporter roms(&controller.pane(Audit::Roms));
+    PhaseReporter videos(&controller.pane(Audit::Videos));
     const struct
     {
         PhaseReporter *reporter;
