@@ -31,33 +31,29 @@ const QColor kUnknownColor(0x56, 0xB4, 0xE9); // sky blue
 
 } // namespace
 
-AuditKind AuditKind::roms()
+PaneKind PaneKind::roms()
 {
-    return AuditKind{Audit::Roms,
-                     u"rom audit"_s,
-                     u"rom"_s,
-                     kRomProblemsFileName,
-                     u"roms",
-                     u"roms",
-                     false,
-                     {romViewFormat(RomList::Valid), romViewFormat(RomList::Missing), romViewFormat(RomList::Unknown)},
-                     {kValidColor, kMissingColor, kUnknownColor},
-                     int(RomList::Missing)};
+    return PaneKind{Audit::Roms,
+                    u"rom audit"_s,
+                    u"rom"_s,
+                    kRomProblemsFileName,
+                    false,
+                    {romViewFormat(RomList::Valid), romViewFormat(RomList::Missing), romViewFormat(RomList::Unknown)},
+                    {kValidColor, kMissingColor, kUnknownColor},
+                    int(RomList::Missing)};
 }
 
-AuditKind AuditKind::videos()
+PaneKind PaneKind::videos()
 {
-    return AuditKind{Audit::Videos,
-                     u"video audit"_s,
-                     u"video"_s,
-                     kVideoProblemsFileName,
-                     u"videos",
-                     u"videos-available",
-                     true,
-                     {videoViewFormat(VideoList::Valid), videoViewFormat(VideoList::Missing),
-                      videoViewFormat(VideoList::Extra), videoViewFormat(VideoList::Unknown)},
-                     {kValidColor, kMissingColor, kExtraColor, kUnknownColor},
-                     int(VideoList::Missing)};
+    return PaneKind{Audit::Videos,
+                    u"video audit"_s,
+                    u"video"_s,
+                    kVideoProblemsFileName,
+                    true,
+                    {videoViewFormat(VideoList::Valid), videoViewFormat(VideoList::Missing),
+                     videoViewFormat(VideoList::Extra), videoViewFormat(VideoList::Unknown)},
+                    {kValidColor, kMissingColor, kExtraColor, kUnknownColor},
+                    int(VideoList::Missing)};
 }
 
 std::shared_ptr<const void> KeptAudit::owner() const
@@ -79,7 +75,7 @@ const FoundFiles *KeptAudit::found() const
     return roms ? &roms->found : videos ? &videos->videos : nullptr;
 }
 
-AuditPane::AuditPane(AuditKind kind, std::vector<SharedNameList *> lists, Context context, QObject *parent)
+AuditPane::AuditPane(PaneKind kind, std::vector<SharedNameList *> lists, Context context, QObject *parent)
     : QObject(parent), m_kind(std::move(kind)), m_lists(std::move(lists)), m_context(std::move(context)),
       m_lines(m_lists.size())
 {
@@ -130,39 +126,46 @@ void AuditPane::start(const AuditInputs &inputs)
 void AuditPane::runInBackground(const AuditInputs &inputs, std::shared_ptr<const std::atomic<bool>> cancel)
 {
     PhaseReporter progress(this, std::move(cancel));
-    AuditOutcome outcome = run(inputs, progress);
+    PaneResult outcome = run(inputs, progress);
     postToMainThread(this, [this, outcome = std::move(outcome)] { finish(outcome); });
 }
 
-AuditOutcome AuditPane::run(const AuditInputs &inputs, Progress &progress)
+PaneResult AuditPane::run(const AuditInputs &inputs, Progress &progress)
 {
-    const std::optional<QString> dirWarning = zelvoraDirWarning(inputs.zelvoraDir);
-    RomsListFault listFault{};
-    // The window always shows the possible matches, so its walk gathers the other formats too.
-    AuditInputs withOtherFormats = inputs;
-    withOtherFormats.otherFormats = true;
-    std::optional<RomAudit> roms;
-    std::optional<VideoAudit> videos;
-    if (m_kind.audit == Audit::Roms)
-        roms = runRomAudit(withOtherFormats, progress, &listFault);
-    else
-        videos = runVideoAudit(withOtherFormats, progress, &listFault);
-    const WalkReport *walk = roms ? &roms->found.walk : videos ? &videos->walk : nullptr;
-    AuditOutcome outcome;
+    AuditRequest request;
+    request.kind = m_kind.audit == Audit::Roms ? AuditKind::Roms : AuditKind::Videos;
+    request.inputs = inputs;
+    request.problems = true;
+    // The window always shows the possible matches.
+    request.nearMisses = true;
+    auto session = std::make_shared<AuditSession>(std::move(request));
+    session->runAudits(progress);
+    AuditOutcome &outcome = session->outcome();
+    const WalkReport *walk = outcome.roms.audit     ? &outcome.roms.audit->found.walk
+                             : outcome.videos.audit ? &outcome.videos.audit->walk
+                                                    : nullptr;
+    PaneResult result;
     // A cancelled audit is not shown, nor are its faults.
-    if (progress.isCancelled() || !isShowable(walk, inputs.romsListPath, listFault))
-        return outcome;
-    outcome.notes = resultNotes(inputs.zelvoraDir, dirWarning, *walk);
-    if (roms) {
-        outcome.audit.roms = std::make_shared<const RomAudit>(std::move(*roms));
-        outcome.nearMisses = std::make_shared<const NearMisses>(findRomNearMisses(*outcome.audit.roms));
-    } else {
-        outcome.audit.videos = std::make_shared<const VideoAudit>(std::move(*videos));
-        outcome.nearMisses = std::make_shared<const NearMisses>(findVideoNearMisses(*outcome.audit.videos));
-    }
+    if (progress.isCancelled() || !isShowable(walk, inputs.romsListPath, outcome.listFault))
+        return result;
+    result.notes = resultNotes(inputs.zelvoraDir, outcome.dirWarning, *walk);
+    result.audit = KeptAudit{outcome.roms.audit, outcome.videos.audit};
+    std::optional<NearMisses> &nearMisses = outcome.roms.audit ? outcome.roms.nearMisses : outcome.videos.nearMisses;
+    if (nearMisses)
+        result.nearMisses = std::make_shared<const NearMisses>(std::move(*nearMisses));
+    result.session = std::move(session);
     if (progress.isCancelled())
-        outcome.audit = {};
-    return outcome;
+        return {};
+    return result;
+}
+
+AuditRequest AuditPane::extrasRequest() const
+{
+    AuditRequest request;
+    request.kind = m_kind.audit == Audit::Roms ? AuditKind::Roms : AuditKind::Videos;
+    request.inputs = m_runningInputs;
+    request.problems = true;
+    return request;
 }
 
 bool AuditPane::isShowable(const WalkReport *walk, const QString &listPath, RomsListFault fault)
@@ -175,7 +178,7 @@ bool AuditPane::isShowable(const WalkReport *walk, const QString &listPath, Roms
     return walk != nullptr && walk->isComplete();
 }
 
-void AuditPane::finish(const AuditOutcome &outcome)
+void AuditPane::finish(const PaneResult &outcome)
 {
     // Cancelled, even if the worker finished first: the earlier results stay.
     const bool cancelled = m_cancel && m_cancel->load(std::memory_order_relaxed);
@@ -183,7 +186,9 @@ void AuditPane::finish(const AuditOutcome &outcome)
     if (shown) {
         showNotes(outcome.notes);
         // The lists first; the problems and the changes follow, found from the audit kept alive here.
-        startExtras(outcome.notes, outcome.audit);
+        startExtras(outcome.notes, outcome.session ? outcome.session
+                                                   : std::make_shared<AuditSession>(AuditSession::forResult(
+                                                         extrasRequest(), outcome.audit.roms, outcome.audit.videos)));
         keep(outcome.audit);
         m_nearMissDir = m_runningInputs.zelvoraDir;
         if (m_widgets.nearMisses)

@@ -8,6 +8,7 @@
 #include "audit/audits.h"
 #include "audit/files/reports.h"
 #include "audit/nearmiss/nearmiss.h"
+#include "audit/session.h"
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
 #include "platform/summarystrip.h"
@@ -36,15 +37,12 @@ enum class Audit { Roms, Videos };
 
 // What tells one audit of the window from the other: its lists, texts and file names. The code that
 // shows, runs and saves an audit is the same for both.
-struct AuditKind
+struct PaneKind
 {
     Audit audit;
     QString name;       // in alerts: "rom audit"
     QString reportName; // in the save questions: "rom"
     QStringView problemsFileName;
-    // The history's name for the audit, with the check box off and on.
-    QStringView historyName;
-    QStringView availableHistoryName;
     // The check box changes this audit's result.
     bool followsCheckBox = false;
     // By segment, in the order of the engine's list enums.
@@ -53,8 +51,8 @@ struct AuditKind
     // Its names were never found, so they have no file.
     int missingSegment = 1;
 
-    static AuditKind roms();
-    static AuditKind videos();
+    static PaneKind roms();
+    static PaneKind videos();
 };
 
 // A finished audit as the window keeps it: the engine's result of the pane's kind (one of the two).
@@ -71,11 +69,13 @@ struct KeptAudit
 };
 
 // What an audit's worker hands back: no audit when there is nothing to show.
-struct AuditOutcome
+struct PaneResult
 {
     KeptAudit audit;
     ResultNotes notes;
     std::shared_ptr<const NearMisses> nearMisses;
+    // The session that made it, whose extras are still to find; none for a result handed in whole.
+    std::shared_ptr<AuditSession> session;
 };
 
 // The widgets of one audit's tab that its pane fills; they belong to the window.
@@ -107,11 +107,11 @@ public:
         std::function<std::optional<AuditInputs>()> fields;
     };
     // `lists` are where the results go, by segment.
-    AuditPane(AuditKind kind, std::vector<SharedNameList *> lists, Context context, QObject *parent = nullptr);
+    AuditPane(PaneKind kind, std::vector<SharedNameList *> lists, Context context, QObject *parent = nullptr);
     ~AuditPane() override;
     Q_DISABLE_COPY_MOVE(AuditPane)
 
-    const AuditKind &kind() const { return m_kind; }
+    const PaneKind &kind() const { return m_kind; }
     AuditPaneWidgets &widgets() { return m_widgets; }
     const AuditPaneWidgets &widgets() const { return m_widgets; }
     void setResultWidgets(QLabel *caption, SummaryStrip *strip, QLineEdit *filter);
@@ -120,7 +120,7 @@ public:
     void start(const AuditInputs &inputs);
     // Worker thread: runs the audit and hands its outcome to finish on the main thread.
     void runInBackground(const AuditInputs &inputs, std::shared_ptr<const std::atomic<bool>> cancel);
-    void finish(const AuditOutcome &outcome);
+    void finish(const PaneResult &outcome);
     void cancel();
     bool isAuditing() const { return m_auditing; }
     bool hasResults() const { return m_hasResults; }
@@ -138,8 +138,7 @@ public:
 
     // Problems and changes (auditpaneextras.cpp). Worker thread: keeps the audit's record and finds
     // its problems, unless `superseded` says that a newer result has replaced it.
-    static AuditExtras extras(const AuditKind &kind, const AuditInputs &inputs, const KeptAudit &audit,
-                              const std::atomic<bool> &superseded);
+    static AuditExtras extras(AuditSession &session, const std::atomic<bool> &superseded);
     std::shared_ptr<const std::vector<Problem>> problems() const { return m_problems; }
     bool areExtrasPending() const { return m_extrasPending; }
     QThreadPool &extrasWorkers() { return m_extrasWorkers; }
@@ -156,18 +155,20 @@ Q_SIGNALS:
 
 private:
     // Worker thread: the audit, with its near misses unless cancelled. The window's one call of it.
-    AuditOutcome run(const AuditInputs &inputs, Progress &progress);
+    PaneResult run(const AuditInputs &inputs, Progress &progress);
     bool isShowable(const WalkReport *walk, const QString &listPath, RomsListFault fault);
     void keep(const KeptAudit &audit);
     void showResults();
     void showNotes(const ResultNotes &notes) const;
-    void startExtras(const ResultNotes &notes, const KeptAudit &audit);
+    void startExtras(const ResultNotes &notes, std::shared_ptr<AuditSession> session);
+    // The request of the running audit, for the extras of a result handed in whole.
+    AuditRequest extrasRequest() const;
     void didFindExtras(quint64 run, const AuditExtras &found);
     void showFiltered(const QString &text, const std::shared_ptr<const NameListLines> &lines);
     void didFilter(quint64 run, const NameList *list, const QString &text,
                    const std::shared_ptr<const NamePositions> &matched);
 
-    const AuditKind m_kind;
+    const PaneKind m_kind;
     const std::vector<SharedNameList *> m_lists;
     Context m_context;
     AuditPaneWidgets m_widgets;

@@ -15,30 +15,27 @@ using namespace Qt::StringLiterals;
 
 namespace zelvora {
 
-// The history is kept even for a result already replaced: the user saw it, and the next audit
-// compares with it. Its problems, the slow part, are left to the result that replaced it. The
-// window's one call of the engine for them.
-AuditExtras AuditPane::extras(const AuditKind &kind, const AuditInputs &inputs, const KeptAudit &audit,
-                              const std::atomic<bool> &superseded)
+// The session keeps the history even for a result already replaced: the user saw it, and the next audit
+// compares with it. Its problems, the slow part, are left to the result that replaced it.
+AuditExtras AuditPane::extras(AuditSession &session, const std::atomic<bool> &superseded)
 {
-    const QString key = historyKey(inputs, kind.followsCheckBox && inputs.availableRomsOnly ? kind.availableHistoryName
-                                                                                            : kind.historyName);
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    HistoryOutcome outcome =
-        recordAudit(key, audit.roms ? auditRecord(audit.roms->lists, now) : auditRecord(audit.videos->lists, now));
+    session.findExtras(&superseded);
+    AuditOutcome &outcome = session.outcome();
+    const bool roms = outcome.roms.audit != nullptr;
+    HistoryOutcome &history = roms ? outcome.roms.history : outcome.videos.history;
     AuditExtras extras;
-    extras.changes = std::move(outcome.changes);
+    extras.changes = std::move(history.changes);
     // The audit stands; only the comparison with the next one is at stake.
-    if (!outcome.warning.isEmpty())
-        extras.warning = u"Changes are not tracked: %1"_s.arg(outcome.warning);
+    if (!history.warning.isEmpty())
+        extras.warning = u"Changes are not tracked: %1"_s.arg(history.warning);
     if (!superseded.load(std::memory_order_relaxed)) {
         extras.problems = std::make_shared<const std::vector<Problem>>(
-            audit.roms ? romProblems(inputs, *audit.roms) : videoProblems(inputs, *audit.videos));
+            std::move(roms ? outcome.roms.problems : outcome.videos.problems));
     }
     return extras;
 }
 
-void AuditPane::startExtras(const ResultNotes &notes, const KeptAudit &audit)
+void AuditPane::startExtras(const ResultNotes &notes, std::shared_ptr<AuditSession> session)
 {
     if (m_superseded)
         m_superseded->store(true, std::memory_order_relaxed);
@@ -53,16 +50,15 @@ void AuditPane::startExtras(const ResultNotes &notes, const KeptAudit &audit)
 
     // One at a time, in the order of the results: the history of one result is written before the
     // next one reads it.
-    startOnPool(m_extrasWorkers,
-                [this, run, superseded = m_superseded, kind = m_kind, inputs = m_runningInputs, audit] {
-                    AuditExtras found;
-                    try {
-                        found = extras(kind, inputs, audit, *superseded);
-                    } catch (const std::bad_alloc &) {
-                        found = AuditExtras{{}, {}, u"Problems and changes could not be found: out of memory"_s};
-                    }
-                    postToMainThread(this, [this, run, found = std::move(found)] { didFindExtras(run, found); });
-                });
+    startOnPool(m_extrasWorkers, [this, run, superseded = m_superseded, session = std::move(session)] {
+        AuditExtras found;
+        try {
+            found = extras(*session, *superseded);
+        } catch (const std::bad_alloc &) {
+            found = AuditExtras{{}, {}, u"Problems and changes could not be found: out of memory"_s};
+        }
+        postToMainThread(this, [this, run, found = std::move(found)] { didFindExtras(run, found); });
+    });
 }
 
 void AuditPane::didFindExtras(quint64 run, const AuditExtras &found)

@@ -16,9 +16,9 @@ namespace zelvora {
 
 QKAppDelegate::QKAppDelegate(const PlatformServices &services, QObject *parent)
     : QObject(parent), m_services(services),
-      m_roms(AuditKind::roms(), {&m_validRoms, &m_missingRoms, &m_unknownRoms},
+      m_roms(PaneKind::roms(), {&m_validRoms, &m_missingRoms, &m_unknownRoms},
              {m_workers, m_phases, services.alert, [this] { return snapshotInputs(); }}),
-      m_videos(AuditKind::videos(), {&m_validVideos, &m_missingVideos, &m_extraVideos, &m_unknownVideos},
+      m_videos(PaneKind::videos(), {&m_validVideos, &m_missingVideos, &m_extraVideos, &m_unknownVideos},
                {m_workers, m_phases, services.alert, [this] { return snapshotInputs(); }}),
       m_renames({m_workers,
                  services.alert,

@@ -35,6 +35,15 @@ AuditSession::AuditSession(AuditRequest request) : m_request(std::move(request))
     m_outcome.wantsVideos = m_request.kind != AuditKind::Roms;
 }
 
+AuditSession AuditSession::forResult(AuditRequest request, std::shared_ptr<const RomAudit> roms,
+                                     std::shared_ptr<const VideoAudit> videos)
+{
+    AuditSession session(std::move(request));
+    session.m_outcome.roms.audit = std::move(roms);
+    session.m_outcome.videos.audit = std::move(videos);
+    return session;
+}
+
 QString AuditSession::historyAudit(AuditKind kind, const AuditInputs &inputs)
 {
     if (kind == AuditKind::Roms)

@@ -67,6 +67,9 @@ class AuditSession
 {
 public:
     explicit AuditSession(AuditRequest request);
+    // A session whose audits are already made (a result handed in whole): only its extras are left.
+    static AuditSession forResult(AuditRequest request, std::shared_ptr<const RomAudit> roms,
+                                  std::shared_ptr<const VideoAudit> videos);
 
     const AuditRequest &request() const { return m_request; }
     const AuditOutcome &outcome() const { return m_outcome; }

@@ -292,8 +292,14 @@ TEST(SafeRename, NeverReplacesStaysInItsFolderAndUndoes)
                 continue;
             }
         } else if (c.journalRoom > 0 || c.lacks != Lacks::Nothing) {
-            const qsizetype head =
-                qsizetype(sizeof "zelvora-auditor rename journal 1\ndirectory \n") - 1 + QFile::encodeName(dir).size();
+            // The first record also holds its file's identity, " <device>:<inode>".
+            struct stat first = {};
+            const RenameRequest &r = c.requests.front();
+            ::stat(QFile::encodeName(dir + u'/' + r.folder + u'/' + r.oldName).constData(), &first);
+            const qsizetype identity = 1 + QByteArray::number(quint64(first.st_dev)).size() + 1 +
+                                       QByteArray::number(quint64(first.st_ino)).size();
+            const qsizetype head = qsizetype(sizeof "zelvora-auditor rename journal 1\ndirectory \n") - 1 +
+                                   QFile::encodeName(dir).size() + identity;
             got = runInChild([&]() -> QByteArray {
                 if (c.journalRoom > 0) {
                     // Writes past the limit fail (EFBIG) instead of ending the process.
@@ -334,8 +340,11 @@ TEST(SafeRename, NeverReplacesStaysInItsFolderAndUndoes)
 
         if (c.meanwhile)
             c.meanwhile(dir);
-        if (c.readOnlyFolder)
+        if (c.readOnlyFolder) {
             ::chmod(QFile::encodeName(dir + u'/' + QString::fromUtf8(c.readOnlyFolder)).constData(), 0755);
+            // Undone by the user the journal belongs to: no one follows another user's journal.
+            ASSERT_EQ(::chown(QFile::encodeName(journal).constData(), ::geteuid(), ::getegid()), 0);
+        }
         const UndoReport undo = undoRenames(journal);
         ASSERT_EQ(undo.error, QString());
         EXPECT_EQ(encodeFileName(undo.zelvoraDir), encodeFileName(dir));
@@ -373,7 +382,7 @@ TEST(SafeRename, JournalsNamedByTimeAndDamagedOnesRefused)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray good = file.readAll();
     const QByteArray head = good.left(good.indexOf("\nrename ") + 1);
-    ASSERT_TRUE(good.endsWith("rename roms a%20b.zip ab.zip\nrenamed\n")) << good.toStdString();
+    ASSERT_TRUE(good.contains("\nrename roms a%20b.zip ab.zip ") && good.endsWith("\nrenamed\n")) << good.toStdString();
 
     // A journal that cannot be trusted whole is refused and touches nothing.
     const struct
