@@ -295,16 +295,7 @@ QByteArray jsonString(std::string_view name)
 void printTo(std::FILE *stream, const QString &text)
 {
     // Each line through the one rule again: a message that forgot it still cannot reach the terminal raw.
-    QString lines = text;
-    qsizetype start = 0;
-    for (qsizetype end = 0; end <= lines.size(); ++end) {
-        if (end == lines.size() || lines[end] == u'\n') {
-            const QString line = shownText(QStringView(lines).sliced(start, end - start));
-            lines.replace(start, end - start, line);
-            end = start + line.size();
-            start = end + 1;
-        }
-    }
+    const QString lines = shownLines(text);
     const QByteArray bytes = lines.toUtf8();
     static_cast<void>(std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream));
 }

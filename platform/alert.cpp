@@ -1,5 +1,7 @@
 #include "platform/alert.h"
 
+#include "audit/files/humantext.h"
+
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -12,10 +14,10 @@ void QtAlert::runModal(const AlertMessage &message)
 {
     QMessageBox box(m_parent);
     box.setIcon(message.style == AlertMessage::Style::Critical ? QMessageBox::Critical : QMessageBox::Warning);
-    box.setText(message.messageText);
-    box.setInformativeText(message.informativeText);
+    box.setText(shownLines(message.messageText));
+    box.setInformativeText(shownLines(message.informativeText));
     if (!message.detail.isEmpty())
-        box.setDetailedText(message.detail);
+        box.setDetailedText(shownLines(message.detail));
     // Plain text: file names and reasons are shown as they are, never interpreted as markup.
     box.setTextFormat(Qt::PlainText);
     // Selectable, so a path, a reason or an address can be copied.

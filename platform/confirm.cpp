@@ -1,5 +1,7 @@
 #include "platform/confirm.h"
 
+#include "audit/files/humantext.h"
+
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -12,8 +14,8 @@ bool QtConfirm::runModal(const ConfirmMessage &message)
     QMessageBox box(m_parent);
     box.setIcon(QMessageBox::Question);
     box.setTextFormat(Qt::PlainText);
-    box.setText(message.messageText);
-    box.setInformativeText(message.informativeText);
+    box.setText(shownLines(message.messageText));
+    box.setInformativeText(shownLines(message.informativeText));
     QPushButton *confirm = box.addButton(message.confirmButton, QMessageBox::DestructiveRole);
     QPushButton *cancel = box.addButton(message.cancelButton, QMessageBox::RejectRole);
     box.setDefaultButton(cancel);

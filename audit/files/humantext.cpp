@@ -38,6 +38,22 @@ QString shownText(QStringView text)
     return escaped;
 }
 
+QString shownLines(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != u'\n')
+            continue;
+        out += shownText(text.sliced(start, i - start));
+        if (i < text.size())
+            out += u'\n';
+        start = i + 1;
+    }
+    return out;
+}
+
 QString nameText(std::string_view name)
 {
     return shownText(textOfUtf8(name));

@@ -21,6 +21,9 @@ QString nameText(std::string_view name);
 void appendNameText(QByteArray &out, std::string_view name);
 // A text from outside, as texts show it.
 QString shownText(QStringView text);
+// A text of several lines, each through the rule, its line breaks (LF) kept: the last guard of every
+// place that shows a whole text (the command line's messages, the window's alerts and questions).
+QString shownLines(QStringView text);
 // A file name or path kept as bytes (not always UTF-8), as texts show it.
 QString shownPath(const QByteArray &path);
 
