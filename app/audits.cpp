@@ -17,7 +17,7 @@ void QKAppDelegate::auditRomsInBackground(const AuditInputs &inputs, std::shared
 void QKAppDelegate::didFinishAuditRoms(const std::shared_ptr<const RomAudit> &result, const ResultNotes &notes,
                                        const std::shared_ptr<const NearMisses> &nearMisses)
 {
-    m_roms.finish(PaneResult{KeptAudit{result, {}}, notes, nearMisses});
+    m_roms.finish(PaneResult{KeptAudit{result, {}}, notes, nearMisses, nullptr});
 }
 
 void QKAppDelegate::auditVideos(QObject *)
@@ -35,7 +35,7 @@ void QKAppDelegate::auditVideosInBackground(const AuditInputs &inputs, std::shar
 void QKAppDelegate::didFinishAuditVideos(const std::shared_ptr<const VideoAudit> &result, const ResultNotes &notes,
                                          const std::shared_ptr<const NearMisses> &nearMisses)
 {
-    m_videos.finish(PaneResult{KeptAudit{{}, result}, notes, nearMisses});
+    m_videos.finish(PaneResult{KeptAudit{{}, result}, notes, nearMisses, nullptr});
 }
 
 void QKAppDelegate::showInvalidRomsListAlert(const QString &listPath, RomsListFault fault)

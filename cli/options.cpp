@@ -72,6 +72,26 @@ static std::optional<QString> pathValue(const QCommandLineParser &parser, const 
     return value;
 }
 
+static std::optional<AuditKind> auditKindOf(const QString &name)
+{
+    if (name == "roms"_L1)
+        return AuditKind::Roms;
+    if (name == "videos"_L1)
+        return AuditKind::Videos;
+    if (name == "all"_L1)
+        return AuditKind::All;
+    return std::nullopt;
+}
+
+static std::optional<OutputFormat> outputFormatOf(const QString &name)
+{
+    if (name == "text"_L1)
+        return OutputFormat::Text;
+    if (name == "json"_L1)
+        return OutputFormat::Json;
+    return std::nullopt;
+}
+
 Command parseCommandLine(const QStringList &arguments)
 {
     const QCommandLineOption dirOption(QStringList{u"d"_s, u"zelvora-dir"_s}, {}, u"DIR"_s);
@@ -113,15 +133,11 @@ Command parseCommandLine(const QStringList &arguments)
         return usageError(u"unexpected argument \"%1\"."_s.arg(positional.at(1)));
     }
     Options &options = command.options;
-    if (positional.constFirst() == "roms"_L1) {
-        options.audit = AuditKind::Roms;
-    } else if (positional.constFirst() == "videos"_L1) {
-        options.audit = AuditKind::Videos;
-    } else if (positional.constFirst() == "all"_L1) {
-        options.audit = AuditKind::All;
-    } else {
+    const std::optional<AuditKind> audit = auditKindOf(positional.constFirst());
+    if (!audit) {
         return usageError(u"unknown audit \"%1\": use roms, videos or all."_s.arg(positional.constFirst()));
     }
+    options.audit = *audit;
 
     QString error;
     options.zelvoraDir = pathValue(parser, dirOption, error);
@@ -144,10 +160,9 @@ Command parseCommandLine(const QStringList &arguments)
     options.noHistory = parser.isSet(noHistoryOption);
     options.nearMisses = parser.isSet(nearMissesOption);
     if (parser.isSet(renameOption)) {
-        if (!options.nearMisses) {
-            return usageError(u"--rename needs -m, --near-misses."_s);
-        }
-        const auto reasons = parseRenameReasons(parser.value(renameOption));
+        const auto reasons = options.nearMisses
+                                 ? parseRenameReasons(parser.value(renameOption))
+                                 : std::variant<NearMissReasons, QString>(u"--rename needs -m, --near-misses."_s);
         if (const QString *reasonError = std::get_if<QString>(&reasons)) {
             return usageError(*reasonError);
         }
@@ -156,13 +171,11 @@ Command parseCommandLine(const QStringList &arguments)
 
     if (parser.isSet(formatOption)) {
         const QString format = parser.value(formatOption);
-        if (format == "text"_L1) {
-            options.format = OutputFormat::Text;
-        } else if (format == "json"_L1) {
-            options.format = OutputFormat::Json;
-        } else {
+        const std::optional<OutputFormat> known = outputFormatOf(format);
+        if (!known) {
             return usageError(u"unknown format \"%1\": use text or json."_s.arg(format));
         }
+        options.format = *known;
     }
     return command;
 }

@@ -418,8 +418,8 @@ std::optional<Journal> readJournal(const QString &path, QString &error)
             if (!folder || !from || !to || !isPlainComponent(*from) || !isPlainComponent(*to) ||
                 !isPlainFolder(*folder))
                 return damaged(i);
-            JournalRecord &record =
-                journal.records.emplace_back(JournalRecord{*folder == "." ? QByteArray() : *folder, *from, *to});
+            JournalRecord &record = journal.records.emplace_back(JournalRecord{
+                *folder == "." ? QByteArray() : *folder, *from, *to, JournalRecord::Outcome::Unknown, std::nullopt});
             if (fields.size() == 5 && !parseIdentity(fields[4], record.identity))
                 return damaged(i);
         } else if ((line == "renamed" || (fields[0] == "failed" && fields.size() == 2 && unescapeField(fields[1]))) &&

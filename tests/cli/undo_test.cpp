@@ -108,8 +108,9 @@ TEST(Undo, ExitStatusesAndMessages)
         arguments += c.extra;
         if (!c.records.isNull())
             arguments.append(writeJournal(tree, c.records));
-        if (c.mode != 0)
+        if (c.mode != 0) {
             ASSERT_EQ(::chmod(QFile::encodeName(arguments.constLast()).constData(), c.mode), 0);
+        }
         if (c.otherOwner &&
             (::geteuid() != 0 || ::chown(QFile::encodeName(arguments.constLast()).constData(), 65534, 65534) != 0)) {
             std::printf("skipped \"%s\": only root can give a journal to another user\n", c.what);

@@ -295,8 +295,9 @@ TEST(HostileTree, FolderReplacedDuringTheWalk)
         walksWithChurn += churnSeen > 0;
         // A subtree that moved while the walk was in it makes the walk incomplete: never a whole result
         // that lacks some of its files.
-        if (found.walk.isComplete())
+        if (found.walk.isComplete()) {
             ASSERT_TRUE(churnSeen == 0 || churnSeen == churnNames.size()) << churnSeen << " in walk " << walks;
+        }
         walksIncomplete += !found.walk.isComplete();
         ASSERT_EQ(names.size(), stable.size() + churnSeen) << "only stable and moving files, never the trap's";
 
