@@ -44,8 +44,8 @@ int main(int argc, char *argv[])
     defaultTerminate = std::set_terminate(onTerminate);
     // A closed pipe or a file size limit is a failed write, said and given its status like a full disk,
     // not a silent death of the process halfway through (renames done, their journal's path unsaid).
-    std::signal(SIGPIPE, SIG_IGN);
-    std::signal(SIGXFSZ, SIG_IGN);
+    static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
+    static_cast<void>(std::signal(SIGXFSZ, SIG_IGN));
     // An audit builds and drops arrays phase after phase. Arrays up to a few megabytes stay with the
     // allocator when freed and serve the next phase, instead of going back to the system and being
     // faulted in again page by page; larger ones always go back, so they leave no hole behind. (By

@@ -36,7 +36,7 @@ constexpr char kJournalPrefix[] = "zelvora-auditor rename journal ";
 // A journal of a million renames stays well below this; anything larger is no journal of ours.
 constexpr qint64 kJournalMaxBytes = qint64(512) * 1024 * 1024;
 // A rename line: a folder path and two names, each byte escaped at worst, and an identity.
-constexpr qsizetype kJournalMaxLineBytes = 64 * 1024;
+constexpr qsizetype kJournalMaxLineBytes = qsizetype(64) * 1024;
 
 QString reason(int error)
 {

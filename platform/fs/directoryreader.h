@@ -41,6 +41,8 @@ public:
     ~LinuxDirectoryReader();
     LinuxDirectoryReader(const LinuxDirectoryReader &) = delete;
     LinuxDirectoryReader &operator=(const LinuxDirectoryReader &) = delete;
+    LinuxDirectoryReader(LinuxDirectoryReader &&) = delete;
+    LinuxDirectoryReader &operator=(LinuxDirectoryReader &&) = delete;
 
     // Starts reading the directory open at `fd`, from its current offset. The handle stays the
     // caller's and must stay open while reading. Returns 0 (this side never needs a handle of its own).
@@ -64,6 +66,8 @@ public:
     ~PortableDirectoryReader();
     PortableDirectoryReader(const PortableDirectoryReader &) = delete;
     PortableDirectoryReader &operator=(const PortableDirectoryReader &) = delete;
+    PortableDirectoryReader(PortableDirectoryReader &&) = delete;
+    PortableDirectoryReader &operator=(PortableDirectoryReader &&) = delete;
 
     // As LinuxDirectoryReader::start, but readdir needs a handle of its own (a duplicate of `fd`, given
     // back once the end is reached): returns 0, or the errno when none can be had (EMFILE...).
