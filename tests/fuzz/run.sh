@@ -23,7 +23,7 @@ cmake --build --preset fuzz
 artifacts="$root/build/fuzz/artifacts"
 mkdir -p "$artifacts"
 status=0
-for target in romslist merges; do
+for target in romslist merges zipdirectory; do
     work=$(mktemp -d)
     log="$root/build/fuzz/$target.log"
     printf 'fuzz_%s: %s s\n' "$target" "$seconds"
