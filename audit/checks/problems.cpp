@@ -60,13 +60,6 @@ struct FileVerdict
     QString detail; // DamagedZip: why
 };
 
-bool isZipSignature(const char *head)
-{
-    // Local file header, end of central directory (an empty archive), spanned-archive marker.
-    return head[0] == 'P' && head[1] == 'K' &&
-           ((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6) || (head[2] == 7 && head[3] == 8));
-}
-
 // Never follows a link, never blocks on a special file that took the file's place, reads 4 bytes (1
 // without `zipSignature`). `name` is a file of the open folder `folderFd`. Three system calls for a
 // file that starts as it should: the bytes read tell it is neither empty nor wrong, so only the rare

@@ -351,7 +351,10 @@ VerifyResult verifyArchives(const QString &zelvoraDir, const FoundFiles &found, 
             }
             ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
             FileZipSource source(fd);
-            const ArchiveVerdict verdict = verifyArchive(source, quint64(opened.st_size));
+            // An empty file or one that is no zip at all has its own kind: nothing to verify in it.
+            char head[4] = {};
+            const bool zip = source.read(0, head, sizeof head) == sizeof head && isZipSignature(head);
+            const ArchiveVerdict verdict = zip ? verifyArchive(source, quint64(opened.st_size)) : ArchiveVerdict{};
             ::close(fd);
             outcome.verdict.identity = identityOf(opened);
             // The quick check already names an archive whose structure does not hold.

@@ -146,6 +146,13 @@ bool applyZip64(const char *extra, std::size_t extraSize, ZipEntry &entry, bool 
 
 } // namespace
 
+bool isZipSignature(const char *head)
+{
+    // Local file header, end of central directory (an empty archive), spanned-archive marker.
+    return head[0] == 'P' && head[1] == 'K' &&
+           ((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6) || (head[2] == 7 && head[3] == 8));
+}
+
 qint64 FileZipSource::read(quint64 offset, char *to, std::size_t size)
 {
     ssize_t n = -1;

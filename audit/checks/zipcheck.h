@@ -13,6 +13,9 @@
 
 namespace zelvora {
 
+// Whether the 4 bytes at `head` start a zip archive (the not-a-zip check).
+bool isZipSignature(const char *head);
+
 // Where the bytes come from: a file (pread) or, for tests and fuzzing, memory.
 class ZipSource
 {
