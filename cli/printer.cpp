@@ -112,7 +112,7 @@ QString byteSizeText(qint64 bytes)
 {
     if (bytes < 1000)
         return u"%1 B"_s.arg(bytes);
-    double value = double(bytes);
+    auto value = double(bytes);
     int unit = 0;
     for (; value >= 999.95 && unit < 4; ++unit)
         value /= 1000;

@@ -46,6 +46,7 @@ public:
     // Safe to call from many threads at once.
     const CachedVerdict *find(const QByteArray &path, const FileIdentity &identity) const;
     void add(const QByteArray &path, const CachedVerdict &verdict) { m_verdicts.insert(path, verdict); }
+    qsizetype size() const { return m_verdicts.size(); }
 
     // The file's bytes, and a cache back from them (false when damaged, of another version or another key).
     QByteArray encode(const QString &key) const;

@@ -18,6 +18,7 @@
 #include <numeric>
 #include <span>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -27,13 +28,22 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Per thread: a window of the file and a buffer for inflated data. The verify never holds more than
-// these, whatever the entries' sizes; the whole-buffer path takes entries that fit them both.
-constexpr std::size_t kWindow = 2U << 20;
-constexpr std::size_t kOutput = 2U << 20;
-constexpr std::size_t kChunk = 256U << 10;
 // Threads beyond this gain nothing on a disk and would only add buffers.
 constexpr unsigned kMostThreads = 8;
+// Per thread: a window of the file and a buffer for inflated data, each a share of this budget (at
+// least 2 MiB, at most 16): the verify never holds more, whatever the entries' sizes. Entries that fit
+// both inflate in one call; fewer threads get larger buffers, so fewer entries take the slower stream.
+constexpr std::size_t kBudget = 48U << 20;
+
+std::size_t bufferSize()
+{
+    static const std::size_t size = [] {
+        const std::size_t threads = std::clamp(std::thread::hardware_concurrency(), 1U, kMostThreads);
+        return std::clamp<std::size_t>(kBudget / threads / 2, 2U << 20, 16U << 20) & ~std::size_t(0xFFFF);
+    }();
+    return size;
+}
+constexpr std::size_t kChunk = 256U << 10;
 constexpr std::size_t kLocalSize = 30;
 
 quint16 u16(const char *p)
@@ -57,8 +67,8 @@ struct Decoders
 {
     std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> whole{
         libdeflate_alloc_decompressor(), &libdeflate_free_decompressor};
-    std::vector<char> window = std::vector<char>(kWindow);
-    std::vector<char> output = std::vector<char>(kOutput);
+    std::vector<char> window = std::vector<char>(bufferSize());
+    std::vector<char> output = std::vector<char>(bufferSize());
 };
 
 Decoders &threadDecoders()
@@ -75,7 +85,7 @@ public:
     {}
 
     // The bytes [offset, offset + size), size at most the window; null when the file ends before.
-    const char *at(quint64 offset, std::size_t size)
+    char *at(quint64 offset, std::size_t size)
     {
         if (offset >= m_start && offset - m_start + size <= m_size)
             return m_buffer.data() + (offset - m_start);
@@ -120,7 +130,7 @@ QString inflateEntry(Reader &reader, Decoders &decoders, const ZipEntry &entry, 
         if (entry.compressedSize != entry.size)
             return u"size differs from the directory"_s;
         for (quint64 done = 0; done < entry.size;) {
-            const auto piece = std::size_t(std::min<quint64>(kWindow, entry.size - done));
+            const auto piece = std::size_t(std::min<quint64>(decoders.window.size(), entry.size - done));
             const char *bytes = reader.at(dataStart + done, piece);
             if (bytes == nullptr)
                 return u"cut short"_s;
@@ -128,7 +138,7 @@ QString inflateEntry(Reader &reader, Decoders &decoders, const ZipEntry &entry, 
             done += piece;
         }
         produced = entry.size;
-    } else if (entry.compressedSize <= kWindow && entry.size <= kOutput) {
+    } else if (entry.compressedSize <= decoders.window.size() && entry.size <= decoders.output.size()) {
         const char *in = reader.at(dataStart, std::size_t(entry.compressedSize));
         if (in == nullptr)
             return u"cut short"_s;
@@ -154,10 +164,10 @@ QString inflateEntry(Reader &reader, Decoders &decoders, const ZipEntry &entry, 
                 if (consumed == entry.compressedSize)
                     return u"cut short"_s; // the stream wants more than the entry holds
                 const auto piece = std::size_t(std::min<quint64>(kChunk, entry.compressedSize - consumed));
-                const char *bytes = reader.at(dataStart + consumed, piece);
+                char *bytes = reader.at(dataStart + consumed, piece);
                 if (bytes == nullptr)
                     return u"cut short"_s;
-                z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes));
+                z.next_in = reinterpret_cast<Bytef *>(bytes);
                 z.avail_in = uInt(piece);
                 consumed += piece;
             }
@@ -252,14 +262,6 @@ FileIdentity identityOf(const struct stat &st)
             qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
 }
 
-QByteArray joined(const QString &directory, std::string_view relative)
-{
-    QByteArray path = encodeFileName(directory);
-    if (!path.isEmpty() && !path.endsWith('/'))
-        path += '/';
-    return path + QByteArray(relative.data(), qsizetype(relative.size()));
-}
-
 } // namespace
 
 ArchiveVerdict verifyArchive(ZipSource &source, quint64 fileSize)
@@ -321,51 +323,87 @@ VerifyResult verifyArchives(const QString &zelvoraDir, const FoundFiles &found, 
     };
     std::vector<Outcome> outcomes(files.size());
     std::atomic<qint64> bytes{0};
-    onAllCores(
-        files.size(),
-        [&](std::size_t i) {
-            Outcome &outcome = outcomes[i];
-            const QByteArray path =
-                joined(zelvoraDir, std::string_view(paths[i].constData(), std::size_t(paths[i].size())));
-            struct stat st = {};
-            if (::fstatat(AT_FDCWD, path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
-                return; // gone since the walk, or no longer a file: nothing to verify
-            outcome.seen = true;
-            const FileIdentity identity = identityOf(st);
-            if (!request.all) {
-                if (const CachedVerdict *cached = cache.find(paths[i], identity)) {
-                    outcome.verdict = *cached;
-                    outcome.fromCache = true;
-                    if (progress != nullptr)
-                        ++progress->files;
-                    return;
-                }
-            }
-            const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-            struct stat opened = {};
-            if (fd < 0 || ::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-                if (fd >= 0)
-                    ::close(fd);
-                outcome.seen = false;
+    // Folder by folder, each opened once and its files by name in it, in pieces small enough to
+    // spread a large folder over the threads.
+    constexpr std::size_t kPiece = 64;
+    std::vector<std::size_t> order(files.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return found.folders[std::size_t(files[a])] < found.folders[std::size_t(files[b])];
+    });
+    std::vector<std::pair<std::size_t, std::size_t>> pieces; // [begin, end) in `order`
+    for (std::size_t begin = 0; begin < order.size();) {
+        std::size_t end = begin + 1;
+        while (end < order.size() && end - begin < kPiece &&
+               found.folders[std::size_t(files[order[end]])] == found.folders[std::size_t(files[order[begin]])])
+            ++end;
+        pieces.emplace_back(begin, end);
+        begin = end;
+    }
+    const auto verifyOne = [&](int folderFd, std::size_t i) {
+        Outcome &outcome = outcomes[i];
+        const std::string name(found.names.at(files[i]));
+        struct stat st = {};
+        if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+            return; // gone since the walk, or no longer a file: nothing to verify
+        outcome.seen = true;
+        const FileIdentity identity = identityOf(st);
+        if (!request.all) {
+            if (const CachedVerdict *cached = cache.find(paths[i], identity)) {
+                outcome.verdict = *cached;
+                outcome.fromCache = true;
+                if (progress != nullptr)
+                    ++progress->files;
                 return;
             }
-            ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-            FileZipSource source(fd);
-            // An empty file or one that is no zip at all has its own kind: nothing to verify in it.
-            char head[4] = {};
-            const bool zip = source.read(0, head, sizeof head) == sizeof head && isZipSignature(head);
-            const ArchiveVerdict verdict = zip ? verifyArchive(source, quint64(opened.st_size)) : ArchiveVerdict{};
-            ::close(fd);
-            outcome.verdict.identity = identityOf(opened);
-            // The quick check already names an archive whose structure does not hold.
-            outcome.verdict.damagedZip = !verdict.damagedZip.isEmpty();
-            outcome.verdict.damagedEntry = verdict.damagedEntry;
-            outcome.verdict.notVerified = verdict.notVerified;
-            bytes += qint64(verdict.bytesRead);
-            if (progress != nullptr) {
-                progress->bytes += qint64(verdict.bytesRead);
-                ++progress->files;
+        }
+        const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        struct stat opened = {};
+        if (fd < 0 || ::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            if (fd >= 0)
+                ::close(fd);
+            outcome.seen = false;
+            return;
+        }
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        FileZipSource source(fd);
+        // An empty file or one that is no zip at all has its own kind: nothing to verify in it.
+        char head[4] = {};
+        const bool zip = source.read(0, head, sizeof head) == sizeof head && isZipSignature(head);
+        const ArchiveVerdict verdict = zip ? verifyArchive(source, quint64(opened.st_size)) : ArchiveVerdict{};
+        ::close(fd);
+        outcome.verdict.identity = identityOf(opened);
+        // The quick check already names an archive whose structure does not hold.
+        outcome.verdict.damagedZip = !verdict.damagedZip.isEmpty();
+        outcome.verdict.damagedEntry = verdict.damagedEntry;
+        outcome.verdict.notVerified = verdict.notVerified;
+        bytes += qint64(verdict.bytesRead);
+        if (progress != nullptr) {
+            progress->bytes += qint64(verdict.bytesRead);
+            ++progress->files;
+        }
+    };
+    const QByteArray root = encodeFileName(zelvoraDir);
+    onAllCores(
+        pieces.size(),
+        [&](std::size_t p) {
+            const auto [begin, end] = pieces[p];
+            const std::string_view folder = found.folderOf(files[order[begin]]);
+            QByteArray folderPath = root;
+            if (!folderPath.isEmpty() && !folderPath.endsWith('/'))
+                folderPath += '/';
+            folderPath.append(folder.data(), qsizetype(folder.size()));
+            const int folderFd = ::open(folderPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (folderFd < 0)
+                return;
+            try {
+                for (std::size_t k = begin; k < end; ++k)
+                    verifyOne(folderFd, order[k]);
+            } catch (...) {
+                ::close(folderFd);
+                throw;
             }
+            ::close(folderFd);
         },
         kMostThreads);
 
@@ -385,7 +423,9 @@ VerifyResult verifyArchives(const QString &zelvoraDir, const FoundFiles &found, 
             ++result.summary.notVerified;
         kept.add(paths[i], outcome.verdict);
     }
-    if (request.useCache) {
+    // An unchanged tree leaves the file as it is: rewriting it would cost as much as reading it.
+    const bool unchanged = result.summary.fromCache == result.summary.archives && kept.size() == cache.size();
+    if (request.useCache && !unchanged) {
         const QString warning = kept.save(zelvoraDir);
         if (!warning.isEmpty())
             result.summary.cacheWarning += (result.summary.cacheWarning.isEmpty() ? u""_s : u"; "_s) + warning;

@@ -22,7 +22,7 @@ constexpr std::size_t kLocalSize = 30;
 // Most archives keep their end record and directory in the last few KiB: one read finds both.
 constexpr std::size_t kFirstTail = 8192;
 constexpr std::size_t kLongestTail = kEndSize + 0xFFFF;
-constexpr std::size_t kWindow = 256 * 1024;
+constexpr std::size_t kWindow = 256U << 10;
 
 quint16 u16(const char *p)
 {
@@ -187,7 +187,7 @@ QString readZipDirectory(ZipSource &source, quint64 fileSize, ZipDirectory *dire
     quint64 directorySize = u32(record + 12);
     quint64 directoryOffset = u32(record + 16);
     // Where the directory must end: the end record, or the zip64 record before it.
-    quint64 directoryLimit = quint64(end);
+    auto directoryLimit = quint64(end);
     const bool full =
         u16(record + 8) == 0xFFFF || count == 0xFFFF || directorySize == 0xFFFFFFFF || directoryOffset == 0xFFFFFFFF;
     if (full && quint64(end) >= kLocatorSize) {
