@@ -26,7 +26,7 @@ QString errorText(int error)
 
 QString folderPath(const QByteArray &path, const AuditInputs &inputs)
 {
-    const QString relative = QFile::decodeName(path);
+    QString relative = QFile::decodeName(path);
     if (inputs.zelvoraDir.isEmpty())
         return relative;
     return inputs.zelvoraDir + (inputs.zelvoraDir.endsWith(u'/') ? QString() : u"/"_s) + relative;

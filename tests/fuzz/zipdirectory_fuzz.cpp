@@ -29,12 +29,6 @@ private:
     std::size_t m_size;
 };
 
-#define FUZZ_CHECK(condition, detail)                                                                                  \
-    do {                                                                                                               \
-        if (!(condition))                                                                                              \
-            test::invariantBroken(#condition, __FILE__, __LINE__, detail);                                             \
-    } while (false)
-
 } // namespace
 } // namespace zelvora
 
