@@ -5,8 +5,10 @@
 #include <cstddef>
 #include <exception>
 #include <iterator>
+#include <mutex>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace zelvora {
 
@@ -85,6 +87,41 @@ template <typename Work> void onTwoCoresSharing(std::size_t count, Work &&work)
         std::size_t m_count;
     };
     onTwoCores([&](int part) { work(part, Range(&next, count)); });
+}
+
+// Runs `work(i)` for i in [0, count) on every core (at most `most` threads); the first exception is
+// thrown once all have ended.
+template <typename Work> void onAllCores(std::size_t count, const Work &work, unsigned most = 16)
+{
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
+    std::exception_ptr failed;
+    std::mutex failedMutex;
+    const auto worker = [&] {
+        try {
+            for (std::size_t i = next.fetch_add(1); i < count && !stop.load(); i = next.fetch_add(1))
+                work(i);
+        } catch (...) {
+            stop = true;
+            const std::lock_guard lock(failedMutex);
+            if (!failed)
+                failed = std::current_exception();
+        }
+    };
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1U, std::max(most, 1U));
+    std::vector<std::thread> helpers;
+    for (unsigned i = 1; i < cores && count > i; ++i) {
+        try {
+            helpers.emplace_back(worker);
+        } catch (const std::system_error &) {
+            break; // fewer cores, same result
+        }
+    }
+    worker();
+    for (std::thread &helper : helpers)
+        helper.join();
+    if (failed)
+        std::rethrow_exception(failed);
 }
 
 } // namespace zelvora

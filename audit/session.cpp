@@ -3,6 +3,7 @@
 #include "audit/files/table.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -78,13 +79,13 @@ void AuditSession::runAudits(Progress &progress)
         m_outcome.videos.nearMisses = findVideoNearMisses(*m_outcome.videos.audit);
 }
 
-void AuditSession::findExtras(const std::atomic<bool> *superseded)
+void AuditSession::findExtras(const std::atomic<bool> *superseded, VerifyProgress *verifyProgress)
 {
     // No result is given: nothing to compare, keep or check.
     if (m_outcome.isListRefused() || !m_outcome.isWalkComplete())
         return;
     const AuditInputs &inputs = m_request.inputs;
-    const bool problems = m_request.problems || m_request.table;
+    const bool problems = m_request.problems || m_request.table || m_request.verify;
     const auto extras = [&](auto &part, AuditKind kind, auto findProblems) {
         if (!part.audit)
             return;
@@ -97,6 +98,17 @@ void AuditSession::findExtras(const std::atomic<bool> *superseded)
             part.problems = findProblems(inputs, *part.audit);
     };
     extras(m_outcome.roms, AuditKind::Roms, romProblems);
+    if (m_request.verify && m_outcome.roms.audit && !isSuperseded(superseded)) {
+        const RomAudit &audit = *m_outcome.roms.audit;
+        VerifyResult verified =
+            verifyArchives(inputs.zelvoraDir, audit.found, pairFoundWithExpected(audit.found, audit.supported),
+                           {m_request.verifyCache, m_request.verifyAll}, verifyProgress);
+        std::vector<Problem> &rows = m_outcome.roms.problems;
+        rows.insert(rows.end(), std::make_move_iterator(verified.problems.begin()),
+                    std::make_move_iterator(verified.problems.end()));
+        std::stable_sort(rows.begin(), rows.end(), [](const Problem &a, const Problem &b) { return a.kind < b.kind; });
+        m_outcome.roms.verify = verified.summary;
+    }
     extras(m_outcome.videos, AuditKind::Videos, videoProblems);
     if (m_request.table && m_outcome.roms.audit && m_outcome.videos.audit && !isSuperseded(superseded))
         m_outcome.table = collectionTable(inputs, m_outcome.roms, m_outcome.videos);

@@ -11,6 +11,7 @@
 
 #include "audit/audits.h"
 #include "audit/checks/problems.h"
+#include "audit/checks/verify.h"
 #include "audit/files/history.h"
 #include "audit/nearmiss/nearmiss.h"
 #include "audit/progress.h"
@@ -32,6 +33,9 @@ struct AuditRequest
     bool nearMisses = false; // each missing name paired with the file that is almost its name
     bool history = true;     // compare with the previous audit of the same inputs, and keep this one
     bool table = false;      // All only: one row per game; finds the problems it shows
+    bool verify = false;     // read every entry of every counted archive (implies problems)
+    bool verifyAll = false;  // with verify: read every archive again, whatever the cache says
+    bool verifyCache = true; // with verify: take and keep the verdicts of unchanged archives
 };
 
 // What one audit of the session gave, and what was found beside it.
@@ -41,7 +45,8 @@ template <typename Audit> struct AuditPart
     std::optional<NearMisses> nearMisses;
     std::vector<Problem> problems;
     HistoryOutcome history;
-    bool historyKept = false; // whether the history was asked for and looked at
+    bool historyKept = false;            // whether the history was asked for and looked at
+    std::optional<VerifySummary> verify; // roms, when the deep verify ran
 };
 
 struct AuditOutcome
@@ -81,7 +86,8 @@ public:
     // The history (compared and kept), then the problems and the table. `superseded` set (the result
     // is no longer shown) skips what only the shown result needs: the problems and the table. The
     // history is still kept: the user saw the result, and the next audit compares with it.
-    void findExtras(const std::atomic<bool> *superseded = nullptr);
+    // `verifyProgress`, when given, counts the deep verify's files and bytes as they are read.
+    void findExtras(const std::atomic<bool> *superseded = nullptr, VerifyProgress *verifyProgress = nullptr);
 
     // The audit's history key ("roms", "videos", "videos-available"), by the request.
     static QString historyAudit(AuditKind kind, const AuditInputs &inputs);

@@ -35,6 +35,11 @@ Options:
   -p, --problems             also list what the audit could not see or should not
                              trust (unreadable folders, links, second copies,
                              empty or damaged files, odd list lines)
+      --verify               roms, all: also read every entry of every counted
+                             archive and check its data against its CRC-32 and
+                             sizes (implies -p); archives unchanged since the
+                             last verify keep their verdict unread
+      --verify-all           like --verify, but read every archive again
       --table FILE           all: write one row per game as CSV into FILE
       --no-history           neither compare with the previous audit nor keep
                              this one for the next
@@ -103,6 +108,8 @@ Command parseCommandLine(const QStringList &arguments)
     const QCommandLineOption problemsOption(QStringList{u"p"_s, u"problems"_s});
     const QCommandLineOption tableOption(u"table"_s, {}, u"FILE"_s);
     const QCommandLineOption noHistoryOption(u"no-history"_s);
+    const QCommandLineOption verifyOption(u"verify"_s);
+    const QCommandLineOption verifyAllOption(u"verify-all"_s);
     const QCommandLineOption nearMissesOption(QStringList{u"m"_s, u"near-misses"_s});
     const QCommandLineOption renameOption(u"rename"_s, {}, u"REASONS"_s);
     const QCommandLineOption helpOption(QStringList{u"h"_s, u"help"_s});
@@ -110,7 +117,8 @@ Command parseCommandLine(const QStringList &arguments)
 
     QCommandLineParser parser;
     parser.addOptions({dirOption, listOption, availableOption, formatOption, saveOption, quietOption, problemsOption,
-                       tableOption, noHistoryOption, nearMissesOption, renameOption, helpOption, versionOption});
+                       tableOption, noHistoryOption, verifyOption, verifyAllOption, nearMissesOption, renameOption,
+                       helpOption, versionOption});
     if (!parser.parse(arguments)) {
         return usageError(parser.errorText());
     }
@@ -158,6 +166,12 @@ Command parseCommandLine(const QStringList &arguments)
     options.quiet = parser.isSet(quietOption);
     options.problems = parser.isSet(problemsOption);
     options.noHistory = parser.isSet(noHistoryOption);
+    options.verifyAll = parser.isSet(verifyAllOption);
+    options.verify = options.verifyAll || parser.isSet(verifyOption);
+    if (options.verify && options.audit == AuditKind::Videos) {
+        return usageError(u"--verify and --verify-all apply to the roms and all audits only."_s);
+    }
+    options.problems = options.problems || options.verify;
     options.nearMisses = parser.isSet(nearMissesOption);
     if (parser.isSet(renameOption)) {
         const auto reasons = options.nearMisses

@@ -21,6 +21,8 @@ struct Options
     bool quiet = false;
     bool problems = false;
     bool noHistory = false;
+    bool verify = false;              // implies problems
+    bool verifyAll = false;           // implies verify
     std::optional<QString> tableFile; // all only
     bool nearMisses = false;
     std::optional<NearMissReasons> renameReasons; // needs nearMisses

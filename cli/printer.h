@@ -13,6 +13,9 @@
 
 namespace zelvora::cli {
 
+// "2.1 GB": decimal units, as disks are sold.
+QString byteSizeText(qint64 bytes);
+
 class Printer
 {
 public:
@@ -23,6 +26,8 @@ public:
     int reportAudits() const;
     // The warnings of the history, once the extras are found.
     void reportHistory() const;
+    // The deep verify's summary line (and the verdict cache's warning), on stderr.
+    void reportVerify() const;
 
     // The results on stdout; false when they could not all be written.
     bool writeResults() const;

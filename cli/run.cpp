@@ -23,12 +23,15 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -153,6 +156,10 @@ AuditRequest auditRequest(const Options &options, AuditInputs inputs)
     request.nearMisses = options.nearMisses;
     request.history = !options.noHistory;
     request.table = options.tableFile.has_value();
+    request.verify = options.verify;
+    request.verifyAll = options.verifyAll;
+    // Nothing is kept for a run that asks to keep nothing: the verdicts are read afresh.
+    request.verifyCache = !options.noHistory;
     return request;
 }
 
@@ -167,6 +174,36 @@ void runAudits(AuditSession &session, const Options &options)
     TerminalProgress terminal(stderr);
     session.runAudits(terminal);
     terminal.clear();
+}
+
+// The extras, with the deep verify's files and bytes on a terminal unless quiet.
+void findExtras(AuditSession &session, const Options &options)
+{
+    if (!options.verify || options.quiet || ::isatty(STDERR_FILENO) == 0) {
+        session.findExtras();
+        return;
+    }
+    VerifyProgress counts;
+    std::atomic<bool> done{false};
+    std::thread drawer([&] {
+        TerminalProgress terminal(stderr);
+        while (!done.load()) {
+            if (const qint64 total = counts.totalFiles.load(); total > 0)
+                terminal.phase(
+                    message(u"Verifying archives: %1 of %2 files, %3...",
+                            {counts.files.load(), total, MessageArg::own(byteSizeText(counts.bytes.load()))}));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    try {
+        session.findExtras(nullptr, &counts);
+    } catch (...) {
+        done = true;
+        drawer.join();
+        throw;
+    }
+    done = true;
+    drawer.join();
 }
 
 // The report files and the table; the files that could not be written.
@@ -235,8 +272,9 @@ int run(const QStringList &arguments)
     const Printer printer(options, session);
     if (const int status = printer.reportAudits(); status != kExitOk)
         return status;
-    session.findExtras();
+    findExtras(session, options);
     printer.reportHistory();
+    printer.reportVerify();
 
     const QList<WriteFailure> failures = writeFiles(options, session.outcome(), printer);
     const bool outputWritten = printer.writeResults();

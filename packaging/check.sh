@@ -33,9 +33,9 @@ arch=$(dpkg --print-architecture)
 deb="$build/zelvora-auditor_${version}_${arch}.deb"
 [[ -f "$deb" ]] || fail "cpack made no $deb"
 [[ "$(dpkg-deb -f "$deb" Version)" == "$version" ]] || fail "the package's version is not $version"
-# Computed by dpkg-shlibdeps: the programs link Qt from the system.
+# Computed by dpkg-shlibdeps: the programs link Qt, libdeflate and zlib from the system.
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6core6 libqt6widgets6; do
+for library in libqt6core6 libqt6widgets6 libdeflate0 zlib1g; do
     [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 

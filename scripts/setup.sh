@@ -6,6 +6,8 @@ set -euo pipefail
 
 packages=(
     qt6-base-dev libgtest-dev libicu-dev cmake g++ ninja-build pkg-config
+    # The archive verify: zlib (streamed entries) and libdeflate (whole entries, CRC-32).
+    zlib1g-dev libdeflate-dev
     # For the desktop app and its tests under a virtual display.
     libgl-dev xvfb xauth
     # For the clang build and the fuzz targets (libFuzzer comes with clang's runtime).

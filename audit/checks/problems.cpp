@@ -3,10 +3,12 @@
 
 #include "audit/checks/problems.h"
 
+#include "audit/checks/zipcheck.h"
 #include "audit/files/csv.h"
 #include "audit/names/filenames.h"
 #include "audit/names/names.h"
 #include "audit/names/romslist.h"
+#include "audit/parallel.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,39 +52,48 @@ QByteArray joined(const QString &directory, const QByteArray &relative)
     return path + relative;
 }
 
-enum class FileCheck : unsigned char { Fine, Empty, NotAZip };
+enum class FileCheck : unsigned char { Fine, Empty, NotAZip, DamagedZip };
 
-bool isZipSignature(const char *head)
+struct FileVerdict
 {
-    // Local file header, end of central directory (an empty archive), spanned-archive marker.
-    return head[0] == 'P' && head[1] == 'K' &&
-           ((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6) || (head[2] == 7 && head[3] == 8));
-}
+    FileCheck check = FileCheck::Fine;
+    QString detail; // DamagedZip: why
+};
 
 // Never follows a link, never blocks on a special file that took the file's place, reads 4 bytes (1
 // without `zipSignature`). `name` is a file of the open folder `folderFd`. Three system calls for a
 // file that starts as it should: the bytes read tell it is neither empty nor wrong, so only the rare
 // other file is looked at (fstat) to tell an empty regular file from a special one. pread never takes
-// bytes from a pipe or a terminal: it refuses them (ESPIPE) and leaves them be.
-FileCheck checkFile(int folderFd, const char *name, bool zipSignature)
+// bytes from a pipe or a terminal: it refuses them (ESPIPE) and leaves them be. A zip that starts as it
+// should then has its structure read from its end (zipcheck.h), on the same descriptor.
+FileVerdict checkFile(int folderFd, const char *name, bool zipSignature)
 {
     const int fd = ::openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return FileCheck::Fine; // gone or unreadable since the walk: nothing to say about its bytes
+        return {}; // gone or unreadable since the walk: nothing to say about its bytes
     char head[4] = {};
     const std::size_t wanted = zipSignature ? sizeof head : 1;
     ssize_t n = -1;
     do {
         n = ::pread(fd, head, wanted, 0);
     } while (n < 0 && errno == EINTR);
-    FileCheck result = FileCheck::Fine;
+    FileVerdict result;
     if (n >= 0 && !(std::size_t(n) == wanted && (!zipSignature || isZipSignature(head)))) {
         struct stat st = {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
             if (n == 0 && st.st_size == 0)
-                result = FileCheck::Empty;
+                result.check = FileCheck::Empty;
             else if (zipSignature && n > 0)
-                result = FileCheck::NotAZip;
+                result.check = FileCheck::NotAZip;
+        }
+    } else if (n > 0 && zipSignature) {
+        // A regular file: the signature was read, which a special file does not give.
+        struct stat st = {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            FileZipSource source(fd);
+            result.detail = readZipDirectory(source, quint64(st.st_size), nullptr);
+            if (!result.detail.isEmpty())
+                result.check = FileCheck::DamagedZip;
         }
     }
     ::close(fd);
@@ -93,7 +104,7 @@ FileCheck checkFile(int folderFd, const char *name, bool zipSignature)
 // The folder is opened once and each file by its name in it: resolving whole paths file by file costs
 // more than reading the 4 bytes.
 void checkFolder(const QString &zelvoraDir, const FoundFiles &found, std::span<const qsizetype> files,
-                 std::span<const std::size_t> slots, std::vector<FileCheck> &checks, bool zipSignature)
+                 std::span<const std::size_t> slots, std::vector<FileVerdict> &checks, bool zipSignature)
 {
     const std::string_view folder = found.folderOf(files.front());
     const QByteArray folderPath = joined(zelvoraDir, QByteArray(folder.data(), qsizetype(folder.size())));
@@ -106,40 +117,6 @@ void checkFolder(const QString &zelvoraDir, const FoundFiles &found, std::span<c
         checks[slots[i]] = checkFile(folderFd, name.c_str(), zipSignature);
     }
     ::close(folderFd);
-}
-
-// Runs `work(i)` for i in [0, count) on every core; the first exception is thrown once all have ended.
-template <typename Work> void onAllCores(std::size_t count, const Work &work)
-{
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> stop{false};
-    std::exception_ptr failed;
-    std::mutex failedMutex;
-    const auto worker = [&] {
-        try {
-            for (std::size_t i = next.fetch_add(1); i < count && !stop.load(); i = next.fetch_add(1))
-                work(i);
-        } catch (...) {
-            stop = true;
-            const std::lock_guard lock(failedMutex);
-            if (!failed)
-                failed = std::current_exception();
-        }
-    };
-    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1U, 16U);
-    std::vector<std::thread> helpers;
-    for (unsigned i = 1; i < cores && count > i; ++i) {
-        try {
-            helpers.emplace_back(worker);
-        } catch (const std::system_error &) {
-            break; // fewer cores, same result
-        }
-    }
-    worker();
-    for (std::thread &helper : helpers)
-        helper.join();
-    if (failed)
-        std::rethrow_exception(failed);
 }
 
 } // namespace
@@ -159,6 +136,10 @@ QStringView problemKindId(ProblemKind kind)
         return u"empty-file";
     case ProblemKind::NotAZip:
         return u"not-a-zip";
+    case ProblemKind::DamagedZip:
+        return u"damaged-zip";
+    case ProblemKind::DamagedEntry:
+        return u"damaged-entry";
     case ProblemKind::ListDuplicate:
         return u"list-duplicate";
     case ProblemKind::ListWhitespace:
@@ -271,22 +252,24 @@ std::vector<Problem> fileProblems(const QString &zelvoraDir, const FoundFiles &f
         pieces.emplace_back(begin, end);
         begin = end;
     }
-    std::vector<FileCheck> checks(paired.size(), FileCheck::Fine);
+    std::vector<FileVerdict> checks(paired.size());
     onAllCores(pieces.size(), [&](std::size_t p) {
         const auto [begin, end] = pieces[p];
         checkFolder(zelvoraDir, found, std::span(files).subspan(begin, end - begin),
                     std::span(order).subspan(begin, end - begin), checks, zipSignature);
     });
-    for (const FileCheck check : {FileCheck::Empty, FileCheck::NotAZip}) {
+    for (const FileCheck check : {FileCheck::Empty, FileCheck::NotAZip, FileCheck::DamagedZip}) {
         for (std::size_t i = 0; i < paired.size(); ++i) {
-            if (checks[i] != check)
+            if (checks[i].check != check)
                 continue;
             if (check == FileCheck::Empty)
                 problems.push_back({ProblemKind::EmptyFile, foundPath(found, paired[i]), u"the file is empty"_s});
-            else
+            else if (check == FileCheck::NotAZip)
                 problems.push_back(
                     {ProblemKind::NotAZip, foundPath(found, paired[i]),
                      u"the file does not start with a zip signature (PK\\3\\4, PK\\5\\6 or PK\\7\\8)"_s});
+            else
+                problems.push_back({ProblemKind::DamagedZip, foundPath(found, paired[i]), checks[i].detail});
         }
     }
     return problems;

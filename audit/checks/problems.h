@@ -27,12 +27,14 @@ enum class ProblemKind {
     Duplicate,
     EmptyFile,
     NotAZip,
+    DamagedZip,   // its structure (end record, central directory) does not hold
+    DamagedEntry, // found by the deep verify: an entry's data does not match its directory
     ListDuplicate,
     ListWhitespace
 };
 
-// "unreadable-folder", "link-skipped", "not-a-file", "duplicate", "empty-file", "not-a-zip", "list-duplicate",
-// "list-whitespace".
+// "unreadable-folder", "link-skipped", "not-a-file", "duplicate", "empty-file", "not-a-zip", "damaged-zip",
+// "damaged-entry", "list-duplicate", "list-whitespace".
 QStringView problemKindId(ProblemKind kind);
 
 struct Problem
@@ -59,7 +61,8 @@ QByteArray foundPath(const FoundFiles &found, qsizetype i);
 std::vector<Problem> walkProblems(const WalkReport &walk);
 
 // Second copies of a paired file, and (reading at most 4 bytes of each paired file, on all cores) empty
-// files and, with `zipSignature`, files that do not start like a zip archive.
+// files and, with `zipSignature`, files that do not start like a zip archive and zip archives whose end
+// record or central directory does not hold (read from the file's end, never the entries' data).
 std::vector<Problem> fileProblems(const QString &zelvoraDir, const FoundFiles &found,
                                   const std::vector<qsizetype> &pairing, bool zipSignature);
 

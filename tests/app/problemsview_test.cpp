@@ -29,10 +29,12 @@ protected:
     void SetUp() override
     {
         zelvora.writeList("Alpha\nBravo\nDelta\n");
-        zelvora.tree.file(u"roms/Alpha.zip"_s);                 // empty
-        zelvora.tree.file(u"roms/Bravo.zip"_s, "PK\3\4 bravo"); // counts
-        zelvora.tree.file(u"roms/sub/Bravo.zip"_s, "PK\3\4 copy");
-        zelvora.tree.file(u"roms/Charlie.zip"_s, "PK\3\4 charlie");
+        zelvora.tree.file(u"roms/Alpha.zip"_s); // empty
+        // Empty archives: an end record alone.
+        const QByteArray archive = QByteArray("PK\5\6") + QByteArray(18, '\0');
+        zelvora.tree.file(u"roms/Bravo.zip"_s, archive); // counts
+        zelvora.tree.file(u"roms/sub/Bravo.zip"_s, archive);
+        zelvora.tree.file(u"roms/Charlie.zip"_s, archive);
         zelvora.tree.file(u"videos/Bravo.xmv"_s, "video");
         launchWith(zelvora.tree.path(), zelvora.listPath());
     }

@@ -1,6 +1,7 @@
 // What the command adds beside the lists: the changes since the previous run (kept unless
 // --no-history), the problems (-p), and `all` with its table, read back by Python's csv module.
 #include "clitestsupport.h"
+#include "support/zipbuilder.h"
 
 #include <QDir>
 #include <QFile>
@@ -89,7 +90,7 @@ TEST(Extras, AllWritesBothAuditsProblemsAndATableASpreadsheetReads)
     TempTree tree;
     makeSampleZelvora(tree);
     // A copy of roms16BitConsoles/abe.zip that comes first in path order, so it is the one that counts.
-    tree.file(u"roms/abe.zip"_s, "PK\3\4");
+    tree.file(u"roms/abe.zip"_s, QByteArray("PK\5\6") + QByteArray(18, '\0')); // an empty archive
     tree.file(u"romsConsoles/x/abd, \"odd\".zip"_s);
     tree.dir(u"elsewhere"_s);
     tree.symlink(u"../elsewhere"_s, u"videos/linked"_s);
@@ -186,6 +187,33 @@ TEST(Extras, AllWritesBothAuditsProblemsAndATableASpreadsheetReads)
                config.path());
     EXPECT_EQ(unwritable.exitCode, 4);
     EXPECT_TRUE(unwritable.err.contains("Error: t.csv was not written to")) << unwritable.err.toStdString();
+}
+
+// --verify prints the damaged entry among the problems, the summary on stderr, and keeps status 0;
+// the second run takes the verdict from the cache, and the videos audit refuses the option.
+TEST(Extras, VerifyNamesADamagedEntryAndSaysWhatItRead)
+{
+    TempTree config;
+    TempTree tree;
+    tree.file(QString::fromLatin1(kRomsListName), "good\r\nbad\r\n");
+    tree.file(u"roms/good.zip"_s, test::buildZip({{"good.bin", QByteArray(5000, 'g')}}));
+    QByteArray bad = test::buildZip({{"bad\x1b[2J.bin", QByteArray(5000, 'b'), 0}});
+    bad[100] = 'x';
+    tree.file(u"roms/bad.zip"_s, bad);
+
+    const QStringList args{u"-d"_s, tree.path(), u"--verify"_s, u"roms"_s};
+    const CliResult first = runCli(args, config.path());
+    EXPECT_EQ(first.exitCode, 0);
+    EXPECT_TRUE(first.out.contains("damaged-entry: roms/bad.zip (entry \"bad\\u{001B}[2J.bin\": CRC mismatch)"))
+        << first.out.toStdString();
+    EXPECT_TRUE(first.err.startsWith("Verified 2 archives, 5.")) << first.err.toStdString();
+    EXPECT_TRUE(first.err.contains("; 1 damaged, 0 not verified; 0 from the cache\n")) << first.err.toStdString();
+    const CliResult second = runCli(args, config.path());
+    EXPECT_TRUE(second.out.contains("damaged-entry: roms/bad.zip")) << second.out.toStdString();
+    EXPECT_TRUE(second.err.contains("Verified 2 archives, 0 B, in ")) << second.err.toStdString();
+    EXPECT_TRUE(second.err.contains("; 2 from the cache\n")) << second.err.toStdString();
+
+    EXPECT_EQ(runCli({u"-d"_s, tree.path(), u"--verify-all"_s, u"videos"_s}, config.path()).exitCode, 2);
 }
 
 } // namespace

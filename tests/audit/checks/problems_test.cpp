@@ -3,6 +3,7 @@
 #include "audit/checks/problems.h"
 #include "support/temptree.h"
 #include "support/unprivileged.h"
+#include "support/zipbuilder.h"
 
 #include <QFile>
 #include <cstring>
@@ -19,13 +20,17 @@ TEST(Problems, EveryKindIsFoundAndNothingThatIsFine)
     test::TempTree tree;
     const QString list = u"- Supported Games Lookup For Naming.txt"_s;
     // eta twice (ETA), " epsilon" and "zeta\t" with blanks.
-    tree.file(list, "alpha\r\nbeta\r\ngamma\r\ndelta\r\n epsilon\r\nzeta\t\r\neta\r\ntheta\r\nETA\r\niota\r\n");
-    tree.file(u"roms/alpha.zip"_s, QByteArrayView("PK\3\4rest", 8));
-    tree.file(u"roms/Beta.zip"_s, QByteArrayView("PK\5\6", 4));
-    tree.file(u"romsConsoles/beta.zip"_s, QByteArrayView("PK\5\6", 4)); // second copy: "Beta.zip" sorts first
+    tree.file(list,
+              "alpha\r\nbeta\r\ngamma\r\ndelta\r\n epsilon\r\nzeta\t\r\neta\r\ntheta\r\nETA\r\niota\r\nkappa\r\n");
+    const QByteArray zip = test::buildZip({{"rest", "rest"}});
+    const QByteArray empty = test::buildZip({});
+    tree.file(u"roms/alpha.zip"_s, zip);
+    tree.file(u"roms/Beta.zip"_s, empty);
+    tree.file(u"romsConsoles/beta.zip"_s, empty); // second copy: "Beta.zip" sorts first
     tree.file(u"roms/gamma.zip"_s);
     tree.file(u"roms16BitConsoles/delta.zip"_s, QByteArrayView("7z\xBC\xAF\x27\x1C", 6));
-    tree.file(u"roms/theta.zip"_s, QByteArrayView("PK\7\x08", 4));
+    tree.file(u"roms/theta.zip"_s, "PK\7\x08" + empty); // the spanned-archive marker
+    tree.file(u"roms/kappa.zip"_s, zip.first(zip.size() - 5));
     tree.file(u"roms/iota.zip"_s, QByteArrayView("PK", 2)); // too short for a signature
     tree.file(u"roms/unlisted.zip"_s);                      // empty, but not a game: nothing to say
     tree.file(u"elsewhere/eta.zip"_s, QByteArrayView("PK\3\4", 4));
@@ -66,6 +71,7 @@ TEST(Problems, EveryKindIsFoundAndNothingThatIsFine)
         {"empty-file roms/gamma.zip", "empty"},
         {"not-a-zip roms16BitConsoles/delta.zip", "zip signature"},
         {"not-a-zip roms/iota.zip", "zip signature"},
+        {"damaged-zip roms/kappa.zip", "cut short: the end record is missing"},
         {"list-duplicate " + listPath, "\"ETA.zip\""},
         {"list-whitespace " + listPath, "\" epsilon\" starts"},
         {"list-whitespace " + listPath, "\"zeta\t\" ends"},
@@ -87,7 +93,7 @@ TEST(Problems, EveryKindIsFoundAndNothingThatIsFine)
 TEST(Problems, AFileTurnedFifoNeverBlocksTheCheck)
 {
     test::TempTree tree;
-    tree.file(u"roms/fine.zip"_s, QByteArrayView("PK\3\4", 4));
+    tree.file(u"roms/fine.zip"_s, test::buildZip({}));
     ASSERT_EQ(::mkfifo(QFile::encodeName(tree.filePath(u"roms/pipe.zip"_s)).constData(), 0644), 0);
     FoundFiles found;
     found.folderPaths.append("roms");

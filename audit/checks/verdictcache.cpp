@@ -1,0 +1,215 @@
+// The verdict cache's file: magic, version, key, verdicts, BLAKE2b-256 of all before it; numbers
+// big-endian, texts as a 32-bit length and their bytes.
+
+#include "audit/checks/verdictcache.h"
+
+#include "audit/files/atomicwrite.h"
+#include "audit/files/history.h"
+#include "audit/names/filenames.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zelvora {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr char kMagic[] = "ZELVORA-VERIFY-VERDICTS\n";
+constexpr qsizetype kMagicSize = sizeof kMagic - 1;
+constexpr quint32 kVersion = 1;
+constexpr qsizetype kChecksumSize = 32;
+
+template <typename Number> void put(QByteArray &to, Number value)
+{
+    const auto bits = static_cast<std::make_unsigned_t<Number>>(value);
+    for (int shift = int(sizeof(Number) * 8) - 8; shift >= 0; shift -= 8)
+        to.append(char((bits >> shift) & 0xFF));
+}
+
+void putText(QByteArray &to, QByteArrayView text)
+{
+    put(to, quint32(text.size()));
+    to.append(text);
+}
+
+struct In
+{
+    QByteArrayView rest;
+
+    template <typename Number> bool get(Number &value)
+    {
+        using Bits = std::make_unsigned_t<Number>;
+        if (rest.size() < qsizetype(sizeof(Number)))
+            return false;
+        Bits bits = 0;
+        for (std::size_t i = 0; i < sizeof(Number); ++i)
+            bits = Bits(bits << 8) | Bits(static_cast<unsigned char>(rest[qsizetype(i)]));
+        value = static_cast<Number>(bits);
+        rest = rest.sliced(qsizetype(sizeof(Number)));
+        return true;
+    }
+    bool text(QByteArrayView &value)
+    {
+        quint32 size = 0;
+        if (!get(size) || rest.size() < qsizetype(size))
+            return false;
+        value = rest.first(qsizetype(size));
+        rest = rest.sliced(qsizetype(size));
+        return true;
+    }
+};
+
+// Never follows a link nor waits on a special file; `problem` says why a file that is there was not read.
+std::optional<QByteArray> readCacheFile(const QString &path, QString &problem)
+{
+    const int fd = ::open(encodeFileName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT)
+            problem = QString::fromLocal8Bit(std::strerror(errno));
+        return std::nullopt;
+    }
+    std::optional<QByteArray> bytes;
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kVerdictCacheMaxBytes) {
+        problem = u"not a regular file of a sensible size"_s;
+    } else {
+        QByteArray data(qsizetype(st.st_size), Qt::Uninitialized);
+        qsizetype done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::read(fd, data.data() + done, std::size_t(data.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        data.truncate(done);
+        bytes = std::move(data);
+    }
+    ::close(fd);
+    return bytes;
+}
+
+} // namespace
+
+QString VerdictCache::keyOf(const QString &zelvoraDir)
+{
+    const QFileInfo info(zelvoraDir);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+QString VerdictCache::filePath(const QString &key)
+{
+    // Beside the history, in a folder of its own.
+    return QFileInfo(historyDirectory()).path() +
+           u"/verdicts/verdicts-%1.cache"_s.arg(QString::fromLatin1(
+               QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Blake2b_256).toHex().left(32)));
+}
+
+const CachedVerdict *VerdictCache::find(const QByteArray &path, const FileIdentity &identity) const
+{
+    const auto it = m_verdicts.constFind(path);
+    return it != m_verdicts.constEnd() && it->identity == identity ? &*it : nullptr;
+}
+
+QByteArray VerdictCache::encode(const QString &key) const
+{
+    QByteArray bytes(kMagic, kMagicSize);
+    put(bytes, kVersion);
+    putText(bytes, key.toUtf8());
+    put(bytes, quint32(m_verdicts.size()));
+    for (auto it = m_verdicts.constBegin(); it != m_verdicts.constEnd(); ++it) {
+        const CachedVerdict &v = it.value();
+        putText(bytes, it.key());
+        put(bytes, v.identity.device);
+        put(bytes, v.identity.inode);
+        put(bytes, v.identity.size);
+        put(bytes, v.identity.mtime);
+        put(bytes, v.identity.ctime);
+        put(bytes, quint8(v.damagedZip ? 1 : 0));
+        put(bytes, v.notVerified);
+        putText(bytes, v.damagedEntry.toUtf8());
+    }
+    bytes += QCryptographicHash::hash(bytes, QCryptographicHash::Blake2b_256);
+    return bytes;
+}
+
+bool VerdictCache::decode(const QByteArray &file, const QString &key)
+{
+    m_verdicts.clear();
+    const QByteArrayView bytes(file);
+    if (bytes.size() < kMagicSize + kChecksumSize || !bytes.startsWith(QByteArrayView(kMagic, kMagicSize)))
+        return false;
+    const QByteArrayView body = bytes.first(bytes.size() - kChecksumSize);
+    if (QCryptographicHash::hash(body, QCryptographicHash::Blake2b_256) != bytes.last(kChecksumSize))
+        return false;
+    In in{body.sliced(kMagicSize)};
+    quint32 version = 0;
+    QByteArrayView storedKey;
+    quint32 count = 0;
+    // Each verdict takes at least 53 bytes: a count past that is damage, not a reason to allocate.
+    if (!in.get(version) || version != kVersion || !in.text(storedKey) || storedKey != key.toUtf8() || !in.get(count) ||
+        count > quint32(in.rest.size() / 53))
+        return false;
+    m_verdicts.reserve(qsizetype(count));
+    for (quint32 i = 0; i < count; ++i) {
+        QByteArrayView path;
+        QByteArrayView entry;
+        CachedVerdict v;
+        quint8 damagedZip = 0;
+        if (!in.text(path) || !in.get(v.identity.device) || !in.get(v.identity.inode) || !in.get(v.identity.size) ||
+            !in.get(v.identity.mtime) || !in.get(v.identity.ctime) || !in.get(damagedZip) || !in.get(v.notVerified) ||
+            !in.text(entry)) {
+            m_verdicts.clear();
+            return false;
+        }
+        v.damagedZip = damagedZip != 0;
+        v.damagedEntry = QString::fromUtf8(entry);
+        m_verdicts.insert(path.toByteArray(), v);
+    }
+    if (!in.rest.isEmpty()) {
+        m_verdicts.clear();
+        return false;
+    }
+    return true;
+}
+
+QString VerdictCache::load(const QString &zelvoraDir)
+{
+    const QString key = keyOf(zelvoraDir);
+    QString problem;
+    if (const std::optional<QByteArray> bytes = readCacheFile(filePath(key), problem)) {
+        if (!decode(*bytes, key))
+            problem = u"damaged or of another version"_s;
+    }
+    // Every archive is read again this time, and the file is replaced.
+    return problem.isEmpty() ? QString() : u"the verify cache could not be used (%1)"_s.arg(problem);
+}
+
+// Written without waiting for the disk: a file a crash left cut short fails its checksum and costs one
+// full verify, never a wrong verdict.
+QString VerdictCache::save(const QString &zelvoraDir) const
+{
+    const QString key = keyOf(zelvoraDir);
+    const QByteArray bytes = encode(key);
+    if (bytes.size() > kVerdictCacheMaxBytes)
+        return u"the verdicts were not kept: they take over %1 MiB"_s.arg(kVerdictCacheMaxBytes >> 20);
+    const QFileInfo file(filePath(key));
+    if (!QDir().mkpath(file.path()))
+        return u"the verdicts were not kept: can't create the folder \"%1\""_s.arg(file.path());
+    const SaveFolder folder(file.path());
+    const QString error =
+        folder.isOpen() ? writeFileAtomically(folder, file.fileName(), bytes, Durability::Unsynced) : folder.error();
+    return error.isEmpty() ? QString() : u"the verdicts were not kept: %1"_s.arg(error);
+}
+
+} // namespace zelvora
