@@ -573,6 +573,11 @@ UndoReport undoRenames(const QString &journalPath)
                 const int error = errno;
                 struct stat old = {};
                 const bool oldTaken = ::fstatat(folder.get(), record.from.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+                // The very file is under its old name again (an undo retried after a partial one): back.
+                if (error == ENOENT && oldTaken && record.identity && *record.identity == identityOf(old)) {
+                    report.outcomes.push_back(std::move(outcome));
+                    continue;
+                }
                 outcome.error = error != ENOENT ? reason(error)
                                 : oldTaken ? u"it is no longer there, and its old name is taken (put back already?)"_s
                                            : u"it is no longer there"_s;

@@ -4,6 +4,7 @@
 #include "apptestfixture.h"
 
 #include <QAction>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -132,6 +133,45 @@ TEST_F(NearMissWindowTest, RenamesTheCheckedPairsAndUndoPutsThemBack)
     waitForRenames();
     ASSERT_EQ(alert.shown.size(), 1);
     EXPECT_EQ(alert.shown[0].messageText, u"There are no renames to undo."_s);
+}
+
+// A file that could not be put back keeps the journal, so that a later undo can still reach it.
+TEST_F(NearMissWindowTest, UndoKeepsTheJournalUntilEveryFileIsBack)
+{
+    const auto journals = [this](const QString &suffix) {
+        QStringList found;
+        for (QDirIterator it(data.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+            const QString path = it.next();
+            if (path.endsWith(suffix))
+                found.append(path);
+        }
+        return found;
+    };
+    clickAuditRoms();
+    confirm.willAnswer(true);
+    QTest::mouseClick(window.nearMissPane(0)->renameButton(), Qt::LeftButton);
+    waitForRenames();
+    ASSERT_TRUE(exists(u"roms/near/Space Duel.zip"_s));
+    const QStringList written = journals(u".journal"_s);
+    ASSERT_EQ(written.size(), 1);
+
+    zelvora.tree.file(u"roms/near/space_duel.zip"_s, "a new file under the old name");
+    window.undoRenamesAction()->trigger();
+    waitForRenames();
+    ASSERT_EQ(alert.shown.size(), 1);
+    EXPECT_EQ(alert.shown[0].messageText, u"1 of 2 files could not be put back."_s);
+    EXPECT_TRUE(alert.shown[0].informativeText.contains(written[0]));
+    EXPECT_EQ(journals(u".journal"_s), written);
+    EXPECT_TRUE(exists(u"roms/near/Street Brawler 2.zip"_s));
+
+    ASSERT_TRUE(QFile::remove(zelvora.tree.filePath(u"roms/near/space_duel.zip"_s)));
+    window.undoRenamesAction()->trigger();
+    waitForRenames();
+    EXPECT_EQ(alert.shown.size(), 1) << "the second try puts the rest back: "
+                                     << alert.shown.last().informativeText.toStdString();
+    EXPECT_TRUE(exists(u"roms/near/space_duel.zip"_s));
+    EXPECT_TRUE(journals(u".journal"_s).isEmpty());
+    EXPECT_EQ(journals(u".undone"_s).size(), 1);
 }
 
 // Sorted, filtered and checked in bulk, the table renames exactly the checked pairs it shows: a check

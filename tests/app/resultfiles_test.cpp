@@ -1,8 +1,11 @@
+#include "app/problemsview.h"
 #include "apptestfixture.h"
+#include "audit/checks/problems.h"
 #include "support/headers.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QPushButton>
 #include <QTest>
 #include <optional>
 #include <utility>
@@ -174,6 +177,24 @@ TEST_F(ResultFilesTest, SavingAgainReplacesEachFileWhole)
     EXPECT_EQ(target.read(u"valid_roms.txt"_s),
               resultBytes(headers::kValidRoms, {"abe.zip", "Bravo.zip", "RaceOne.zip"}));
     EXPECT_EQ(target.read(u"other.txt"_s), "keep");
+}
+
+// A problems file left by an earlier save would still name problems the collection no longer has.
+TEST_F(ResultFilesTest, SaveReplacesAnEarlierProblemsFileWhenNoneAreLeft)
+{
+    const QByteArray emptyZip = QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0');
+    for (const QString &archive :
+         {u"roms/raceone.zip"_s, u"roms/Bravo.zip"_s, u"roms/abe.zip"_s, u"roms/abf.zip"_s, u"roms/Éclair.zip"_s})
+        zelvora.tree.file(archive, emptyZip);
+    target.file(u"problems_roms.csv"_s, "kind,path\nempty-file,roms/abe.zip\n");
+    clickAuditRoms();
+    ASSERT_EQ(window.problemsPane(0)->toggle()->text(), u"Problems (0)"_s) << "the archives are sound now";
+    confirm.willAnswer(true);
+    panel.willChoose(target.path());
+    controller.saveRomsResult(ui().saveRomsButton);
+
+    EXPECT_EQ(target.read(u"problems_roms.csv"_s), problemsCsv({}));
+    EXPECT_TRUE(alert.shown.isEmpty());
 }
 
 TEST_F(ResultFilesTest, FailedWriteIsReportedAndTheOthersAreWritten)

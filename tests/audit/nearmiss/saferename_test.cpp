@@ -213,6 +213,25 @@ TEST(SafeRename, NeverReplacesStaysInItsFolderAndUndoes)
          nullptr,
          0,
          Lacks::Nothing},
+        {"a file already put back (the same file under its old name) counts as back",
+         {{"roms/a.zip", "A"}, {"roms/b.zip", "B"}},
+         {{u"roms"_s, u"a.zip"_s, u"A.zip"_s}, {u"roms"_s, u"b.zip"_s, u"B.zip"_s}},
+         {"", ""},
+         {{"roms/A.zip", "A"}, {"roms/B.zip", "B"}},
+         2,
+         [](const QString &dir) {
+             ASSERT_TRUE(QFile::rename(dir + u"/roms/B.zip"_s, dir + u"/roms/b.zip"_s));
+             // A new file under the old name is not the one renamed.
+             ASSERT_TRUE(QFile::rename(dir + u"/roms/A.zip"_s, dir + u"/roms/elsewhere.zip"_s));
+             QFile a(dir + u"/roms/a.zip"_s);
+             ASSERT_TRUE(a.open(QIODevice::WriteOnly));
+             a.write("new");
+         },
+         {"", "put back already?"},
+         {{"roms/a.zip", "new"}, {"roms/b.zip", "B"}, {"roms/elsewhere.zip", "A"}},
+         nullptr,
+         0,
+         Lacks::Nothing},
         {"a journal that cannot be written stops the renames before they happen",
          {{"roms/a.zip", "A"}, {"roms/b.zip", "B"}, {"roms/c.zip", "C"}},
          {{u"roms"_s, u"a.zip"_s, u"A.zip"_s},
