@@ -99,15 +99,9 @@ void AuditSession::findExtras(const std::atomic<bool> *superseded, VerifyProgres
     };
     extras(m_outcome.roms, AuditKind::Roms, romProblems);
     if (m_request.verify && m_outcome.roms.audit && !isSuperseded(superseded)) {
-        const RomAudit &audit = *m_outcome.roms.audit;
-        VerifyResult verified =
-            verifyArchives(inputs.zelvoraDir, audit.found, pairFoundWithExpected(audit.found, audit.supported),
-                           {m_request.verifyCache, m_request.verifyAll}, verifyProgress);
-        std::vector<Problem> &rows = m_outcome.roms.problems;
-        rows.insert(rows.end(), std::make_move_iterator(verified.problems.begin()),
-                    std::make_move_iterator(verified.problems.end()));
-        std::stable_sort(rows.begin(), rows.end(), [](const Problem &a, const Problem &b) { return a.kind < b.kind; });
-        m_outcome.roms.verify = verified.summary;
+        m_outcome.roms.verify = verifyRomArchives(inputs.zelvoraDir, *m_outcome.roms.audit,
+                                                  {m_request.verifyCache, m_request.verifyAll, nullptr}, verifyProgress,
+                                                  m_outcome.roms.problems);
     }
     extras(m_outcome.videos, AuditKind::Videos, videoProblems);
     if (m_request.table && m_outcome.roms.audit && m_outcome.videos.audit && !isSuperseded(superseded))

@@ -108,18 +108,6 @@ void Printer::reportHistory() const
     }
 }
 
-QString byteSizeText(qint64 bytes)
-{
-    if (bytes < 1000)
-        return u"%1 B"_s.arg(bytes);
-    auto value = double(bytes);
-    int unit = 0;
-    for (; value >= 999.95 && unit < 4; ++unit)
-        value /= 1000;
-    static const char *const units[] = {"B", "kB", "MB", "GB", "TB"};
-    return u"%1 %2"_s.arg(value, 0, 'f', 1).arg(QLatin1StringView(units[unit]));
-}
-
 void Printer::reportVerify() const
 {
     const std::optional<VerifySummary> &summary = m_outcome.roms.verify;
@@ -127,14 +115,7 @@ void Printer::reportVerify() const
         return;
     if (!summary->cacheWarning.isEmpty())
         printTo(stderr, message(u"Warning: %1\n", {summary->cacheWarning}));
-    const QLocale english(QLocale::English);
-    const auto count = [&](qint64 n) { return MessageArg::own(english.toString(n)); };
-    printTo(stderr,
-            message(u"Verified %1 %2, %3, in %4 s; %5 damaged, %6 not verified; %7 from the cache\n",
-                    {count(summary->archives), MessageArg::own(summary->archives == 1 ? u"archive"_s : u"archives"_s),
-                     MessageArg::own(byteSizeText(summary->bytes)),
-                     MessageArg::own(QString::number(summary->seconds, 'f', 1)), count(summary->damaged),
-                     count(summary->notVerified), count(summary->fromCache)}));
+    printTo(stderr, verifySummaryText(*summary) + u'\n');
 }
 
 template <typename Audit> QByteArray Printer::extrasText(const AuditPart<Audit> &part) const

@@ -13,9 +13,6 @@
 
 namespace zelvora::cli {
 
-// "2.1 GB": decimal units, as disks are sold.
-QString byteSizeText(qint64 bytes);
-
 class Printer
 {
 public:

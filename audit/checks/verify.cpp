@@ -5,14 +5,17 @@
 #include "audit/checks/verify.h"
 
 #include "audit/checks/verdictcache.h"
+#include "audit/files/humantext.h"
 #include "audit/names/filenames.h"
 #include "audit/parallel.h"
 
 #include <QElapsedTimer>
+#include <QLocale>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <libdeflate.h>
 #include <memory>
 #include <numeric>
@@ -262,6 +265,23 @@ FileIdentity identityOf(const struct stat &st)
             qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
 }
 
+// Fails every read once the verify is cancelled, so that a large entry stops mid-way too.
+class CancellableSource final : public ZipSource
+{
+public:
+    CancellableSource(ZipSource &inner, const std::atomic<bool> *cancel) : m_inner(inner), m_cancel(cancel) {}
+    qint64 read(quint64 offset, char *to, std::size_t size) override
+    {
+        if (m_cancel != nullptr && m_cancel->load(std::memory_order_relaxed))
+            return -1;
+        return m_inner.read(offset, to, size);
+    }
+
+private:
+    ZipSource &m_inner;
+    const std::atomic<bool> *m_cancel;
+};
+
 } // namespace
 
 ArchiveVerdict verifyArchive(ZipSource &source, quint64 fileSize)
@@ -340,7 +360,10 @@ VerifyResult verifyArchives(const QString &zelvoraDir, const FoundFiles &found, 
         pieces.emplace_back(begin, end);
         begin = end;
     }
+    const auto cancelled = [&] { return request.cancel != nullptr && request.cancel->load(std::memory_order_relaxed); };
     const auto verifyOne = [&](int folderFd, std::size_t i) {
+        if (cancelled())
+            return;
         Outcome &outcome = outcomes[i];
         const std::string name(found.names.at(files[i]));
         struct stat st = {};
@@ -366,12 +389,17 @@ VerifyResult verifyArchives(const QString &zelvoraDir, const FoundFiles &found, 
             return;
         }
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-        FileZipSource source(fd);
+        FileZipSource file(fd);
+        CancellableSource source(file, request.cancel);
         // An empty file or one that is no zip at all has its own kind: nothing to verify in it.
         char head[4] = {};
         const bool zip = source.read(0, head, sizeof head) == sizeof head && isZipSignature(head);
         const ArchiveVerdict verdict = zip ? verifyArchive(source, quint64(opened.st_size)) : ArchiveVerdict{};
         ::close(fd);
+        if (cancelled()) {
+            outcome.seen = false; // its reads may have been cut off: no verdict
+            return;
+        }
         outcome.verdict.identity = identityOf(opened);
         // The quick check already names an archive whose structure does not hold.
         outcome.verdict.damagedZip = !verdict.damagedZip.isEmpty();
@@ -407,7 +435,8 @@ VerifyResult verifyArchives(const QString &zelvoraDir, const FoundFiles &found, 
         },
         kMostThreads);
 
-    VerdictCache kept;
+    // Cancelled, the archives not reached keep their earlier verdicts.
+    VerdictCache kept = cancelled() ? cache : VerdictCache{};
     for (std::size_t i = 0; i < files.size(); ++i) {
         const Outcome &outcome = outcomes[i];
         if (!outcome.seen)
@@ -433,6 +462,29 @@ VerifyResult verifyArchives(const QString &zelvoraDir, const FoundFiles &found, 
     result.summary.bytes = bytes;
     result.summary.seconds = double(timer.nsecsElapsed()) / 1e9;
     return result;
+}
+
+QString verifySummaryText(const VerifySummary &summary)
+{
+    const QLocale english(QLocale::English);
+    const auto count = [&](qint64 n) { return MessageArg::own(english.toString(n)); };
+    return message(u"Verified %1 %2, %3, in %4 s; %5 damaged, %6 not verified; %7 from the cache",
+                   {count(summary.archives), MessageArg::own(summary.archives == 1 ? u"archive"_s : u"archives"_s),
+                    MessageArg::own(byteSizeText(summary.bytes)),
+                    MessageArg::own(QString::number(summary.seconds, 'f', 1)), count(summary.damaged),
+                    count(summary.notVerified), count(summary.fromCache)});
+}
+
+VerifySummary verifyRomArchives(const QString &zelvoraDir, const RomAudit &audit, const VerifyRequest &request,
+                                VerifyProgress *progress, std::vector<Problem> &problems)
+{
+    VerifyResult verified =
+        verifyArchives(zelvoraDir, audit.found, pairFoundWithExpected(audit.found, audit.supported), request, progress);
+    problems.insert(problems.end(), std::make_move_iterator(verified.problems.begin()),
+                    std::make_move_iterator(verified.problems.end()));
+    std::stable_sort(problems.begin(), problems.end(),
+                     [](const Problem &a, const Problem &b) { return a.kind < b.kind; });
+    return verified.summary;
 }
 
 } // namespace zelvora

@@ -6,6 +6,7 @@
 // size, costs more than a few MiB or more time than its declared size. Entries without a decoder here
 // (encrypted, bzip2, LZMA, zstd, deflate64, ...) are counted, never called damaged.
 
+#include "audit/audits.h"
 #include "audit/checks/problems.h"
 #include "audit/checks/zipcheck.h"
 #include "audit/walk/foundfiles.h"
@@ -50,6 +51,9 @@ struct VerifyRequest
 {
     bool useCache = true; // read and keep the verdicts of unchanged archives
     bool all = false;     // read every archive again, and keep the fresh verdicts
+    // Set by someone else: stop soon. The result then covers only the archives read in full; their
+    // verdicts are kept beside the earlier ones, so that the next verify goes on from there.
+    const std::atomic<bool> *cancel = nullptr;
 };
 
 struct VerifyResult
@@ -61,5 +65,13 @@ struct VerifyResult
 // Verifies the counted archives of a rom audit's found files, on all cores.
 VerifyResult verifyArchives(const QString &zelvoraDir, const FoundFiles &found, const std::vector<qsizetype> &pairing,
                             const VerifyRequest &request, VerifyProgress *progress = nullptr);
+
+// "Verified 111,857 archives, 2.1 GB, in 9.8 s; 3 damaged, 12 not verified; 108,000 from the cache"
+QString verifySummaryText(const VerifySummary &summary);
+
+// Verifies a rom audit's counted archives and adds the rows found to `problems`, which stay in the
+// order of their kinds. The deep verify of the command line and of the window.
+VerifySummary verifyRomArchives(const QString &zelvoraDir, const RomAudit &audit, const VerifyRequest &request,
+                                VerifyProgress *progress, std::vector<Problem> &problems);
 
 } // namespace zelvora

@@ -96,4 +96,16 @@ QString quotedPath(const QString &path)
     return u'"' + shownText(path) + u'"';
 }
 
+QString byteSizeText(qint64 bytes)
+{
+    if (bytes < 1000)
+        return u"%1 B"_s.arg(bytes);
+    auto value = double(bytes);
+    int unit = 0;
+    for (; value >= 999.95 && unit < 4; ++unit)
+        value /= 1000;
+    static const char *const units[] = {"B", "kB", "MB", "GB", "TB"};
+    return u"%1 %2"_s.arg(value, 0, 'f', 1).arg(QLatin1StringView(units[unit]));
+}
+
 } // namespace zelvora

@@ -57,6 +57,9 @@ private:
 // `pattern` (the program's own words) with %1 to %9 replaced by `args`.
 QString message(QStringView pattern, std::initializer_list<MessageArg> args);
 
+// "2.1 GB": decimal units, as disks are sold.
+QString byteSizeText(qint64 bytes);
+
 // A path in double quotes, as messages name files and folders.
 QString quotedPath(const QString &path);
 
