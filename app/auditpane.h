@@ -142,6 +142,12 @@ public:
     std::shared_ptr<const std::vector<Problem>> problems() const { return m_problems; }
     bool areExtrasPending() const { return m_extrasPending; }
     QThreadPool &extrasWorkers() { return m_extrasWorkers; }
+    // Numbers the results shown, so that work on one can tell whether it still is.
+    quint64 resultNumber() const { return m_extrasRun; }
+    // The problems of result `result` with a deep verify's rows; ignored once another result is shown.
+    void setVerifiedProblems(quint64 result, std::shared_ptr<const std::vector<Problem>> problems);
+    // The problems table instead of the lists.
+    void showProblems();
     // Lets running extras skip what they can and waits for them.
     void stopExtras();
 

@@ -80,6 +80,21 @@ void AuditPane::didFindExtras(quint64 run, const AuditExtras &found)
     Q_EMIT extrasPendingChanged(false);
 }
 
+void AuditPane::setVerifiedProblems(quint64 result, std::shared_ptr<const std::vector<Problem>> problems)
+{
+    if (result != m_extrasRun || m_extrasPending)
+        return;
+    m_problems = std::move(problems);
+    if (ProblemsPane *pane = m_widgets.problems)
+        pane->setProblems(m_problems);
+}
+
+void AuditPane::showProblems()
+{
+    if (ProblemsPane *pane = m_widgets.problems)
+        pane->showProblems(true);
+}
+
 void AuditPane::stopExtras()
 {
     if (m_superseded)

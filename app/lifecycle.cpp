@@ -31,7 +31,7 @@ QKAppDelegate::QKAppDelegate(const PlatformServices &services, QObject *parent)
                      {&m_roms, &m_videos},
                      [this] { return snapshotInputs(); },
                      [this](Audit audit) { audit == Audit::Roms ? auditRoms() : auditVideos(); }}),
-      m_paths(*this, services.openPanel, m_workers), m_settings(services.settings)
+      m_verify(m_workers, m_roms), m_paths(*this, services.openPanel, m_workers), m_settings(services.settings)
 {
     // Two audits and any number of list-file searches may run at once; none should wait for another.
     m_workers.setMaxThreadCount(std::max(8, QThread::idealThreadCount()));
@@ -56,6 +56,7 @@ QKAppDelegate::~QKAppDelegate()
     // A worker posts its results to this object; it must be done before the object goes. A running
     // audit is cancelled first, so that closing the window does not wait for a long walk.
     cancelAudits();
+    m_verify.cancel();
     m_roms.stopExtras();
     m_videos.stopExtras();
     m_workers.waitForDone();

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/aboutbox.h"
+#include "app/archiveverify.h"
 #include "app/nearmissview.h"
 #include "app/pathdrops.h"
 #include "app/problemsview.h"
@@ -151,7 +152,13 @@ void MainWindow::addAuditControls()
     m_exportTable->setObjectName(u"actionExportTable"_s);
     m_exportTable->setToolTip(u"Write one table of both audits for a spreadsheet"_s);
     m_ui->menuFile->insertAction(m_ui->actionQuit, m_exportTable);
+    // The rom archives' deep verify: from the menu, or from its bar above the rom problems.
+    m_verifyArchives = new QAction(u"&Verify Archives"_s, this);
+    m_verifyArchives->setToolTip(u"Read every entry of the rom archives and check it against its checksum"_s);
+    m_ui->menuFile->insertAction(m_ui->actionQuit, m_verifyArchives);
     m_ui->menuFile->insertSeparator(m_ui->actionQuit);
+    m_verifyBar = new VerifyBar(m_ui->romsResultContainer);
+    m_problemsPanes[0]->setTableBar(m_verifyBar);
 
     auto *find = new QAction(this);
     find->setShortcuts(QKeySequence::Find);
@@ -200,6 +207,7 @@ void MainWindow::connectOutlets(QKAppDelegate &c)
         c.setNearMissPane(audit, m_nearMissPanes[a]);
     }
     c.setUndoRenamesAction(m_undoRenames);
+    c.archiveVerify().setWidgets(m_verifyBar, m_verifyArchives);
 }
 
 // The two path fields and their buttons, drops and menu items.

@@ -17,6 +17,7 @@ namespace zelvora {
 
 enum class Audit;
 class ProblemsPane;
+class VerifyBar;
 class NearMissPane;
 class QKAppDelegate;
 class SummaryStrip;
@@ -47,6 +48,8 @@ public:
     QPushButton *cancelButton(int audit) const { return m_cancelButtons[std::size_t(audit)]; }
     ProblemsPane *problemsPane(int audit) const { return m_problemsPanes[std::size_t(audit)]; }
     QAction *exportTableAction() const { return m_exportTable; }
+    QAction *verifyArchivesAction() const { return m_verifyArchives; }
+    VerifyBar *verifyBar() const { return m_verifyBar; }
     NearMissPane *nearMissPane(int audit) const { return m_nearMissPanes[std::size_t(audit)]; }
     QAction *undoRenamesAction() const { return m_undoRenames; }
 
@@ -69,6 +72,8 @@ private:
     std::array<QPushButton *, 2> m_cancelButtons{};
     std::array<ProblemsPane *, 2> m_problemsPanes{};
     QAction *m_exportTable = nullptr;
+    QAction *m_verifyArchives = nullptr;
+    VerifyBar *m_verifyBar = nullptr;
     std::array<NearMissPane *, 2> m_nearMissPanes{};
     QAction *m_undoRenames = nullptr;
     // By audit (roms, videos): the control that had the focus when the audit disabled it.

@@ -201,8 +201,21 @@ void ProblemsPane::showProblems(bool shown)
             Q_EMIT control->activated(segment);
     }
     m_table->setVisible(shown);
+    if (m_tableBar)
+        m_tableBar->setVisible(shown);
     m_places.view->setVisible(!shown);
     m_places.filter->setEnabled(!shown);
+}
+
+void ProblemsPane::setTableBar(QWidget *bar)
+{
+    m_tableBar = bar;
+    auto *layout = qobject_cast<QBoxLayout *>(m_places.container->layout());
+    if (layout)
+        layout->insertWidget(layout->indexOf(m_table), bar);
+    else
+        m_places.container->layout()->addWidget(bar);
+    bar->setVisible(m_table->isVisible());
 }
 
 void ProblemsPane::openChanges()

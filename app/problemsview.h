@@ -78,6 +78,8 @@ public:
     // While the audit runs the lists are shown again (its busy look covers them) and the toggle waits.
     void setRunning(bool running);
     void showProblems(bool shown);
+    // A bar above the table, shown with it (the rom audit's Verify Archives).
+    void setTableBar(QWidget *bar);
     // The lists of changes, in a window of their own.
     void openChanges();
 
@@ -92,6 +94,7 @@ private:
     QTableView *m_table = nullptr;
     ProblemsModel *m_model = nullptr;
     QLabel *m_changesLabel = nullptr;
+    QPointer<QWidget> m_tableBar;
     std::optional<AuditChanges> m_changes;
     bool m_hasProblems = false;
     bool m_running = false;

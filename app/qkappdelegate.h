@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/archiveverify.h"
 #include "app/auditpane.h"
 #include "app/pathchooser.h"
 #include "app/phaserow.h"
@@ -29,10 +30,8 @@ class QKAppDelegate : public QObject
 
 public:
     using Audit = zelvora::Audit;
-
     explicit QKAppDelegate(const PlatformServices &services, QObject *parent = nullptr);
-    // Waits for running audits and searches: none may outlive the controller.
-    ~QKAppDelegate() override;
+    ~QKAppDelegate() override; // waits for every worker: none may outlive the controller
     Q_DISABLE_COPY_MOVE(QKAppDelegate)
 
     // Lifecycle and outlets (lifecycle.cpp)
@@ -77,8 +76,7 @@ public:
     static std::optional<NameBlock> cacheRomsListFile(const AuditInputs &inputs);
     static void setExtensionOfFilenames(const QString &extension, NameBlock &filenames);
 
-    // The audits (audits.cpp). The finish steps take no audit when the supported roms list could not
-    // be used: the lists stay as they were. `notes` go beside the result until the next one.
+    // The audits (audits.cpp). A finish step without an audit keeps the lists; `notes` go beside it.
     void auditRoms(QObject *sender = nullptr);
     void auditRomsInBackground(const AuditInputs &inputs, // worker thread
                                std::shared_ptr<const std::atomic<bool>> cancel = {});
@@ -116,6 +114,7 @@ public:
     void renameCheckedNearMisses(Audit audit) { m_renames.renameChecked(audit); }
     void undoLastRenames(QObject * = nullptr) { m_renames.undoLast(); }
     bool isRenaming() const { return m_renames.isRenaming(); }
+    ArchiveVerify &archiveVerify() { return m_verify; } // the deep verify of the shown rom archives
 
     // Result files (resultfiles.cpp); only an audit that has given results in this run has any.
     void saveRomsResult(QObject *sender = nullptr);
@@ -192,6 +191,7 @@ private:
     AuditPane m_videos;
     Renames m_renames;
     TableExport m_tableExport;
+    ArchiveVerify m_verify;
     PathChooser m_paths;
     UserSettings m_settings;
 };
