@@ -50,6 +50,12 @@ else
     quietly cmake --build --preset "$preset" --target zelvora_app_autogen
 fi
 
+# The build's precompiled headers are left out: tidy reads each file with its own includes alone.
+commands="$build/tidy"
+mkdir -p "$commands"
+sed -E 's| -Xclang -include-pch -Xclang [^ ]+ -Xclang -include -Xclang [^ ]+/cmake_pch\.hxx||g' \
+    "$build/compile_commands.json" >"$commands/compile_commands.json"
+
 if (($# > 0)); then
     files=("$@")
 else
@@ -126,7 +132,7 @@ inputs_keys() {
             close(out "/" count)
             print $0 "\t" count
         }
-    ' "$scratch/hashes" "$build/compile_commands.json" "$scratch/deps" "$scratch/files" |
+    ' "$scratch/hashes" "$commands/compile_commands.json" "$scratch/deps" "$scratch/files" |
         while IFS=$'\t' read -r file number; do
             printf '%s\t%s\n' "$file" "$(sha256sum <"$scratch/inputs/$number" | cut -c1-64)"
         done
@@ -177,7 +183,7 @@ status=0
 if ((${#files[@]} > 0)); then
     for file in "${files[@]}"; do
         printf '%s\0%s\0' "$file" "${keys[$file]:--}"
-    done | xargs -0 -n 2 -P "$(nproc)" bash -c 'tidy_one "$@"' _ "$build" "${cache:--}" ||
+    done | xargs -0 -n 2 -P "$(nproc)" bash -c 'tidy_one "$@"' _ "$commands" "${cache:--}" ||
         status=$?
 fi
 printf 'tidy.sh: %d file(s) in %d s%s: %s\n' "${#files[@]}" $((SECONDS - start)) \
