@@ -126,6 +126,9 @@ public:
     bool hasResults() const { return m_hasResults; }
     const KeptAudit &audit() const { return m_audit; }
     const std::optional<AuditStamp> &stamp() const { return m_stamp; }
+    // The result shown is not of the directory and list in the fields (or there is none): its files
+    // are not the ones the fields name, so nothing may rename them.
+    bool isOfOtherFolders() const;
     void showPhase(const QString &text, bool newPhase = true);
     void showEntriesSeen(qint64 total);
 
@@ -147,7 +150,7 @@ public:
     // The problems of result `result` with a deep verify's rows; ignored once another result is shown.
     void setVerifiedProblems(quint64 result, std::shared_ptr<const std::vector<Problem>> problems);
     // The problems table instead of the lists.
-    void showProblems();
+    void showProblems() const;
     // Lets running extras skip what they can and waits for them.
     void stopExtras();
 

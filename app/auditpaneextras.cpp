@@ -89,7 +89,7 @@ void AuditPane::setVerifiedProblems(quint64 result, std::shared_ptr<const std::v
         pane->setProblems(m_problems);
 }
 
-void AuditPane::showProblems()
+void AuditPane::showProblems() const
 {
     if (ProblemsPane *pane = m_widgets.problems)
         pane->showProblems(true);

@@ -117,6 +117,7 @@ TEST(VerifyProgressText, SaysHowFarAndHowLong)
         {10, 5000, 1'500'000, 0.5, u"10 of 5,000 archives, 1.5 MB"_s},
         {1000, 5000, 200'000'000, 2, u"1,000 of 5,000 archives, 200.0 MB, 100.0 MB/s, about 8 s left"_s},
         {100, 5000, 100'000'000, 2, u"100 of 5,000 archives, 100.0 MB, 50.0 MB/s, about 2 min left"_s},
+        {1000, 5000, 187'500'000, 18.75, u"1,000 of 5,000 archives, 187.5 MB, 10.0 MB/s, about 75 s left"_s},
         {5000, 5000, 1'000'000'000, 10, u"5,000 of 5,000 archives, 1.0 GB, 100.0 MB/s"_s},
     };
     const QLocale saved;
