@@ -9,6 +9,7 @@
 #include "platform/segmentedcontrol.h"
 #include "platform/summarystrip.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
@@ -103,6 +104,13 @@ void AuditPane::showResults()
     updateCaption();
 }
 
+bool AuditPane::isOfOtherFolders() const
+{
+    const std::optional<AuditInputs> fields = m_context.fields();
+    return !m_stamp || !fields || m_stamp->inputs.zelvoraDir != fields->zelvoraDir ||
+           m_stamp->inputs.romsListPath != fields->romsListPath;
+}
+
 void AuditPane::updateCaption()
 {
     QLabel *caption = m_widgets.caption;
@@ -111,7 +119,7 @@ void AuditPane::updateCaption()
     const std::optional<AuditInputs> fields = m_context.fields();
     if (!fields)
         return;
-    const bool outOfDate = isOutOfDate(*m_stamp, *fields);
+    const bool outOfDate = zelvora::isOutOfDate(*m_stamp, *fields);
     const bool filtered = m_shown && m_shown->isFiltered();
     caption->setText(
         captionText(*m_stamp, outOfDate, filtered ? m_shown->shownCount() : -1, m_shown ? m_shown->names().size() : 0));
@@ -121,6 +129,12 @@ void AuditPane::updateCaption()
     caption->style()->unpolish(caption);
     caption->style()->polish(caption);
     caption->setHidden(false);
+    if (NearMissPane *nearMisses = m_widgets.nearMisses) {
+        nearMisses->setOutOfDate(isOfOtherFolders()
+                                     ? u"These pairs are of %1, not of the folders as they stand: audit again "
+                                       "to rename"_s.arg(QDir::toNativeSeparators(m_stamp->inputs.zelvoraDir))
+                                     : QString());
+    }
 }
 
 std::optional<QString> AuditPane::filePathAt(qsizetype line) const

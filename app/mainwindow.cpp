@@ -8,6 +8,7 @@
 #include "app/qkappdelegate.h"
 #include "audit/files/resulttext.h"
 #include "platform/resultview.h"
+#include "platform/segmentedcontrol.h"
 #include "platform/summarystrip.h"
 #include "ui_mainwindow.h"
 
@@ -22,6 +23,8 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTableView>
+#include <QToolButton>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -159,7 +162,32 @@ void MainWindow::addAuditControls()
     m_ui->menuFile->insertSeparator(m_ui->actionQuit);
     m_verifyBar = new VerifyBar(m_ui->romsResultContainer);
     m_problemsPanes[0]->setTableBar(m_verifyBar);
+    // Tab order: the segments, Problems (N), the filter; the view or the problems with the verify bar
+    // above them, then the possible matches.
+    const auto chainProblems = [this](SegmentedControl *control, QWidget *view, ProblemsPane *problems,
+                                      const std::vector<QWidget *> &bar, NearMissPane *nearMisses) {
+        setTabOrder(control->segmentButton(control->segmentCount() - 1), problems->toggle());
+        QWidget *previous = view;
+        for (QWidget *next : bar) {
+            setTabOrder(previous, next);
+            previous = next;
+        }
+        setTabOrder(previous, problems->table());
+        setTabOrder(problems->table(), nearMisses->checkAllButton());
+    };
+    chainProblems(m_ui->romsResultControl, m_ui->romsResultView, m_problemsPanes[0],
+                  {m_verifyBar->verifyButton(), m_verifyBar->cancelButton()}, m_nearMissPanes[0]);
+    chainProblems(m_ui->videosResultControl, m_ui->videosResultView, m_problemsPanes[1], {}, m_nearMissPanes[1]);
 
+    // Ctrl+PgUp and Ctrl+PgDn switch tabs wherever the focus is, as in other tabbed windows.
+    for (const auto &[key, step] : {std::pair{Qt::Key_PageUp, -1}, std::pair{Qt::Key_PageDown, 1}}) {
+        auto *switchTab = new QAction(this);
+        switchTab->setShortcut(QKeySequence(Qt::CTRL | key));
+        addAction(switchTab);
+        connect(switchTab, &QAction::triggered, this, [tabs = m_ui->tabView, step = step] {
+            tabs->setCurrentIndex((tabs->currentIndex() + step + tabs->count()) % tabs->count());
+        });
+    }
     auto *find = new QAction(this);
     find->setShortcuts(QKeySequence::Find);
     addAction(find);
@@ -222,6 +250,10 @@ void MainWindow::connectPaths(QKAppDelegate &controller)
     });
     // A result whose inputs no longer match the fields is marked as such at once.
     connect(w.zelvoraDirPathTextField, &QLineEdit::textChanged, c, &QKAppDelegate::updateCaptions);
+    connect(w.zelvoraDirPathTextField, &QLineEdit::textChanged, this, [this, c] {
+        for (const auto audit : {Audit::Roms, Audit::Videos})
+            updateAuditButton(audit, c->isAuditing(audit));
+    });
     connect(w.romsListPathTextField, &QLineEdit::textChanged, c, &QKAppDelegate::updateCaptions);
     connect(w.checkAvailableRomVideosOnly, &QCheckBox::toggled, c, &QKAppDelegate::updateCaptions);
     addRecentMenu(controller);
@@ -312,6 +344,8 @@ void MainWindow::connectAudits(QKAppDelegate &controller)
 
     w.saveRomsButton->setEnabled(canSave(Audit::Roms));
     w.saveVideosButton->setEnabled(canSave(Audit::Videos));
+    updateAuditButton(Audit::Roms, c->isAuditing(Audit::Roms));
+    updateAuditButton(Audit::Videos, c->isAuditing(Audit::Videos));
     connect(c, &QKAppDelegate::romsAuditRunningChanged, this,
             [this](bool running) { setAuditRunning(Audit::Roms, running); });
     connect(c, &QKAppDelegate::videosAuditRunningChanged, this,
@@ -365,11 +399,23 @@ void MainWindow::setAuditRunning(Audit audit, bool running)
         parked = focused;
         w.tabView->setFocus(Qt::OtherFocusReason);
     }
-    auditButton->setDisabled(running);
+    updateAuditButton(audit, running);
     save->setEnabled(!running && canSave(audit));
     m_cancelButtons[std::size_t(audit)]->setVisible(running);
     if (!running)
         restoreFocus(audit, focused, parked == save);
+}
+
+// An audit needs a Zelvora directory: with the field empty it would stand for an empty collection.
+void MainWindow::updateAuditButton(Audit audit, bool running)
+{
+    Ui::MainWindow &w = *m_ui;
+    QPushButton *button = audit == Audit::Roms ? w.auditRomsButton : w.auditVideosButton;
+    const bool noDirectory = w.zelvoraDirPathTextField->text().trimmed().isEmpty();
+    button->setEnabled(!noDirectory && !running);
+    button->setToolTip(noDirectory            ? u"Choose the Zelvora directory first"_s
+                       : audit == Audit::Roms ? u"Compare the rom archives with the supported roms list"_s
+                                              : u"Compare the preview videos with the games that should have one"_s);
 }
 
 // Save waits for the problems that go with the result; the focus it had waits with it.

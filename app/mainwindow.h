@@ -64,6 +64,7 @@ private:
     void connectMenus(QKAppDelegate &controller);
     bool canSave(Audit audit) const;
     void setAuditRunning(Audit audit, bool running);
+    void updateAuditButton(Audit audit, bool running);
     void restoreFocus(Audit audit, QWidget *focused, bool waitsForSave);
 
     std::unique_ptr<Ui::MainWindow> m_ui;

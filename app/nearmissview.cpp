@@ -17,12 +17,30 @@
 #include <QTableView>
 #include <QTimer>
 #include <algorithm>
+#include <string>
+#include <unordered_map>
 
 using namespace Qt::StringLiterals;
 
 namespace zelvora {
 
 namespace {
+
+// A typo is the likeliest to be another game after all: the user opts in.
+bool isCheckedByDefault(NearMissReason reason)
+{
+    return isRenamable(reason) && reason != NearMissReason::Typo;
+}
+
+std::string pairKey(const NearMiss &pair)
+{
+    std::string key(pair.expected);
+    key.append(1, '\0').append(pair.file.folder).append(1, '\0').append(pair.file.found);
+    return key;
+}
+
+const QString kRenameToolTip = QStringLiteral("Give each checked file the name the list expects, in its own folder; "
+                                              "File > Undo Last Renames puts them back");
 
 QString folderText(std::string_view folder)
 {
@@ -52,6 +70,14 @@ QString ambiguousToolTip(const NearMisses &nearMisses)
 
 void NearMissModel::setNearMisses(std::shared_ptr<const void> owner, std::shared_ptr<const NearMisses> nearMisses)
 {
+    // The user's own choices (a default check taken off, a typo checked) outlive the audit that follows
+    // a rename, for the pairs still there.
+    std::unordered_map<std::string, bool> chosen;
+    for (std::size_t row = 0; m_nearMisses && row < m_checked.size(); ++row) {
+        const NearMiss &pair = m_nearMisses->pairs[row];
+        if (m_checked[row] != isCheckedByDefault(pair.file.reason))
+            chosen.emplace(pairKey(pair), m_checked[row]);
+    }
     beginResetModel();
     m_owner = std::move(owner);
     m_nearMisses = std::move(nearMisses);
@@ -59,9 +85,10 @@ void NearMissModel::setNearMisses(std::shared_ptr<const void> owner, std::shared
     m_checked.assign(rows, false);
     m_checkedCount = 0;
     for (std::size_t row = 0; row < rows; ++row) {
-        const NearMissReason reason = m_nearMisses->pairs[row].file.reason;
-        // A typo is the likeliest to be another game after all: the user opts in.
-        m_checked[row] = isRenamable(reason) && reason != NearMissReason::Typo;
+        const NearMiss &pair = m_nearMisses->pairs[row];
+        m_checked[row] = isCheckedByDefault(pair.file.reason);
+        if (const auto choice = chosen.find(pairKey(pair)); choice != chosen.end() && isRenamable(pair.file.reason))
+            m_checked[row] = choice->second;
         m_checkedCount += m_checked[row] ? 1 : 0;
     }
     endResetModel();
@@ -235,8 +262,7 @@ NearMissPane::NearMissPane(QWidget *parent)
     bold.setBold(true);
     m_count->setFont(bold);
     m_ambiguous->setForegroundRole(QPalette::PlaceholderText);
-    m_rename->setToolTip(u"Give each checked file the name the list expects, in its own folder; "
-                         "File > Undo Last Renames puts them back"_s);
+    m_rename->setToolTip(kRenameToolTip);
     m_rename->setAutoDefault(true);
     header->addWidget(m_count);
     header->addSpacing(8);
@@ -252,6 +278,8 @@ NearMissPane::NearMissPane(QWidget *parent)
 
     m_shown->setSourceModel(m_model);
     m_table->setModel(m_shown);
+    // Tab leaves the table, as it leaves any other control; the arrows move between its cells.
+    m_table->setTabKeyNavigation(false);
     // The engine's order (that of the list) until a column is clicked.
     m_table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     m_table->setSortingEnabled(true);
@@ -363,7 +391,14 @@ void NearMissPane::updateButtons()
     m_checkAllItem->setEnabled(anyUnchecked);
     m_uncheckAll->setEnabled(anyChecked);
     m_uncheckAllItem->setEnabled(anyChecked);
-    m_rename->setEnabled(!m_busy && anyChecked);
+    m_rename->setEnabled(!m_busy && anyChecked && m_outOfDate.isEmpty());
+    m_rename->setToolTip(m_outOfDate.isEmpty() ? kRenameToolTip : m_outOfDate);
+}
+
+void NearMissPane::setOutOfDate(const QString &why)
+{
+    m_outOfDate = why;
+    updateButtons();
 }
 
 NearMissPane *installNearMissPane(QVBoxLayout *tab, QWidget *container)

@@ -90,6 +90,8 @@ public:
     void setNearMisses(std::shared_ptr<const void> owner, std::shared_ptr<const NearMisses> nearMisses);
     // While an audit or a rename runs, nothing may be renamed.
     void setBusy(bool busy);
+    // Why the pairs shown may not be renamed (their result is out of date); empty when they may.
+    void setOutOfDate(const QString &why);
     // The text of the filter over the audit's lists, which filters the pairs too.
     void setFilterText(const QString &text);
 
@@ -127,6 +129,7 @@ private:
     QPushButton *m_rename;
     QTableView *m_table;
     bool m_busy = false;
+    QString m_outOfDate;
     // Whether the pane has had its share of the splitter's height, given once when it first shows.
     bool m_placed = false;
 };

@@ -113,6 +113,7 @@ ProblemsPane::ProblemsPane(const Places &places, QObject *parent)
     places.choice->insertWidget(places.choice->indexOf(places.control) + 1, m_toggle);
 
     m_table->setModel(m_model);
+    m_table->setTabKeyNavigation(false);
     m_table->setFrameShape(QFrame::NoFrame);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setAlternatingRowColors(true);
@@ -141,7 +142,7 @@ void ProblemsPane::setProblems(SharedProblems problems)
 {
     const std::size_t count = problems ? problems->size() : 0;
     m_hasProblems = problems != nullptr;
-    m_toggle->setText(m_hasProblems ? u"Problems (%1)"_s.arg(count) : u"Problems"_s);
+    m_toggle->setText(m_hasProblems ? u"Problems (%1)"_s.arg(QLocale().toString(qulonglong(count))) : u"Problems"_s);
     m_toggle->setToolTip(u"Show what the audit could not see or should not trust"_s);
     m_toggle->setEnabled(!m_running && m_hasProblems);
     m_model->setProblems(std::move(problems));

@@ -11,6 +11,7 @@
 #include "platform/mainthread.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 
@@ -91,7 +92,7 @@ void Renames::renameChecked(Audit audit)
 {
     AuditPane *pane = m_context.panes[std::size_t(audit)];
     NearMissPane *nearMisses = pane->widgets().nearMisses;
-    if (!nearMisses || isBusy())
+    if (!nearMisses || isBusy() || pane->isOfOtherFolders())
         return;
     std::vector<RenameRequest> requests = nearMisses->checkedRequests();
     if (requests.empty())
@@ -101,8 +102,8 @@ void Renames::renameChecked(Audit audit)
         lines.append(renameLine(request));
     const ConfirmMessage question{
         u"Rename %1?"_s.arg(files(qsizetype(requests.size()))),
-        u"Each file gets the name the list expects, in its own folder. No file is replaced, and "
-        "File > Undo Last Renames puts them back.\n\n"_s +
+        u"In %1, each file gets the name the list expects, in its own folder. No file is replaced, and "
+        "File > Undo Last Renames puts them back.\n\n"_s.arg(QDir::toNativeSeparators(pane->nearMissDir())) +
             someLines(lines),
         u"Rename"_s, u"Cancel"_s};
     if (!m_context.confirm.runModal(question))

@@ -88,8 +88,9 @@ void QKAppDelegate::saveResult(AuditPane &pane)
     QStringList lines{u"Not written in %1:"_s.arg(shownDirectory), QString()};
     for (const WriteFailure &failure : failures)
         lines.append(u"%1: %2"_s.arg(failure.fileName, failure.reason));
-    m_services.alert.runModal(AlertMessage{
-        u"Some result files could not be saved."_s, lines.join(u'\n'), u"OK"_s, AlertMessage::Style::Warning, {}});
+    const QString what = std::size_t(failures.size()) == files.size() ? u"No result files could be saved."_s
+                                                                      : u"Some result files could not be saved."_s;
+    m_services.alert.runModal(AlertMessage{what, lines.join(u'\n'), u"OK"_s, AlertMessage::Style::Warning, {}});
 }
 
 } // namespace zelvora

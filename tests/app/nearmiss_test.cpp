@@ -1,9 +1,12 @@
 // The possible matches in the window: the table's pairs and default checks, "Rename checked…" renaming
 // exactly the checked files after one question, the audit running again, and undo putting them back.
 #include "app/nearmissview.h"
+#include "app/problemsview.h"
 #include "apptestfixture.h"
+#include "platform/segmentedcontrol.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QLabel>
@@ -13,6 +16,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -105,6 +109,7 @@ TEST_F(NearMissWindowTest, RenamesTheCheckedPairsAndUndoPutsThemBack)
     waitForRenames();
     ASSERT_EQ(confirm.asked.size(), 2);
     EXPECT_EQ(confirm.asked[1].messageText, u"Rename 2 files?"_s);
+    EXPECT_TRUE(confirm.asked[1].informativeText.startsWith(u"In %1, "_s.arg(zelvora.tree.path())));
     EXPECT_TRUE(confirm.asked[1].informativeText.contains(u"roms/near/space_duel.zip → Space Duel.zip"_s));
     EXPECT_TRUE(alert.shown.isEmpty());
     for (const auto &[file, present] : {std::pair{u"roms/near/Space Duel.zip"_s, true},
@@ -119,6 +124,9 @@ TEST_F(NearMissWindowTest, RenamesTheCheckedPairsAndUndoPutsThemBack)
     EXPECT_TRUE(romsText().contains(u"Space Duel.zip"_s));
     EXPECT_TRUE(romsText().contains(u"Castle Adventure.zip"_s));
     EXPECT_EQ(pane->countLabel()->text(), u"Possible matches (2)"_s);
+    const QModelIndex brawler =
+        model->match(model->index(0, NearMissModel::Expected), Qt::DisplayRole, u"Street Brawler II.zip"_s).first();
+    EXPECT_EQ(brawler.data(Qt::CheckStateRole), Qt::Unchecked) << "the user's choice outlives the audit";
 
     window.undoRenamesAction()->trigger();
     waitForRenames();
@@ -172,6 +180,46 @@ TEST_F(NearMissWindowTest, UndoKeepsTheJournalUntilEveryFileIsBack)
     EXPECT_TRUE(exists(u"roms/near/space_duel.zip"_s));
     EXPECT_TRUE(journals(u".journal"_s).isEmpty());
     EXPECT_EQ(journals(u".undone"_s).size(), 1);
+}
+
+// A result of another directory than the field's is shown, but its pairs are not renamed.
+TEST_F(NearMissWindowTest, RenamesWaitForAResultOfTheDirectoryAsItStands)
+{
+    clickAuditRoms();
+    NearMissPane *pane = window.nearMissPane(0);
+    ASSERT_TRUE(pane->renameButton()->isEnabled());
+    TempTree other;
+    ui().zelvoraDirPathTextField->setText(other.path());
+
+    EXPECT_FALSE(pane->renameButton()->isEnabled());
+    EXPECT_TRUE(pane->renameButton()->toolTip().contains(zelvora.tree.path()));
+    controller.renameCheckedNearMisses(QKAppDelegate::Audit::Roms);
+    EXPECT_TRUE(confirm.asked.isEmpty());
+    EXPECT_TRUE(exists(u"roms/near/space_duel.zip"_s));
+
+    ui().zelvoraDirPathTextField->setText(zelvora.tree.path());
+    EXPECT_TRUE(pane->renameButton()->isEnabled()) << "the result matches the fields again";
+}
+
+// Tab goes from the segments to Problems (N) and leaves the tables: no control is out of reach.
+TEST_F(NearMissWindowTest, TabReachesTheProblemsAndLeavesTheTables)
+{
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    clickAuditRoms();
+    SegmentedControl *segments = ui().romsResultControl;
+    segments->segmentButton(0)->setFocus();
+    for (int press = 0; press < segments->segmentCount() && segments->isAncestorOf(QApplication::focusWidget());
+         ++press)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window.problemsPane(0)->toggle());
+
+    QTableView *table = window.nearMissPane(0)->table();
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), table) << "Tab moved from cell to cell";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), table);
 }
 
 // Sorted, filtered and checked in bulk, the table renames exactly the checked pairs it shows: a check

@@ -209,6 +209,7 @@ TEST_F(ResultFilesTest, FailedWriteIsReportedAndTheOthersAreWritten)
     EXPECT_FALSE(target.read(u"unknown_roms.txt"_s).isEmpty());
     ASSERT_EQ(alert.shown.size(), 1);
     const AlertMessage &warning = alert.shown.at(0);
+    EXPECT_EQ(warning.messageText, u"Some result files could not be saved."_s);
     EXPECT_EQ(warning.style, AlertMessage::Style::Warning);
     EXPECT_TRUE(warning.informativeText.contains(u"missing_roms.txt: "_s)) << warning.informativeText.toStdString();
     EXPECT_FALSE(warning.informativeText.contains(u"valid_roms.txt"_s));
@@ -222,6 +223,7 @@ TEST_F(ResultFilesTest, NoFileCanBeWrittenInAMissingFolder)
     controller.saveVideosResult(ui().saveVideosButton);
 
     ASSERT_EQ(alert.shown.size(), 1);
+    EXPECT_EQ(alert.shown.at(0).messageText, u"No result files could be saved."_s);
     for (const QString &name :
          {u"valid_videos.txt"_s, u"missing_videos.txt"_s, u"extra_videos.txt"_s, u"unknown_videos.txt"_s})
         EXPECT_TRUE(alert.shown.at(0).informativeText.contains(name)) << name.toStdString();

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -133,6 +134,22 @@ TEST_F(RomAuditTest, UnusableListShowsTheAlertAndKeepsEarlierResults)
         const QString earlier[] = {kValid, kMissing, kUnknown};
         for (int segment = 0; segment < 3; ++segment)
             EXPECT_EQ(romsTextOf(segment), earlier[segment]) << "segment " << segment;
+    }
+}
+
+// With no directory an audit would pass an empty collection off as this one.
+TEST_F(RomAuditTest, TheAuditButtonsWaitForADirectory)
+{
+    QPushButton *const buttons[] = {ui().auditRomsButton, ui().auditVideosButton};
+    ui().zelvoraDirPathTextField->setText(u"  "_s);
+    for (QPushButton *button : buttons) {
+        EXPECT_FALSE(button->isEnabled());
+        EXPECT_EQ(button->toolTip(), u"Choose the Zelvora directory first"_s);
+    }
+    ui().zelvoraDirPathTextField->setText(zelvora.tree.path());
+    for (QPushButton *button : buttons) {
+        EXPECT_TRUE(button->isEnabled());
+        EXPECT_NE(button->toolTip(), u"Choose the Zelvora directory first"_s);
     }
 }
 
