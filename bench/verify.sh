@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times the deep verify of zelvora-auditor-cli on a tree of rom-like archives, warm page cache, against
 # `7zz t` over the same archives in one run and against the floor (the same entries verified in memory
-# on every core), and the re-verify of the unchanged tree against plain `roms -p`.
+# on every core), and the re-verify of the unchanged tree against plain `roms -p`; as root, also the
+# verify with the page cache dropped beside `cat` of the same archives.
 #
 #   bench/verify.sh [--games N] [--mean-kb K] [--runs R] [--keep]
 #
@@ -69,6 +70,19 @@ for ((r = 0; r < runs; r++)); do
     rows["7zz t"]+="$(seconds 7zz t -bso0 -bsp0 -an "-ai@$list") "
     rows["floor: in memory"]+="$("$floor" <"$list" | awk '{print $5}') "
 done
+# Cold: the page cache dropped before each run (root only), the verify beside cat of the same files.
+if [[ -w /proc/sys/vm/drop_caches ]]; then
+    cold() {
+        sync
+        echo 3 >/proc/sys/vm/drop_caches
+        seconds "$@"
+    }
+    order+=("cold: roms --verify-all --no-history" "cold: cat of the same archives")
+    for ((r = 0; r < runs; r++)); do
+        rows["cold: roms --verify-all --no-history"]+="$(cold "$cli" roms -q --verify-all --no-history -d "$tree") "
+        rows["cold: cat of the same archives"]+="$(cold xargs -a "$list" -d '\n' cat) "
+    done
+fi
 printf '%s\n' "$(du -sb "$tree" | cut -f1) bytes of archives in $tree, $runs runs, medians:"
 declare -A med
 for row in "${order[@]}"; do
@@ -77,6 +91,10 @@ for row in "${order[@]}"; do
 done
 printf '  %-34s %8.2f (goal <= 0.25)\n' "verify-all / 7zz t" "$(echo "${med["roms --verify-all --no-history"]} / ${med["7zz t"]}" | bc -l)"
 printf '  %-34s %8.2f (goal <= 1.5)\n' "re-verify / roms -p" "$(echo "${med["roms --verify (cache warm)"]} / ${med["roms -p"]}" | bc -l)"
+if [[ -n ${med["cold: cat of the same archives"]:-} ]]; then
+    printf '  %-34s %8.2f\n' "cold verify / cold cat" \
+        "$(echo "${med["cold: roms --verify-all --no-history"]} / ${med["cold: cat of the same archives"]}" | bc -l)"
+fi
 for command in "-p" "--verify-all --no-history"; do
     # shellcheck disable=SC2086
     kb=$(/usr/bin/time -f %M "$cli" roms -q $command -d "$tree" 2>&1 >/dev/null | tail -1)
