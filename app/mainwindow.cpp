@@ -164,8 +164,8 @@ void MainWindow::addAuditControls()
     m_problemsPanes[0]->setTableBar(m_verifyBar);
     // Tab order: the segments, Problems (N), the filter; the view or the problems with the verify bar
     // above them, then the possible matches.
-    const auto chainProblems = [this](SegmentedControl *control, QWidget *view, ProblemsPane *problems,
-                                      const std::vector<QWidget *> &bar, NearMissPane *nearMisses) {
+    const auto chainProblems = [](SegmentedControl *control, QWidget *view, ProblemsPane *problems,
+                                  const std::vector<QWidget *> &bar, NearMissPane *nearMisses) {
         setTabOrder(control->segmentButton(control->segmentCount() - 1), problems->toggle());
         QWidget *previous = view;
         for (QWidget *next : bar) {
