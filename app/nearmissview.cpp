@@ -39,8 +39,11 @@ std::string pairKey(const NearMiss &pair)
     return key;
 }
 
-const QString kRenameToolTip = QStringLiteral("Give each checked file the name the list expects, in its own folder; "
-                                              "File > Undo Last Renames puts them back");
+QString renameToolTip()
+{
+    return u"Give each checked file the name the list expects, in its own folder; "
+           "File > Undo Last Renames puts them back"_s;
+}
 
 QString folderText(std::string_view folder)
 {
@@ -262,7 +265,7 @@ NearMissPane::NearMissPane(QWidget *parent)
     bold.setBold(true);
     m_count->setFont(bold);
     m_ambiguous->setForegroundRole(QPalette::PlaceholderText);
-    m_rename->setToolTip(kRenameToolTip);
+    m_rename->setToolTip(renameToolTip());
     m_rename->setAutoDefault(true);
     header->addWidget(m_count);
     header->addSpacing(8);
@@ -392,7 +395,7 @@ void NearMissPane::updateButtons()
     m_uncheckAll->setEnabled(anyChecked);
     m_uncheckAllItem->setEnabled(anyChecked);
     m_rename->setEnabled(!m_busy && anyChecked && m_outOfDate.isEmpty());
-    m_rename->setToolTip(m_outOfDate.isEmpty() ? kRenameToolTip : m_outOfDate);
+    m_rename->setToolTip(m_outOfDate.isEmpty() ? renameToolTip() : m_outOfDate);
 }
 
 void NearMissPane::setOutOfDate(const QString &why)
