@@ -49,23 +49,6 @@ std::size_t bufferSize()
 constexpr std::size_t kChunk = 256U << 10;
 constexpr std::size_t kLocalSize = 30;
 
-quint16 u16(const char *p)
-{
-    const auto *b = reinterpret_cast<const unsigned char *>(p);
-    return quint16(b[0] | (b[1] << 8));
-}
-
-quint32 u32(const char *p)
-{
-    const auto *b = reinterpret_cast<const unsigned char *>(p);
-    return quint32(b[0]) | (quint32(b[1]) << 8) | (quint32(b[2]) << 16) | (quint32(b[3]) << 24);
-}
-
-quint64 u64(const char *p)
-{
-    return quint64(u32(p)) | (quint64(u32(p + 4)) << 32);
-}
-
 struct Decoders
 {
     std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> whole{
@@ -198,10 +181,10 @@ QString inflateEntry(Reader &reader, Decoders &decoders, const ZipEntry &entry, 
 void localZip64(const char *extra, std::size_t extraSize, quint64 &size, quint64 &compressed)
 {
     for (std::size_t i = 0; i + 4 <= extraSize;) {
-        const std::size_t length = u16(extra + i + 2);
-        if (u16(extra + i) == 1 && length >= 16 && i + 4 + length <= extraSize) {
-            size = u64(extra + i + 4);
-            compressed = u64(extra + i + 12);
+        const std::size_t length = zipLe16(extra + i + 2);
+        if (zipLe16(extra + i) == 1 && length >= 16 && i + 4 + length <= extraSize) {
+            size = zipLe64(extra + i + 4);
+            compressed = zipLe64(extra + i + 12);
             return;
         }
         i += 4 + length;
@@ -217,13 +200,13 @@ QString verifyEntry(Reader &reader, Decoders &decoders, const ZipEntry &entry, q
         return u"cut short"_s;
     if (std::memcmp(local, "PK\3\4", 4) != 0)
         return u"its local header is missing"_s;
-    const quint16 flags = u16(local + 6);
-    const quint16 method = u16(local + 8);
-    const quint32 crc = u32(local + 14);
-    quint64 compressed = u32(local + 18);
-    quint64 size = u32(local + 22);
-    const std::size_t nameSize = u16(local + 26);
-    const std::size_t extraSize = u16(local + 28);
+    const quint16 flags = zipLe16(local + 6);
+    const quint16 method = zipLe16(local + 8);
+    const quint32 crc = zipLe32(local + 14);
+    quint64 compressed = zipLe32(local + 18);
+    quint64 size = zipLe32(local + 22);
+    const std::size_t nameSize = zipLe16(local + 26);
+    const std::size_t extraSize = zipLe16(local + 28);
     const char *names = reader.at(entry.localOffset + kLocalSize, nameSize + extraSize);
     if (names == nullptr)
         return u"cut short"_s;
@@ -250,9 +233,9 @@ QString verifyEntry(Reader &reader, Decoders &decoders, const ZipEntry &entry, q
             return u"its data descriptor is missing"_s;
         const bool signature = std::memcmp(bytes, "PK\7\x08", 4) == 0 && directoryOffset - at >= fields + 4;
         const char *d = signature ? bytes + 4 : bytes;
-        const quint64 dCompressed = wide ? u64(d + 4) : u32(d + 4);
-        const quint64 dSize = wide ? u64(d + 12) : u32(d + 8);
-        if (u32(d) != entry.crc || dCompressed != entry.compressedSize || dSize != entry.size)
+        const quint64 dCompressed = wide ? zipLe64(d + 4) : zipLe32(d + 4);
+        const quint64 dSize = wide ? zipLe64(d + 12) : zipLe32(d + 8);
+        if (zipLe32(d) != entry.crc || dCompressed != entry.compressedSize || dSize != entry.size)
             return u"its data descriptor differs from the directory"_s;
     }
     return {};

@@ -24,23 +24,6 @@ constexpr std::size_t kFirstTail = 8192;
 constexpr std::size_t kLongestTail = kEndSize + 0xFFFF;
 constexpr std::size_t kWindow = 256U << 10;
 
-quint16 u16(const char *p)
-{
-    const auto *b = reinterpret_cast<const unsigned char *>(p);
-    return quint16(b[0] | (b[1] << 8));
-}
-
-quint32 u32(const char *p)
-{
-    const auto *b = reinterpret_cast<const unsigned char *>(p);
-    return quint32(b[0]) | (quint32(b[1]) << 8) | (quint32(b[2]) << 16) | (quint32(b[3]) << 24);
-}
-
-quint64 u64(const char *p)
-{
-    return quint64(u32(p)) | (quint64(u32(p + 4)) << 32);
-}
-
 bool isSignature(const char *p, char a, char b)
 {
     return p[0] == 'P' && p[1] == 'K' && p[2] == a && p[3] == b;
@@ -104,7 +87,7 @@ qint64 findEnd(const char *tail, std::size_t tailSize, quint64 tailStart, quint6
     if (tailSize < kEndSize)
         return -1;
     for (std::size_t i = tailSize - kEndSize + 1; i-- > 0;) {
-        if (isSignature(tail + i, 5, 6) && tailStart + i + kEndSize + u16(tail + i + 20) <= fileSize)
+        if (isSignature(tail + i, 5, 6) && tailStart + i + kEndSize + zipLe16(tail + i + 20) <= fileSize)
             return qint64(tailStart + i);
     }
     return -1;
@@ -120,8 +103,8 @@ bool applyZip64(const char *extra, std::size_t extraSize, ZipEntry &entry, bool 
                 bool fullOffset)
 {
     for (std::size_t i = 0; i + 4 <= extraSize;) {
-        const quint16 id = u16(extra + i);
-        const std::size_t length = u16(extra + i + 2);
+        const quint16 id = zipLe16(extra + i);
+        const std::size_t length = zipLe16(extra + i + 2);
         if (i + 4 + length > extraSize)
             break;
         if (id == 1) {
@@ -134,7 +117,7 @@ bool applyZip64(const char *extra, std::size_t extraSize, ZipEntry &entry, bool 
                     continue;
                 if (at + 8 > length)
                     return false;
-                *value = u64(field + at);
+                *value = zipLe64(field + at);
                 at += 8;
             }
             return true;
@@ -181,27 +164,27 @@ QString readZipDirectory(ZipSource &source, quint64 fileSize, ZipDirectory *dire
     const char *record = window.at(quint64(end), kEndSize);
     if (record == nullptr)
         return u"the file could not be read to its end"_s;
-    quint64 disk = u16(record + 4);
-    quint64 directoryDisk = u16(record + 6);
-    quint64 count = u16(record + 10);
-    quint64 directorySize = u32(record + 12);
-    quint64 directoryOffset = u32(record + 16);
+    quint64 disk = zipLe16(record + 4);
+    quint64 directoryDisk = zipLe16(record + 6);
+    quint64 count = zipLe16(record + 10);
+    quint64 directorySize = zipLe32(record + 12);
+    quint64 directoryOffset = zipLe32(record + 16);
     // Where the directory must end: the end record, or the zip64 record before it.
     auto directoryLimit = quint64(end);
-    const bool full =
-        u16(record + 8) == 0xFFFF || count == 0xFFFF || directorySize == 0xFFFFFFFF || directoryOffset == 0xFFFFFFFF;
+    const bool full = zipLe16(record + 8) == 0xFFFF || count == 0xFFFF || directorySize == 0xFFFFFFFF ||
+                      directoryOffset == 0xFFFFFFFF;
     if (full && quint64(end) >= kLocatorSize) {
         const char *locator = window.at(quint64(end) - kLocatorSize, kLocatorSize);
         if (locator != nullptr && isSignature(locator, 6, 7)) {
-            const quint64 at = u64(locator + 8);
+            const quint64 at = zipLe64(locator + 8);
             const char *record64 = at <= quint64(end) - kLocatorSize ? window.at(at, kEnd64Size) : nullptr;
             if (record64 == nullptr || !isSignature(record64, 6, 6))
                 return u"the zip64 end record is missing or damaged"_s;
-            disk = u32(record64 + 16);
-            directoryDisk = u32(record64 + 20);
-            count = u64(record64 + 32);
-            directorySize = u64(record64 + 40);
-            directoryOffset = u64(record64 + 48);
+            disk = zipLe32(record64 + 16);
+            directoryDisk = zipLe32(record64 + 20);
+            count = zipLe64(record64 + 32);
+            directorySize = zipLe64(record64 + 40);
+            directoryOffset = zipLe64(record64 + 48);
             directoryLimit = at;
         }
     }
@@ -229,19 +212,19 @@ QString readZipDirectory(ZipSource &source, quint64 fileSize, ZipDirectory *dire
         const char *fixed = at + kCentralSize <= directoryEnd ? window.at(at, kCentralSize) : nullptr;
         if (fixed == nullptr || !isSignature(fixed, 1, 2))
             return u"the end record counts %1 entries, the central directory holds %2"_s.arg(count).arg(i);
-        const std::size_t nameSize = u16(fixed + 28);
-        const std::size_t extraSize = u16(fixed + 30);
-        const std::size_t commentSize = u16(fixed + 32);
+        const std::size_t nameSize = zipLe16(fixed + 28);
+        const std::size_t extraSize = zipLe16(fixed + 30);
+        const std::size_t commentSize = zipLe16(fixed + 32);
         const std::size_t recordSize = kCentralSize + nameSize + extraSize + commentSize;
         const char *whole = at + recordSize <= directoryEnd ? window.at(at, recordSize) : nullptr;
         if (whole == nullptr)
             return u"the central directory is damaged: its entry %1 runs past its end"_s.arg(i + 1);
-        entry.flags = u16(whole + 8);
-        entry.method = u16(whole + 10);
-        entry.crc = u32(whole + 16);
-        entry.compressedSize = u32(whole + 20);
-        entry.size = u32(whole + 24);
-        entry.localOffset = u32(whole + 42);
+        entry.flags = zipLe16(whole + 8);
+        entry.method = zipLe16(whole + 10);
+        entry.crc = zipLe32(whole + 16);
+        entry.compressedSize = zipLe32(whole + 20);
+        entry.size = zipLe32(whole + 24);
+        entry.localOffset = zipLe32(whole + 42);
         entry.name.assign(whole + kCentralSize, nameSize);
         if (!applyZip64(whole + kCentralSize + nameSize, extraSize, entry, entry.size == 0xFFFFFFFF,
                         entry.compressedSize == 0xFFFFFFFF, entry.localOffset == 0xFFFFFFFF))
@@ -252,7 +235,7 @@ QString readZipDirectory(ZipSource &source, quint64 fileSize, ZipDirectory *dire
         if (entry.localOffset > directoryOffset || least > directoryOffset - entry.localOffset ||
             entry.compressedSize > directoryOffset - entry.localOffset - least)
             return u"entry %1 runs past the central directory"_s.arg(entryName(entry.name));
-        if (u16(whole + 34) != 0)
+        if (zipLe16(whole + 34) != 0)
             return u"entry %1 lies on another disk of a split archive"_s.arg(entryName(entry.name));
         spans.emplace_back(entry.localOffset, entry.localOffset + least + entry.compressedSize);
         if (directory != nullptr)

@@ -13,6 +13,22 @@
 
 namespace zelvora {
 
+// The little-endian numbers of a zip's records, read from bytes already in memory.
+inline quint16 zipLe16(const char *p)
+{
+    const auto *b = reinterpret_cast<const unsigned char *>(p);
+    return quint16(b[0] | (b[1] << 8));
+}
+inline quint32 zipLe32(const char *p)
+{
+    const auto *b = reinterpret_cast<const unsigned char *>(p);
+    return quint32(b[0]) | (quint32(b[1]) << 8) | (quint32(b[2]) << 16) | (quint32(b[3]) << 24);
+}
+inline quint64 zipLe64(const char *p)
+{
+    return quint64(zipLe32(p)) | (quint64(zipLe32(p + 4)) << 32);
+}
+
 // Whether the 4 bytes at `head` start a zip archive (the not-a-zip check).
 bool isZipSignature(const char *head);
 
