@@ -5,6 +5,7 @@
 
 #include "audit/files/atomicwrite.h"
 #include "audit/files/history.h"
+#include "audit/files/recordfile.h"
 #include "audit/names/filenames.h"
 
 #include <QCryptographicHash>
@@ -26,77 +27,6 @@ constexpr char kMagic[] = "ZELVORA-VERIFY-VERDICTS\n";
 constexpr qsizetype kMagicSize = sizeof kMagic - 1;
 constexpr quint32 kVersion = 1;
 constexpr qsizetype kChecksumSize = 32;
-
-template <typename Number> void put(QByteArray &to, Number value)
-{
-    const auto bits = static_cast<std::make_unsigned_t<Number>>(value);
-    for (int shift = int(sizeof(Number) * 8) - 8; shift >= 0; shift -= 8)
-        to.append(char((bits >> shift) & 0xFF));
-}
-
-void putText(QByteArray &to, QByteArrayView text)
-{
-    put(to, quint32(text.size()));
-    to.append(text);
-}
-
-struct In
-{
-    QByteArrayView rest;
-
-    template <typename Number> bool get(Number &value)
-    {
-        using Bits = std::make_unsigned_t<Number>;
-        if (rest.size() < qsizetype(sizeof(Number)))
-            return false;
-        Bits bits = 0;
-        for (std::size_t i = 0; i < sizeof(Number); ++i)
-            bits = Bits(bits << 8) | Bits(static_cast<unsigned char>(rest[qsizetype(i)]));
-        value = static_cast<Number>(bits);
-        rest = rest.sliced(qsizetype(sizeof(Number)));
-        return true;
-    }
-    bool text(QByteArrayView &value)
-    {
-        quint32 size = 0;
-        if (!get(size) || rest.size() < qsizetype(size))
-            return false;
-        value = rest.first(qsizetype(size));
-        rest = rest.sliced(qsizetype(size));
-        return true;
-    }
-};
-
-// Never follows a link nor waits on a special file; `problem` says why a file that is there was not read.
-std::optional<QByteArray> readCacheFile(const QString &path, QString &problem)
-{
-    const int fd = ::open(encodeFileName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT)
-            problem = QString::fromLocal8Bit(std::strerror(errno));
-        return std::nullopt;
-    }
-    std::optional<QByteArray> bytes;
-    struct stat st = {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kVerdictCacheMaxBytes) {
-        problem = u"not a regular file of a sensible size"_s;
-    } else {
-        QByteArray data(qsizetype(st.st_size), Qt::Uninitialized);
-        qsizetype done = 0;
-        while (done < data.size()) {
-            const ssize_t n = ::read(fd, data.data() + done, std::size_t(data.size() - done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            done += n;
-        }
-        data.truncate(done);
-        bytes = std::move(data);
-    }
-    ::close(fd);
-    return bytes;
-}
 
 } // namespace
 
@@ -124,20 +54,20 @@ const CachedVerdict *VerdictCache::find(const QByteArray &path, const FileIdenti
 QByteArray VerdictCache::encode(const QString &key) const
 {
     QByteArray bytes(kMagic, kMagicSize);
-    put(bytes, kVersion);
-    putText(bytes, key.toUtf8());
-    put(bytes, quint32(m_verdicts.size()));
+    appendRecordNumber(bytes, kVersion);
+    appendRecordText(bytes, key.toUtf8());
+    appendRecordNumber(bytes, quint32(m_verdicts.size()));
     for (auto it = m_verdicts.constBegin(); it != m_verdicts.constEnd(); ++it) {
         const CachedVerdict &v = it.value();
-        putText(bytes, it.key());
-        put(bytes, v.identity.device);
-        put(bytes, v.identity.inode);
-        put(bytes, v.identity.size);
-        put(bytes, v.identity.mtime);
-        put(bytes, v.identity.ctime);
-        put(bytes, quint8(v.damagedZip ? 1 : 0));
-        put(bytes, v.notVerified);
-        putText(bytes, v.damagedEntry.toUtf8());
+        appendRecordText(bytes, it.key());
+        appendRecordNumber(bytes, v.identity.device);
+        appendRecordNumber(bytes, v.identity.inode);
+        appendRecordNumber(bytes, v.identity.size);
+        appendRecordNumber(bytes, v.identity.mtime);
+        appendRecordNumber(bytes, v.identity.ctime);
+        appendRecordNumber(bytes, quint8(v.damagedZip ? 1 : 0));
+        appendRecordNumber(bytes, v.notVerified);
+        appendRecordText(bytes, v.damagedEntry.toUtf8());
     }
     bytes += QCryptographicHash::hash(bytes, QCryptographicHash::Blake2b_256);
     return bytes;
@@ -152,13 +82,13 @@ bool VerdictCache::decode(const QByteArray &file, const QString &key)
     const QByteArrayView body = bytes.first(bytes.size() - kChecksumSize);
     if (QCryptographicHash::hash(body, QCryptographicHash::Blake2b_256) != bytes.last(kChecksumSize))
         return false;
-    In in{body.sliced(kMagicSize)};
+    RecordReader in{body.sliced(kMagicSize)};
     quint32 version = 0;
     QByteArrayView storedKey;
     quint32 count = 0;
     // Each verdict takes at least 53 bytes: a count past that is damage, not a reason to allocate.
-    if (!in.get(version) || version != kVersion || !in.text(storedKey) || storedKey != key.toUtf8() || !in.get(count) ||
-        count > quint32(in.rest.size() / 53))
+    if (!in.number(version) || version != kVersion || !in.text(storedKey) || storedKey != key.toUtf8() ||
+        !in.number(count) || count > quint32(in.rest.size() / 53))
         return false;
     m_verdicts.reserve(qsizetype(count));
     for (quint32 i = 0; i < count; ++i) {
@@ -166,9 +96,9 @@ bool VerdictCache::decode(const QByteArray &file, const QString &key)
         QByteArrayView entry;
         CachedVerdict v;
         quint8 damagedZip = 0;
-        if (!in.text(path) || !in.get(v.identity.device) || !in.get(v.identity.inode) || !in.get(v.identity.size) ||
-            !in.get(v.identity.mtime) || !in.get(v.identity.ctime) || !in.get(damagedZip) || !in.get(v.notVerified) ||
-            !in.text(entry)) {
+        if (!in.text(path) || !in.number(v.identity.device) || !in.number(v.identity.inode) ||
+            !in.number(v.identity.size) || !in.number(v.identity.mtime) || !in.number(v.identity.ctime) ||
+            !in.number(damagedZip) || !in.number(v.notVerified) || !in.text(entry)) {
             m_verdicts.clear();
             return false;
         }
@@ -187,7 +117,7 @@ QString VerdictCache::load(const QString &zelvoraDir)
 {
     const QString key = keyOf(zelvoraDir);
     QString problem;
-    if (const std::optional<QByteArray> bytes = readCacheFile(filePath(key), problem)) {
+    if (const std::optional<QByteArray> bytes = readRecordFile(filePath(key), kVerdictCacheMaxBytes, problem)) {
         if (!decode(*bytes, key))
             problem = u"damaged or of another version"_s;
     }

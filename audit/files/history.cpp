@@ -5,6 +5,7 @@
 #include "audit/files/history.h"
 
 #include "audit/files/atomicwrite.h"
+#include "audit/files/recordfile.h"
 #include "audit/names/filenames.h"
 
 #include <QCryptographicHash>
@@ -88,84 +89,6 @@ QString canonical(const QString &path)
     return resolved.isEmpty() ? info.absoluteFilePath() : resolved;
 }
 
-// Numbers are stored big-endian, names as a 32-bit length and their bytes.
-template <typename Number> void appendNumber(QByteArray &to, Number value)
-{
-    for (int shift = int(sizeof(Number) * 8) - 8; shift >= 0; shift -= 8)
-        to.append(char((value >> shift) & 0xFF));
-}
-
-void appendName(QByteArray &to, QByteArrayView name)
-{
-    appendNumber(to, quint32(name.size()));
-    to.append(name);
-}
-
-// Reads what appendNumber and appendName wrote; false when the bytes end too early.
-struct Reader
-{
-    QByteArrayView rest;
-
-    template <typename Number> bool number(Number &value)
-    {
-        if (rest.size() < qsizetype(sizeof(Number)))
-            return false;
-        value = 0;
-        for (std::size_t i = 0; i < sizeof(Number); ++i)
-            value = Number(value << 8) | Number(static_cast<unsigned char>(rest[qsizetype(i)]));
-        rest = rest.sliced(qsizetype(sizeof(Number)));
-        return true;
-    }
-    bool name(QByteArrayView &value)
-    {
-        quint32 size = 0;
-        if (!number(size) || rest.size() < qsizetype(size))
-            return false;
-        value = rest.first(qsizetype(size));
-        rest = rest.sliced(qsizetype(size));
-        return true;
-    }
-};
-
-// The file's bytes, if it is a regular file of a sensible size; opened without following a link or
-// waiting on a special file. `problem` says why a file that is there could not be read.
-std::optional<QByteArray> readSmallFile(const QString &path, QString &problem)
-{
-    const int fd = ::open(encodeFileName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT)
-            problem = QString::fromLocal8Bit(std::strerror(errno));
-        return std::nullopt;
-    }
-    std::optional<QByteArray> bytes;
-    struct stat st = {};
-    if (::fstat(fd, &st) != 0) {
-        problem = QString::fromLocal8Bit(std::strerror(errno));
-    } else if (!S_ISREG(st.st_mode)) {
-        problem = u"not a regular file"_s;
-    } else if (st.st_size > kHistoryMaxBytes + (1 << 20)) {
-        problem = u"too big"_s;
-    } else {
-        QByteArray data(qsizetype(st.st_size), Qt::Uninitialized);
-        qsizetype done = 0;
-        while (done < data.size()) {
-            const ssize_t n = ::read(fd, data.data() + done, std::size_t(data.size() - done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                problem = QString::fromLocal8Bit(std::strerror(errno));
-            if (n <= 0)
-                break;
-            done += n;
-        }
-        data.truncate(done);
-        if (problem.isEmpty())
-            bytes = std::move(data);
-    }
-    ::close(fd);
-    return bytes;
-}
-
 } // namespace
 
 AuditRecord auditRecord(const RomResults &results, const QDateTime &when)
@@ -207,13 +130,13 @@ QByteArray encodeAuditRecord(const QString &key, const AuditRecord &record)
     QByteArray bytes;
     bytes.reserve(kMagicSize + 4 + 4 + keyBytes.size() + 8 + 12 + namesBytes(record) + kChecksumSize);
     bytes.append(kMagic, kMagicSize);
-    appendNumber(bytes, kVersion);
-    appendName(bytes, keyBytes);
-    appendNumber(bytes, quint64(record.when.toMSecsSinceEpoch()));
+    appendRecordNumber(bytes, kVersion);
+    appendRecordText(bytes, keyBytes);
+    appendRecordNumber(bytes, quint64(record.when.toMSecsSinceEpoch()));
     for (const auto *list : {&record.valid, &record.missing, &record.unknown}) {
-        appendNumber(bytes, quint32(list->size()));
+        appendRecordNumber(bytes, quint32(list->size()));
         for (const std::string_view name : *list)
-            appendName(bytes, QByteArrayView(name.data(), qsizetype(name.size())));
+            appendRecordText(bytes, QByteArrayView(name.data(), qsizetype(name.size())));
     }
     bytes += QCryptographicHash::hash(bytes, QCryptographicHash::Blake2b_256);
     return bytes;
@@ -229,11 +152,11 @@ std::optional<AuditRecord> decodeAuditRecord(const QByteArray &file, const QStri
     const QByteArrayView body = bytes.first(bytes.size() - kChecksumSize);
     if (QCryptographicHash::hash(body, QCryptographicHash::Blake2b_256) != bytes.last(kChecksumSize))
         return std::nullopt;
-    Reader in{body.sliced(kMagicSize)};
+    RecordReader in{body.sliced(kMagicSize)};
     quint32 version = 0;
     QByteArrayView storedKey;
     quint64 when = 0;
-    if (!in.number(version) || version != kVersion || !in.name(storedKey) || storedKey != key.toUtf8() ||
+    if (!in.number(version) || version != kVersion || !in.text(storedKey) || storedKey != key.toUtf8() ||
         !in.number(when))
         return std::nullopt;
     record.when = QDateTime::fromMSecsSinceEpoch(qint64(when), Qt::UTC);
@@ -245,7 +168,7 @@ std::optional<AuditRecord> decodeAuditRecord(const QByteArray &file, const QStri
         list->reserve(count);
         for (quint32 i = 0; i < count; ++i) {
             QByteArrayView name;
-            if (!in.name(name))
+            if (!in.text(name))
                 return std::nullopt;
             list->emplace_back(name.data(), std::size_t(name.size()));
         }
@@ -263,7 +186,8 @@ HistoryOutcome recordAudit(const QString &key, const AuditRecord &now)
     const QString directory = historyDirectory();
     const QString name = historyFileName(key);
     QString problem;
-    if (const std::optional<QByteArray> bytes = readSmallFile(directory + u'/' + name, problem)) {
+    if (const std::optional<QByteArray> bytes =
+            readRecordFile(directory + u'/' + name, kHistoryMaxBytes + (1 << 20), problem)) {
         if (const std::optional<AuditRecord> before = decodeAuditRecord(*bytes, key))
             outcome.changes = compareRecords(*before, now);
         else
