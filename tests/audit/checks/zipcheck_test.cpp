@@ -60,10 +60,11 @@ qsizetype endAt(const QByteArray &zip)
     return zip.size() - 22;
 }
 
-QByteArray patched(QByteArray zip, qsizetype at, quint32 value, int bytes)
+// `bytes` bytes at `at`, little-endian: the value's, then zeros.
+QByteArray patched(QByteArray zip, qsizetype at, quint64 value, int bytes)
 {
-    for (int i = 0; i < bytes; ++i)
-        zip[at + i] = char((value >> (8 * i)) & 0xFF);
+    for (int i = 0; i < bytes; ++i, value >>= 8)
+        zip[at + i] = char(value & 0xFF);
     return zip;
 }
 
