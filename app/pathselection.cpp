@@ -93,7 +93,9 @@ void PathChooser::didFindRomListFile(const std::optional<QString> &path, quint64
 {
     if (search == m_search) {
         // Another tree's list must not pass for this one's.
-        m_controller.romsListPathTextField()->setText(path.value_or(QString()));
+        // A copy of its own: the search's parcel, whose last reference its worker may drop, keeps the
+        // found path's bytes; the field must not share them across threads.
+        m_controller.romsListPathTextField()->setText(path ? QString(path->constData(), path->size()) : QString());
         m_controller.romsListPathTextField()->setPlaceholderText(
             path ? m_listPlaceholder : u"No supported roms list found below this folder"_s);
     }
