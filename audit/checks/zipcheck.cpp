@@ -136,6 +136,15 @@ bool isZipSignature(const char *head)
            ((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6) || (head[2] == 7 && head[3] == 8));
 }
 
+qint64 MemoryZipSource::read(quint64 offset, char *to, std::size_t size)
+{
+    if (offset >= m_size)
+        return 0;
+    const std::size_t n = std::min<std::size_t>(size, m_size - std::size_t(offset));
+    std::memcpy(to, m_bytes + offset, n);
+    return qint64(n);
+}
+
 qint64 FileZipSource::read(quint64 offset, char *to, std::size_t size)
 {
     ssize_t n = -1;

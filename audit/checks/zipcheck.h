@@ -52,6 +52,19 @@ private:
     int m_fd;
 };
 
+// Bytes already in memory, which must outlive it: archives built by the tests, the fuzzer's input, the
+// bench floor's archives read beforehand.
+class MemoryZipSource final : public ZipSource
+{
+public:
+    MemoryZipSource(const char *bytes, std::size_t size) : m_bytes(bytes), m_size(size) {}
+    qint64 read(quint64 offset, char *to, std::size_t size) override;
+
+private:
+    const char *m_bytes;
+    std::size_t m_size;
+};
+
 struct ZipEntry
 {
     std::string name; // as stored: bytes from outside

@@ -14,26 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-class MemorySource final : public zelvora::ZipSource
-{
-public:
-    explicit MemorySource(const QByteArray &bytes) : m_bytes(bytes) {}
-    qint64 read(quint64 offset, char *to, std::size_t size) override
-    {
-        if (offset >= quint64(m_bytes.size()))
-            return 0;
-        const auto n = std::min<quint64>(size, quint64(m_bytes.size()) - offset);
-        std::memcpy(to, m_bytes.constData() + offset, n);
-        return qint64(n);
-    }
-
-private:
-    const QByteArray &m_bytes;
-};
-
-} // namespace
+namespace {} // namespace
 
 int main(int argc, char **argv)
 {
@@ -57,7 +38,7 @@ int main(int argc, char **argv)
     zelvora::onAllCores(
         archives.size(),
         [&](std::size_t i) {
-            MemorySource source(archives[i]);
+            zelvora::MemoryZipSource source(archives[i].constData(), std::size_t(archives[i].size()));
             const zelvora::ArchiveVerdict verdict = zelvora::verifyArchive(source, quint64(archives[i].size()));
             if (!verdict.damagedZip.isEmpty() || !verdict.damagedEntry.isEmpty())
                 ++damaged;

@@ -8,35 +8,11 @@
 #include <cstdint>
 #include <cstring>
 
-namespace zelvora {
-namespace {
-
-class MemorySource final : public ZipSource
-{
-public:
-    MemorySource(const char *bytes, std::size_t size) : m_bytes(bytes), m_size(size) {}
-    qint64 read(quint64 offset, char *to, std::size_t size) override
-    {
-        if (offset >= m_size)
-            return 0;
-        const std::size_t n = std::min<std::size_t>(size, m_size - std::size_t(offset));
-        std::memcpy(to, m_bytes + offset, n);
-        return qint64(n);
-    }
-
-private:
-    const char *m_bytes;
-    std::size_t m_size;
-};
-
-} // namespace
-} // namespace zelvora
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     using namespace zelvora;
     const auto *bytes = reinterpret_cast<const char *>(data);
-    MemorySource source(bytes, size);
+    MemoryZipSource source(bytes, size);
     ZipDirectory directory;
     const QString structure = readZipDirectory(source, size, &directory);
     if (structure.isEmpty()) {
@@ -45,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             FUZZ_CHECK(entry.localOffset + 30 + entry.name.size() + entry.compressedSize <= directory.directoryOffset,
                        QString::fromStdString(entry.name));
     }
-    MemorySource again(bytes, size);
+    MemoryZipSource again(bytes, size);
     const ArchiveVerdict verdict = verifyArchive(again, size);
     FUZZ_CHECK(verdict.damagedZip == structure, verdict.damagedZip + QStringLiteral(" / ") + structure);
     FUZZ_CHECK(verdict.bytesRead <= quint64(size) * 2 + (4U << 20), QString::number(verdict.bytesRead));
