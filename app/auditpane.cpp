@@ -53,7 +53,8 @@ PaneKind PaneKind::videos()
                     {videoViewFormat(VideoList::Valid), videoViewFormat(VideoList::Missing),
                      videoViewFormat(VideoList::Extra), videoViewFormat(VideoList::Unknown)},
                     {kValidColor, kMissingColor, kExtraColor, kUnknownColor},
-                    int(VideoList::Missing)};
+                    int(VideoList::Missing),
+                    int(VideoList::Extra)};
 }
 
 std::shared_ptr<const void> KeptAudit::owner() const

@@ -50,6 +50,8 @@ struct PaneKind
     std::vector<QColor> colors;
     // Its names were never found, so they have no file.
     int missingSegment = 1;
+    // Its list is filled only with the check box on (-1: none is).
+    int checkBoxSegment = -1;
 
     static PaneKind roms();
     static PaneKind videos();

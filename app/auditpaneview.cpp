@@ -95,6 +95,9 @@ void AuditPane::showResults()
     for (int segment = 0; segment < m_segmentLabels.size(); ++segment) {
         const qint64 count = m_lists[std::size_t(segment)]->size();
         control->setLabelForSegment(u"%1 (%2)"_s.arg(m_segmentLabels[segment], groupedCount(count)), segment);
+        // A list that the check box left empty is not a share of this result.
+        if (segment == m_kind.checkBoxSegment && !m_runningInputs.availableRomsOnly)
+            continue;
         parts.append(SummaryStrip::Part{m_segmentLabels[segment], count, m_kind.colors[std::size_t(segment)]});
     }
     if (m_widgets.strip) {

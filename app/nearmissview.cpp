@@ -169,6 +169,8 @@ QVariant NearMissModel::data(const QModelIndex &index, int role) const
             return m_checked[std::size_t(index.row())] ? Qt::Checked : Qt::Unchecked;
         return {};
     case Qt::ToolTipRole:
+        if (index.column() == Folder)
+            return folderText(pair.file.folder);
         if (!renamable)
             return u"The file has the expected name in another format; a rename can't change its format."_s;
         if (pair.file.reason == NearMissReason::Typo)
@@ -292,9 +294,11 @@ NearMissPane::NearMissPane(QWidget *parent)
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setAlternatingRowColors(true);
     m_table->setWordWrap(false);
+    // A deep folder keeps both its top and the folder the file is in.
+    m_table->setTextElideMode(Qt::ElideMiddle);
     m_table->setShowGrid(false);
     m_table->verticalHeader()->hide();
-    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 8);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     QHeaderView *columns = m_table->horizontalHeader();
     columns->setHighlightSections(false);
     columns->setSectionResizeMode(NearMissModel::Expected, QHeaderView::Stretch);
@@ -318,6 +322,15 @@ NearMissPane::NearMissPane(QWidget *parent)
     hide();
 }
 
+QSize NearMissPane::sizeHint() const
+{
+    constexpr int kRowsShown = 8;
+    const int table = m_table->horizontalHeader()->sizeHint().height() +
+                      kRowsShown * m_table->verticalHeader()->defaultSectionSize() + 2 * m_table->frameWidth();
+    const QSize whole = QWidget::sizeHint();
+    return {whole.width(), whole.height() - m_table->sizeHint().height() + table};
+}
+
 void NearMissPane::setNearMisses(std::shared_ptr<const void> owner, std::shared_ptr<const NearMisses> nearMisses)
 {
     const std::size_t pairs = nearMisses ? nearMisses->pairs.size() : 0;
@@ -336,9 +349,11 @@ void NearMissPane::setNearMisses(std::shared_ptr<const void> owner, std::shared_
     if (!isHidden() && !m_placed && splitter && splitter->height() > 0) {
         m_placed = true;
         // After the splitter has taken in that the pane shows, which would undo an earlier split.
-        QTimer::singleShot(0, splitter, [splitter] {
-            const int height = splitter->height();
-            splitter->setSizes({height - height * 2 / 5, height * 2 / 5});
+        // Room for eight pairs, while the result above keeps at least the larger part.
+        QTimer::singleShot(0, splitter, [splitter, wanted = sizeHint().height()] {
+            const int height = splitter->height() - splitter->handleWidth();
+            const int pane = std::min(wanted, height * 11 / 20);
+            splitter->setSizes({height - pane, pane});
         });
     }
 }
@@ -415,8 +430,8 @@ NearMissPane *installNearMissPane(QVBoxLayout *tab, QWidget *container)
     auto *pane = new NearMissPane(splitter);
     splitter->addWidget(container);
     splitter->addWidget(pane);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
     return pane;
 }
 

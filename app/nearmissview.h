@@ -85,6 +85,8 @@ class NearMissPane final : public QWidget
 
 public:
     explicit NearMissPane(QWidget *parent = nullptr);
+    // Room for its header and eight pairs, the rest of a split going to the result above it.
+    QSize sizeHint() const override;
 
     // Hidden while there is nothing to show.
     void setNearMisses(std::shared_ptr<const void> owner, std::shared_ptr<const NearMisses> nearMisses);

@@ -2,11 +2,31 @@
 
 #include "audit/files/humantext.h"
 
+#include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
 
 namespace zelvora {
+
+void widenToLongestWord(QMessageBox &box)
+{
+    // Lines wrap between words: the box needs only its longest word, such as a path, on one line.
+    int longest = 0;
+    for (const QString &text : {box.text(), box.informativeText()})
+        for (const QString &word : text.split(QRegularExpression(u"\\s+"_s), Qt::SkipEmptyParts))
+            longest = std::max(longest, box.fontMetrics().horizontalAdvance(word));
+    const QScreen *screen = box.screen();
+    const int most = screen ? screen->availableGeometry().width() * 2 / 3 : 800;
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(std::min(longest, most), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 QtAlert::QtAlert(QWidget *parent) : m_parent(parent) {}
 
@@ -25,6 +45,7 @@ void QtAlert::runModal(const AlertMessage &message)
     box.setTextInteractionFlags(selectable);
     if (auto *informative = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
         informative->setTextInteractionFlags(selectable);
+    widenToLongestWord(box);
     QPushButton *button = box.addButton(message.defaultButton, QMessageBox::AcceptRole);
     box.setDefaultButton(button);
     box.setEscapeButton(button);

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QWidget>
 
+class QMessageBox;
+
 namespace zelvora {
 
 struct AlertMessage
@@ -24,6 +26,10 @@ public:
     virtual ~Alert() = default;
     virtual void runModal(const AlertMessage &message) = 0;
 };
+
+// Widens a box to its longest word (at most two thirds of the screen), so that a path is not broken
+// in the middle of a name. Call it once the texts are set.
+void widenToLongestWord(QMessageBox &box);
 
 class QtAlert final : public Alert
 {

@@ -1,6 +1,7 @@
 #include "platform/confirm.h"
 
 #include "audit/files/humantext.h"
+#include "platform/alert.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -16,6 +17,7 @@ bool QtConfirm::runModal(const ConfirmMessage &message)
     box.setTextFormat(Qt::PlainText);
     box.setText(shownLines(message.messageText));
     box.setInformativeText(shownLines(message.informativeText));
+    widenToLongestWord(box);
     QPushButton *confirm = box.addButton(message.confirmButton, QMessageBox::DestructiveRole);
     QPushButton *cancel = box.addButton(message.cancelButton, QMessageBox::RejectRole);
     box.setDefaultButton(cancel);

@@ -95,7 +95,8 @@ void SegmentedControl::setSegmentLabels(const QStringList &labels)
         button->setText(labels.at(i));
         button->setCheckable(true);
         button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        // Never narrower than its label: a window too narrow for the labels gets wider instead.
+        button->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
         button->setMinimumWidth(72);
         button->setProperty("segmentPosition", positionOf(i, int(labels.size())));
         button->installEventFilter(this);

@@ -63,6 +63,22 @@ TEST_F(ResultPanesTest, CountsFollowEachAudit)
     EXPECT_EQ(groupedCount(11743), u"11,743"_s);
 }
 
+TEST_F(ResultPanesTest, TheVideoLegendNamesTheListOfMissingRomsOnlyWhenTheCheckBoxFillsIt)
+{
+    for (const bool checked : {false, true}) {
+        SCOPED_TRACE(checked);
+        if (ui().checkAvailableRomVideosOnly->isChecked() != checked)
+            clickCheckBox();
+        clickAuditVideos();
+        QStringList labels;
+        for (const SummaryStrip::Part &part : controller.pane(Audit::Videos).widgets().strip->parts())
+            labels.append(part.label);
+        EXPECT_EQ(labels.contains(ui().videosResultControl->segmentLabels().value(2).section(u" ("_s, 0, 0)), checked)
+            << labels.join(u", "_s).toStdString();
+        EXPECT_EQ(labels.size(), checked ? 4 : 3);
+    }
+}
+
 TEST_F(ResultPanesTest, CaptionSaysWhatProducedTheResultAndWhenItNoLongerMatches)
 {
     clickCheckBox(); // on
