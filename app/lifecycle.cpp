@@ -15,7 +15,7 @@
 namespace zelvora {
 
 QKAppDelegate::QKAppDelegate(const PlatformServices &services, QObject *parent)
-    : QObject(parent), m_services(services),
+    : QObject(parent), m_services(services), m_settings(services.settings),
       m_roms(PaneKind::roms(), {&m_validRoms, &m_missingRoms, &m_unknownRoms},
              {m_workers, m_phases, services.alert, [this] { return snapshotInputs(); }}),
       m_videos(PaneKind::videos(), {&m_validVideos, &m_missingVideos, &m_extraVideos, &m_unknownVideos},
@@ -28,10 +28,11 @@ QKAppDelegate::QKAppDelegate(const PlatformServices &services, QObject *parent)
       m_tableExport({m_workers,
                      services.openPanel,
                      services.alert,
+                     m_settings,
                      {&m_roms, &m_videos},
                      [this] { return snapshotInputs(); },
                      [this](Audit audit) { audit == Audit::Roms ? auditRoms() : auditVideos(); }}),
-      m_verify(m_workers, m_roms), m_paths(*this, services.openPanel, m_workers), m_settings(services.settings)
+      m_verify(m_workers, m_roms), m_paths(*this, services.openPanel, m_workers)
 {
     // Two audits and any number of list-file searches may run at once; none should wait for another.
     m_workers.setMaxThreadCount(std::max(8, QThread::idealThreadCount()));
@@ -39,6 +40,8 @@ QKAppDelegate::QKAppDelegate(const PlatformServices &services, QObject *parent)
     connectPane(m_videos, &QKAppDelegate::videosAuditRunningChanged);
     connect(&m_renames, &Renames::renamingChanged, this, &QKAppDelegate::renamingChanged);
     connect(&m_tableExport, &TableExport::finished, this, &QKAppDelegate::tableExportFinished);
+    connect(&m_renames, &Renames::reported, this, &QKAppDelegate::reported);
+    connect(&m_tableExport, &TableExport::reported, this, &QKAppDelegate::reported);
     connect(&m_paths, &PathChooser::searchFinished, this, &QKAppDelegate::romListSearchFinished);
 }
 

@@ -6,6 +6,7 @@
 #include "app/pathdrops.h"
 #include "app/problemsview.h"
 #include "app/qkappdelegate.h"
+#include "app/statusrow.h"
 #include "audit/files/resulttext.h"
 #include "platform/resultview.h"
 #include "platform/segmentedcontrol.h"
@@ -21,6 +22,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTableView>
 #include <QToolButton>
@@ -63,17 +65,17 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     setWindowIcon(icon);
     m_ui->actionQuit->setShortcuts(QKeySequence::Quit);
 
-    // Initial states the .ui cannot express. The phase text keeps its place while hidden, so the
-    // window does not jump when an audit starts.
-    QSizePolicy labelPolicy = m_ui->progressLabel->sizePolicy();
-    labelPolicy.setRetainSizeWhenHidden(true);
-    m_ui->progressLabel->setSizePolicy(labelPolicy);
+    // Initial states the .ui cannot express. The phase text starts hidden; its row keeps its height
+    // by the status row beside it, so the window does not jump when an audit starts.
     m_ui->progressLabel->hide();
     // Nothing to note before an audit.
     m_ui->romsNotesLabel->hide();
     m_ui->videosNotesLabel->hide();
     addResultPanes();
     addAuditControls();
+    // The first size leaves room on a small screen; a stored geometry replaces it.
+    if (const QScreen *shownOn = screen())
+        resize(size().boundedTo(shownOn->availableGeometry().size() * 0.9));
 
     // The check box starts off, so the segment of videos for missing roms starts disabled.
     m_ui->videosResultControl->setEnabledForSegment(m_ui->checkAvailableRomVideosOnly->isChecked(),
@@ -85,22 +87,28 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
 void MainWindow::addResultPanes()
 {
     // Over each result: the strip of the lists' shares above the segments, the caption right over the view.
-    const auto addPane = [](QVBoxLayout *tab, QHBoxLayout *choice, QWidget *container, ResultPaneWidgets &pane) {
+    // The filter stands on the caption's row, right over the list it narrows, so that the segments have
+    // the row above to themselves.
+    const auto addPane = [](QVBoxLayout *tab, QWidget *container, ResultPaneWidgets &pane) {
         pane.filter = new QLineEdit(container->parentWidget());
         pane.filter->setPlaceholderText(u"Filter names"_s);
         pane.filter->setToolTip(u"Show only the names that contain this text (Ctrl+F)"_s);
         pane.filter->setClearButtonEnabled(true);
-        pane.filter->setMaximumWidth(260);
-        choice->addWidget(pane.filter);
+        // One width whatever the segments' counts, on both tabs.
+        pane.filter->setFixedWidth(pane.filter->fontMetrics().horizontalAdvance(u"Filter names"_s) * 2);
         pane.strip = new SummaryStrip(container->parentWidget());
         pane.caption = new QLabel(container->parentWidget());
         pane.caption->setTextFormat(Qt::PlainText);
+        pane.caption->setWordWrap(true);
         pane.caption->setStyleSheet(u"QLabel[outOfDate=\"true\"] { color: #8a4b00; font-weight: bold; }"_s);
+        auto *row = new QHBoxLayout;
+        row->addWidget(pane.caption, 1);
+        row->addWidget(pane.filter, 0, Qt::AlignRight);
         tab->insertWidget(0, pane.strip);
-        tab->insertWidget(tab->indexOf(container), pane.caption);
+        tab->insertLayout(tab->indexOf(container), row);
     };
-    addPane(m_ui->romsTabLayout, m_ui->romsChoiceLayout, m_ui->romsResultContainer, m_panes[0]);
-    addPane(m_ui->videosTabLayout, m_ui->videosChoiceLayout, m_ui->videosResultContainer, m_panes[1]);
+    addPane(m_ui->romsTabLayout, m_ui->romsResultContainer, m_panes[0]);
+    addPane(m_ui->videosTabLayout, m_ui->videosResultContainer, m_panes[1]);
     // Each audit's possible matches, below its result.
     m_nearMissPanes[0] = installNearMissPane(m_ui->romsTabLayout, m_ui->romsResultContainer);
     m_nearMissPanes[1] = installNearMissPane(m_ui->videosTabLayout, m_ui->videosResultContainer);
@@ -160,6 +168,9 @@ void MainWindow::addAuditControls()
     m_verifyArchives->setToolTip(u"Read every entry of the rom archives and check it against its checksum"_s);
     m_ui->menuFile->insertAction(m_ui->actionQuit, m_verifyArchives);
     m_ui->menuFile->insertSeparator(m_ui->actionQuit);
+    // What the last save, export, rename or undo did, in the row of the phase text under the tabs.
+    m_statusRow = new StatusRow(centralWidget());
+    m_ui->statusLayout->insertWidget(m_ui->statusLayout->indexOf(m_ui->progressLabel) + 1, m_statusRow, 1);
     m_verifyBar = new VerifyBar(m_ui->romsResultContainer);
     m_problemsPanes[0]->setTableBar(m_verifyBar);
     // Tab order: the segments, Problems (N), the filter; the view or the problems with the verify bar
@@ -365,6 +376,8 @@ void MainWindow::connectMenus(QKAppDelegate &controller)
     onTrigger(c, w.actionOpenHomepage, &QKAppDelegate::openHomepage);
     onTrigger(c, m_exportTable, &QKAppDelegate::exportTable);
     connect(w.actionQuit, &QAction::triggered, this, &QWidget::close);
+    connect(c, &QKAppDelegate::reported, m_statusRow, &StatusRow::report);
+    connect(m_statusRow, &StatusRow::folderRequested, c, &QKAppDelegate::showFolder);
     connect(w.actionAbout, &QAction::triggered, this, [this, c, item = w.actionAbout] {
         auto *box = new AboutBox(QStringLiteral(ZELVORA_HOMEPAGE), this);
         box->setAttribute(Qt::WA_DeleteOnClose);

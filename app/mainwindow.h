@@ -20,6 +20,7 @@ class ProblemsPane;
 class VerifyBar;
 class NearMissPane;
 class QKAppDelegate;
+class StatusRow;
 class SummaryStrip;
 
 // The main window, built from its .ui description.
@@ -52,6 +53,7 @@ public:
     VerifyBar *verifyBar() const { return m_verifyBar; }
     NearMissPane *nearMissPane(int audit) const { return m_nearMissPanes[std::size_t(audit)]; }
     QAction *undoRenamesAction() const { return m_undoRenames; }
+    StatusRow *statusRow() const { return m_statusRow; }
 
 private:
     void addResultPanes();
@@ -77,6 +79,7 @@ private:
     VerifyBar *m_verifyBar = nullptr;
     std::array<NearMissPane *, 2> m_nearMissPanes{};
     QAction *m_undoRenames = nullptr;
+    StatusRow *m_statusRow = nullptr;
     // By audit (roms, videos): the control that had the focus when the audit disabled it.
     std::array<QPointer<QWidget>, 2> m_focusBeforeRun;
 };

@@ -122,6 +122,8 @@ public:
     bool hasRomResults() const { return m_roms.hasResults(); }
     bool hasVideoResults() const { return m_videos.hasResults(); }
     void exportTable(QObject * = nullptr) { m_tableExport.start(); }
+    // Opens a folder that a save, an export or a rename wrote in, in the file manager.
+    void showFolder(const QString &folder);
 
     // Settings (settings.cpp)
     void loadUserDefaults();
@@ -153,6 +155,8 @@ Q_SIGNALS:
     void renamingChanged(bool running);
     // A shown result's problems and changes start being found, or are shown; `audit` is an Audit.
     void extrasPendingChanged(int audit, bool pending);
+    // What a save, an export, a rename or an undo did, and the folder it wrote in (empty: none).
+    void reported(const QString &text, const QString &folder);
 
 private:
     std::optional<AuditInputs> snapshotInputs() const;
@@ -187,13 +191,13 @@ private:
     // Audits, filters, renames, exports and list-file searches; the destructor waits for every job.
     QThreadPool m_workers;
     PhaseRow m_phases;
+    UserSettings m_settings;
     AuditPane m_roms;
     AuditPane m_videos;
     Renames m_renames;
     TableExport m_tableExport;
     ArchiveVerify m_verify;
     PathChooser m_paths;
-    UserSettings m_settings;
 };
 
 } // namespace zelvora

@@ -4,6 +4,7 @@
 #include "app/renames.h"
 
 #include "app/nearmissview.h"
+#include "audit/files/humantext.h"
 #include "audit/files/resulttext.h"
 #include "audit/names/filenames.h"
 #include "platform/alert.h"
@@ -112,13 +113,23 @@ void Renames::renameChecked(Audit audit)
     setRenaming(true);
     startOnPool(m_context.workers, [this, audit, dir = pane->nearMissDir(), requests = std::move(requests)] {
         RenameReport report = renameSafely(dir, requests);
-        postToMainThread(this, [this, audit, report = std::move(report)] { didRename(audit, report); });
+        postToMainThread(this, [this, audit, dir, report = std::move(report)] { didRename(audit, dir, report); });
     });
 }
 
-void Renames::didRename(Audit audit, const RenameReport &report)
+void Renames::didRename(Audit audit, const QString &dir, const RenameReport &report)
 {
     setRenaming(false);
+    const qsizetype done = qsizetype(report.doneCount());
+    const qsizetype all = qsizetype(report.outcomes.size());
+    if (report.error.isEmpty()) {
+        const QString renamed =
+            done == all ? files(done) : u"%1 of %2"_s.arg(QLocale().toString(qlonglong(done)), files(all));
+        Q_EMIT reported(done == 0 ? u"No file was renamed."_s
+                                  : message(u"Renamed %1 in %2; File > Undo Last Renames puts them back.",
+                                            {MessageArg::own(renamed), QDir::toNativeSeparators(dir)}),
+                        done == 0 ? QString() : dir);
+    }
     if (!report.error.isEmpty()) {
         m_context.alert.runModal(
             AlertMessage{u"No file was renamed."_s, report.error, u"OK"_s, AlertMessage::Style::Critical, {}});
@@ -184,6 +195,13 @@ void Renames::didUndo(const std::optional<QString> &journal, const UndoReport &r
             lines.append(u"%1 → %2: %3"_s.arg(shownPath(outcome.request.folder, outcome.request.newName),
                                               shownName(outcome.request.oldName), outcome.error));
     }
+    const qsizetype all = qsizetype(report.outcomes.size());
+    const QString putBack =
+        lines.isEmpty() ? files(done) : u"%1 of %2"_s.arg(QLocale().toString(qlonglong(done)), files(all));
+    Q_EMIT reported(done == 0 ? u"No file was put back."_s
+                              : message(u"Put back %1 in %2.",
+                                        {MessageArg::own(putBack), QDir::toNativeSeparators(report.zelvoraDir)}),
+                    done == 0 ? QString() : report.zelvoraDir);
     if (!lines.isEmpty()) {
         m_context.alert.runModal(
             AlertMessage{u"%1 of %2 could not be put back."_s.arg(QLocale().toString(qlonglong(lines.size())),

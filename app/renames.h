@@ -44,11 +44,13 @@ public:
 
 Q_SIGNALS:
     void renamingChanged(bool running);
+    // What a rename or an undo did, and the Zelvora directory it worked in.
+    void reported(const QString &text, const QString &folder);
 
 private:
     bool isBusy() const;
     void setRenaming(bool renaming);
-    void didRename(Audit audit, const RenameReport &report);
+    void didRename(Audit audit, const QString &dir, const RenameReport &report);
     void didUndo(const std::optional<QString> &journal, const UndoReport &report);
 
     Context m_context;

@@ -1,12 +1,16 @@
 #include "app/qkappdelegate.h"
 #include "audit/checks/problems.h"
+#include "audit/files/humantext.h"
 #include "audit/files/reports.h"
 #include "platform/alert.h"
 #include "platform/confirm.h"
 #include "platform/openpanel.h"
+#include "platform/urlopener.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -14,14 +18,14 @@ namespace zelvora {
 
 namespace {
 
-OpenPanelOptions saveResultsPanel()
+OpenPanelOptions saveResultsPanel(const QString &lastFolder)
 {
     return OpenPanelOptions{.canChooseDirectories = true,
                             .canChooseFiles = false,
                             .allowsMultipleSelection = false,
                             .title = u"Save results"_s,
                             .prompt = u"Select"_s,
-                            .directory = {},
+                            .directory = lastFolder,
                             .selectedFile = {}};
 }
 
@@ -64,9 +68,23 @@ void QKAppDelegate::saveResult(AuditPane &pane)
         return;
     std::vector<ReportFile> files = pane.reportFiles();
     const QString &audit = pane.kind().reportName;
-    const std::optional<QString> directory = m_services.openPanel.runModal(saveResultsPanel());
+    // Reports of one collection saved while the window names another would pass for the other's.
+    if (pane.isOfOtherFolders() && pane.stamp()) {
+        const QString of = QDir::toNativeSeparators(pane.stamp()->inputs.zelvoraDir);
+        const ConfirmMessage question{
+            message(u"Save the %1 results of %2?", {MessageArg::own(audit), of}),
+            message(u"They are of %1, not of the folders the window names now. Audit again for results of "
+                    "those.",
+                    {of}),
+            u"Save"_s, u"Cancel"_s};
+        if (!m_services.confirm.runModal(question))
+            return;
+    }
+    const std::optional<QString> directory =
+        m_services.openPanel.runModal(saveResultsPanel(m_settings.lastSaveFolder()));
     if (!directory)
         return;
+    m_settings.noteSaveFolder(*directory);
     addProblemsFile(files, pane.problems(), pane.kind().problemsFileName, *directory);
 
     const QString shownDirectory = QDir::toNativeSeparators(*directory);
@@ -81,6 +99,18 @@ void QKAppDelegate::saveResult(AuditPane &pane)
     }
 
     const QList<WriteFailure> failures = writeReportFiles(*directory, files);
+    const qsizetype written = qsizetype(files.size()) - failures.size();
+    const QString count = QLocale().toString(qlonglong(written));
+    if (failures.isEmpty())
+        Q_EMIT reported(message(u"Saved %1 %2 result files to %3.",
+                                {MessageArg::own(count), MessageArg::own(audit), shownDirectory}),
+                        *directory);
+    else if (written > 0)
+        Q_EMIT reported(message(u"Saved %1 of %2 %3 result files to %4.",
+                                {MessageArg::own(count), files.size(), MessageArg::own(audit), shownDirectory}),
+                        *directory);
+    else
+        Q_EMIT reported(message(u"No %1 result files could be saved.", {MessageArg::own(audit)}), {});
     if (failures.isEmpty())
         return;
 
@@ -91,6 +121,17 @@ void QKAppDelegate::saveResult(AuditPane &pane)
     const QString what = std::size_t(failures.size()) == files.size() ? u"No result files could be saved."_s
                                                                       : u"Some result files could not be saved."_s;
     m_services.alert.runModal(AlertMessage{what, lines.join(u'\n'), u"OK"_s, AlertMessage::Style::Warning, {}});
+}
+
+void QKAppDelegate::showFolder(const QString &folder)
+{
+    if (m_services.urlOpener.openUrl(QUrl::fromLocalFile(folder)))
+        return;
+    m_services.alert.runModal(AlertMessage{u"No file manager could be opened."_s,
+                                           message(u"The files are in %1.", {QDir::toNativeSeparators(folder)}),
+                                           u"OK"_s,
+                                           AlertMessage::Style::Warning,
+                                           {}});
 }
 
 } // namespace zelvora

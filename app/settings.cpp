@@ -21,6 +21,7 @@ const QString kGeometryKey = u"Window/Geometry"_s;
 const QString kCurrentTabKey = u"Window/CurrentTab"_s;
 const QString kAvailableRomVideosOnlyKey = u"Window/AvailableRomVideosOnly"_s;
 const QString kRecentDirectoriesKey = u"Window/RecentZelvoraDirectories"_s;
+const QString kLastSaveFolderKey = u"Window/LastSaveFolder"_s;
 
 // The tab is stored by name, so a tab added later does not shift what was stored.
 constexpr std::array<QStringView, 2> kTabNames{u"roms", u"videos"};
@@ -55,6 +56,7 @@ bool UserSettings::load(const Fields &fields)
             if (m_recentDirectories.size() < kRecentDirectoryCount && !m_recentDirectories.contains(directory))
                 m_recentDirectories.append(directory);
     }
+    m_lastSaveFolder = m_store.stringForKey(kLastSaveFolderKey).value_or(QString());
     return restoredCheckBox;
 }
 
@@ -67,6 +69,7 @@ void UserSettings::save(const Fields &fields)
     m_store.setString(kCurrentTabKey, kTabNames[std::size_t(tab == 1 ? 1 : 0)].toString());
     m_store.setString(kAvailableRomVideosOnlyKey, fields.availableRomVideosOnly->isChecked() ? u"true"_s : u"false"_s);
     m_store.setString(kRecentDirectoriesKey, m_recentDirectories.join(u'\n'));
+    m_store.setString(kLastSaveFolderKey, m_lastSaveFolder);
     m_store.synchronize();
 }
 

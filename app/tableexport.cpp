@@ -2,7 +2,9 @@
 // fields as they stand run first, shown as any audit is; the table is built and written on a worker.
 #include "app/tableexport.h"
 
+#include "app/usersettings.h"
 #include "audit/files/atomicwrite.h"
+#include "audit/files/humantext.h"
 #include "audit/files/table.h"
 #include "audit/nearmiss/nearmiss.h"
 #include "platform/alert.h"
@@ -36,18 +38,22 @@ void TableExport::start()
     if (isExporting())
         return;
     const std::optional<AuditInputs> current = m_context.fields();
-    const std::optional<QString> file = m_context.openPanel.runModal(
-        OpenPanelOptions{.canChooseDirectories = false,
-                         .canChooseFiles = true,
-                         .allowsMultipleSelection = false,
-                         .title = u"Export Table"_s,
-                         .prompt = u"Export"_s,
-                         .directory = {},
-                         .selectedFile = u"%1 table.csv"_s.arg(QFileInfo(current->zelvoraDir).fileName()).trimmed(),
-                         .savesFile = true});
+    const std::optional<QString> file = m_context.openPanel.runModal(OpenPanelOptions{
+        .canChooseDirectories = false,
+        .canChooseFiles = true,
+        .allowsMultipleSelection = false,
+        .title = u"Export Table"_s,
+        .prompt = u"Export"_s,
+        .directory = m_context.settings.lastSaveFolder(),
+        .selectedFile = u"%1 table.csv"_s.arg(QFileInfo(current->zelvoraDir).fileName()).trimmed(),
+        .savesFile = true,
+        .nameFilters = {u"CSV files (*.csv)"_s, u"All files (*)"_s},
+        .note = u"One row per game and file of both audits. The video columns follow the check box on the "
+                "Videos tab: with it on, videos are expected only for the roms that are there."_s});
     if (!file)
         return;
     m_file = *file;
+    m_context.settings.noteSaveFolder(QFileInfo(*file).absolutePath());
 
     // An audit whose result no longer matches the fields (or has none) runs again; one already running
     // is waited for.
@@ -120,7 +126,10 @@ void TableExport::proceed()
 void TableExport::didWrite(const QString &file, const QString &error)
 {
     m_writing = false;
-    if (!error.isEmpty()) {
+    if (error.isEmpty()) {
+        Q_EMIT reported(message(u"Exported the table to %1.", {QDir::toNativeSeparators(file)}),
+                        QFileInfo(file).absolutePath());
+    } else {
         // A table that silently failed to appear would pass for an exported one.
         m_context.alert.runModal(AlertMessage{u"The table could not be exported."_s,
                                               u"%1: %2"_s.arg(QDir::toNativeSeparators(file), error),

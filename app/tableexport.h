@@ -13,6 +13,7 @@ namespace zelvora {
 
 class Alert;
 class OpenPanel;
+class UserSettings;
 
 // File > Export Table…: asks for a file, runs the audits that have no result for the fields as they
 // stand, then writes one table of both on a worker.
@@ -26,6 +27,7 @@ public:
         QThreadPool &workers;
         OpenPanel &openPanel;
         Alert &alert;
+        UserSettings &settings;           // the folder the panel opens at
         std::array<AuditPane *, 2> panes; // by Audit
         std::function<std::optional<AuditInputs>()> fields;
         // Runs an audit, as its button would.
@@ -38,6 +40,8 @@ public:
 
 Q_SIGNALS:
     void finished();
+    // The table was written: what to tell the user, and its folder.
+    void reported(const QString &text, const QString &folder);
 
 private:
     void proceed();

@@ -12,7 +12,8 @@ namespace zelvora {
 class SettingsStore;
 
 // What the window keeps between runs: the two paths under their long-standing keys, and under keys of
-// its own the window's geometry, the shown tab, the check box and the recent Zelvora directories.
+// its own the window's geometry, the shown tab, the check box, the recent Zelvora directories and the
+// folder of the last save.
 class UserSettings
 {
 public:
@@ -35,9 +36,14 @@ public:
     void noteRecentDirectory(const QString &directory);
     void clearRecentDirectories() { m_recentDirectories.clear(); }
 
+    // The folder the last save or export wrote in, where the next one's panel opens.
+    QString lastSaveFolder() const { return m_lastSaveFolder; }
+    void noteSaveFolder(const QString &folder) { m_lastSaveFolder = folder; }
+
 private:
     SettingsStore &m_store;
     QStringList m_recentDirectories;
+    QString m_lastSaveFolder;
 };
 
 } // namespace zelvora

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <optional>
 
@@ -19,6 +20,10 @@ struct OpenPanelOptions
     QString selectedFile;
     // A file to write: any name may be typed, and the panel asks before it replaces one.
     bool savesFile = false;
+    // Such as "CSV files (*.csv)"; the first is chosen.
+    QStringList nameFilters = {};
+    // A line under the panel's fields, on what will be written.
+    QString note = {};
 };
 
 // A modal panel that lets the user pick one existing file or directory, or name a file to write.

@@ -2,6 +2,7 @@
 // exactly the checked files after one question, the audit running again, and undo putting them back.
 #include "app/nearmissview.h"
 #include "app/problemsview.h"
+#include "app/statusrow.h"
 #include "apptestfixture.h"
 #include "platform/segmentedcontrol.h"
 
@@ -112,6 +113,9 @@ TEST_F(NearMissWindowTest, RenamesTheCheckedPairsAndUndoPutsThemBack)
     EXPECT_TRUE(confirm.asked[1].informativeText.startsWith(u"In %1, "_s.arg(zelvora.tree.path())));
     EXPECT_TRUE(confirm.asked[1].informativeText.contains(u"roms/near/space_duel.zip → Space Duel.zip"_s));
     EXPECT_TRUE(alert.shown.isEmpty());
+    EXPECT_EQ(window.statusRow()->text(),
+              u"Renamed 2 files in %1; File > Undo Last Renames puts them back."_s.arg(zelvora.tree.path()));
+    EXPECT_EQ(window.statusRow()->folder(), zelvora.tree.path());
     for (const auto &[file, present] : {std::pair{u"roms/near/Space Duel.zip"_s, true},
                                         {u"roms/near/space_duel.zip"_s, false},
                                         {u"roms/Castle Adventure.zip"_s, true},
@@ -135,6 +139,7 @@ TEST_F(NearMissWindowTest, RenamesTheCheckedPairsAndUndoPutsThemBack)
     EXPECT_TRUE(exists(u"roms/Castle Advnture.zip"_s));
     EXPECT_FALSE(exists(u"roms/near/Space Duel.zip"_s));
     EXPECT_EQ(pane->countLabel()->text(), u"Possible matches (4)"_s);
+    EXPECT_EQ(window.statusRow()->text(), u"Put back 2 files in %1."_s.arg(zelvora.tree.path()));
 
     // Undone in full, the journal is set aside: there is nothing earlier to undo.
     window.undoRenamesAction()->trigger();

@@ -1,5 +1,6 @@
 // The problems view, the exported table and the changes line, driven through the window.
 #include "app/problemsview.h"
+#include "app/statusrow.h"
 #include "apptestfixture.h"
 #include "audit/files/history.h"
 #include "platform/mainthread.h"
@@ -181,10 +182,16 @@ TEST_F(ProblemsViewTest, ExportTableRunsTheMissingAuditThenWritesBoth)
         window.exportTableAction()->trigger();
         ASSERT_TRUE(finished.wait(20000));
         EXPECT_TRUE(controller.hasVideoResults()) << "the video audit ran first";
-        EXPECT_EQ(panel.requests.last().savesFile, true);
+        const OpenPanelOptions &options = panel.requests.last();
+        EXPECT_EQ(options.savesFile, true);
+        EXPECT_EQ(options.nameFilters.value(0), u"CSV files (*.csv)"_s);
+        // The second panel opens where the first export wrote.
+        EXPECT_EQ(options.directory, panel.requests.size() == 1 ? QString() : target.path());
         EXPECT_EQ(alert.shown.size(), c.written ? 0 : 1);
         if (!c.written)
             continue;
+        EXPECT_EQ(window.statusRow()->text(), u"Exported the table to %1."_s.arg(c.file));
+        EXPECT_EQ(window.statusRow()->folder(), target.path());
         QFile file(c.file);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QList<QStringList> rows = csvRows(file.readAll());

@@ -1,4 +1,5 @@
 #include "app/problemsview.h"
+#include "app/statusrow.h"
 #include "apptestfixture.h"
 #include "audit/checks/problems.h"
 #include "support/headers.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 #include <optional>
 #include <utility>
 
@@ -195,6 +197,44 @@ TEST_F(ResultFilesTest, SaveReplacesAnEarlierProblemsFileWhenNoneAreLeft)
 
     EXPECT_EQ(target.read(u"problems_roms.csv"_s), problemsCsv({}));
     EXPECT_TRUE(alert.shown.isEmpty());
+}
+
+TEST_F(ResultFilesTest, TheStatusRowSaysWhatWasSavedAndTheNextPanelOpensThere)
+{
+    clickAuditRoms();
+    panel.willChoose(target.path());
+    QTest::mouseClick(ui().saveRomsButton, Qt::LeftButton);
+    const StatusRow &row = *window.statusRow();
+    EXPECT_EQ(row.text(), u"Saved 4 rom result files to %1."_s.arg(target.path()));
+    ASSERT_TRUE(row.folderButton()->isVisibleTo(&window));
+    QTest::mouseClick(row.folderButton(), Qt::LeftButton);
+    EXPECT_EQ(urlOpener.opened, QList<QUrl>{QUrl::fromLocalFile(target.path())});
+
+    const QString gone = target.filePath(u"gone"_s);
+    panel.willChoose(gone);
+    QTest::mouseClick(ui().saveRomsButton, Qt::LeftButton);
+    EXPECT_EQ(panel.requests.last().directory, target.path());
+    EXPECT_EQ(row.text(), u"No rom result files could be saved."_s);
+    EXPECT_FALSE(row.folderButton()->isVisibleTo(&window));
+    controller.applicationWillTerminate();
+    EXPECT_EQ(settings.values.value(u"Window/LastSaveFolder"_s), gone) << "the next run opens there too";
+}
+
+TEST_F(ResultFilesTest, SavingTheResultsOfAnotherFolderIsAskedFirst)
+{
+    clickAuditRoms();
+    TempTree other;
+    ui().zelvoraDirPathTextField->setText(other.path());
+    for (const bool answer : {false, true}) {
+        confirm.willAnswer(answer);
+        if (answer)
+            panel.willChoose(target.path());
+        QTest::mouseClick(ui().saveRomsButton, Qt::LeftButton);
+        ASSERT_EQ(confirm.asked.size(), answer ? 2 : 1);
+        EXPECT_EQ(confirm.asked.last().messageText, u"Save the rom results of %1?"_s.arg(zelvora.tree.path()));
+        EXPECT_EQ(panel.requests.size(), answer ? 1 : 0);
+        EXPECT_EQ(filesIn(target).size(), answer ? 4 : 0);
+    }
 }
 
 TEST_F(ResultFilesTest, FailedWriteIsReportedAndTheOthersAreWritten)

@@ -252,6 +252,17 @@ protected:
             EXPECT_EQ(panel.requests.size(), panelRequests) << "a disabled save opened a panel; seed " << seed;
             return;
         }
+        // Results of other folders than the fields name are saved only when the user says so.
+        const bool otherFolders =
+            controller.pane(videoAudit ? QKAppDelegate::Audit::Videos : QKAppDelegate::Audit::Roms).isOfOtherFolders();
+        const bool keep = !otherFolders || !chance(25);
+        if (otherFolders)
+            confirm.willAnswer(keep);
+        if (!keep) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            ASSERT_TRUE(confirm.answers.empty()) << "the save did not ask about other folders; seed " << seed;
+            return;
+        }
         const bool cancel = chance(25);
         const QString directory = pick(saveDirs);
         const std::vector<ReportFile> files = videoAudit ? videoReportFiles(videoLists()) : romReportFiles(romLists());
