@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Times the deep verify of zelvora-auditor-cli on a tree of rom-like archives, warm page cache, against
 # `7zz t` over the same archives in one run and against the floor (the same entries verified in memory
-# on every core), and the re-verify of the unchanged tree against plain `roms -p`; as root, also the
-# verify with the page cache dropped beside `cat` of the same archives.
+# on every core, with libdeflate and zlib as the verify uses them and with zlib alone), the re-verify
+# of the unchanged tree against plain `roms -p`, and the verify with the archives out of the page
+# cache beside `cat` of the same archives.
 #
 #   bench/verify.sh [--games N] [--mean-kb K] [--runs R] [--keep]
 #
@@ -69,20 +70,34 @@ for ((r = 0; r < runs; r++)); do
     rows["roms --verify-all --no-history"]+="$(seconds "$cli" roms -q --verify-all --no-history -d "$tree") "
     rows["7zz t"]+="$(seconds 7zz t -bso0 -bsp0 -an "-ai@$list") "
     rows["floor: in memory"]+="$("$floor" <"$list" | awk '{print $5}') "
+    rows["floor, zlib only"]+="$("$floor" --zlib-only <"$list" | awk '{print $5}') "
 done
-# Cold: the page cache dropped before each run (root only), the verify beside cat of the same files.
-if [[ -w /proc/sys/vm/drop_caches ]]; then
-    cold() {
+order+=("floor, zlib only")
+# Cold: before each run the archives leave the page cache: all of it dropped where that is allowed
+# (root on a machine of one's own), else each archive's pages given back with posix_fadvise, which any
+# reader of the files may do. The verify is timed beside cat of the same files.
+evict() {
+    if [[ -w /proc/sys/vm/drop_caches ]]; then
         sync
         echo 3 >/proc/sys/vm/drop_caches
-        seconds "$@"
-    }
-    order+=("cold: roms --verify-all --no-history" "cold: cat of the same archives")
-    for ((r = 0; r < runs; r++)); do
-        rows["cold: roms --verify-all --no-history"]+="$(cold "$cli" roms -q --verify-all --no-history -d "$tree") "
-        rows["cold: cat of the same archives"]+="$(cold xargs -a "$list" -d '\n' cat) "
-    done
-fi
+    else
+        python3 -c '
+import os, sys
+for path in sys.stdin.read().splitlines():
+    fd = os.open(path, os.O_RDONLY)
+    os.posix_fadvise(fd, 0, 0, os.POSIX_FADV_DONTNEED)
+    os.close(fd)' <"$list"
+    fi
+}
+cold() {
+    evict
+    seconds "$@"
+}
+order+=("cold: roms --verify-all --no-history" "cold: cat of the same archives")
+for ((r = 0; r < runs; r++)); do
+    rows["cold: roms --verify-all --no-history"]+="$(cold "$cli" roms -q --verify-all --no-history -d "$tree") "
+    rows["cold: cat of the same archives"]+="$(cold xargs -a "$list" -d '\n' cat) "
+done
 printf '%s\n' "$(du -sb "$tree" | cut -f1) bytes of archives in $tree, $runs runs, medians:"
 declare -A med
 for row in "${order[@]}"; do
@@ -91,10 +106,9 @@ for row in "${order[@]}"; do
 done
 printf '  %-34s %8.2f (goal <= 0.25)\n' "verify-all / 7zz t" "$(echo "${med["roms --verify-all --no-history"]} / ${med["7zz t"]}" | bc -l)"
 printf '  %-34s %8.2f (goal <= 1.5)\n' "re-verify / roms -p" "$(echo "${med["roms --verify (cache warm)"]} / ${med["roms -p"]}" | bc -l)"
-if [[ -n ${med["cold: cat of the same archives"]:-} ]]; then
-    printf '  %-34s %8.2f\n' "cold verify / cold cat" \
-        "$(echo "${med["cold: roms --verify-all --no-history"]} / ${med["cold: cat of the same archives"]}" | bc -l)"
-fi
+printf '  %-34s %8.2f\n' "cold verify / cold cat" \
+    "$(echo "${med["cold: roms --verify-all --no-history"]} / ${med["cold: cat of the same archives"]}" | bc -l)"
+printf '  %-34s %8.2f\n' "floor zlib only / floor" "$(echo "${med["floor, zlib only"]} / ${med["floor: in memory"]}" | bc -l)"
 for command in "-p" "--verify-all --no-history"; do
     # shellcheck disable=SC2086
     kb=$(/usr/bin/time -f %M "$cli" roms -q $command -d "$tree" 2>&1 >/dev/null | tail -1)

@@ -55,6 +55,19 @@ struct Decoders
         libdeflate_alloc_decompressor(), &libdeflate_free_decompressor};
     std::vector<char> window = std::vector<char>(bufferSize());
     std::vector<char> output = std::vector<char>(bufferSize());
+    Inflater inflater = Inflater::Fastest;
+
+    quint32 crc32(quint32 crc, const char *bytes, std::size_t size) const
+    {
+        if (inflater == Inflater::Fastest)
+            return libdeflate_crc32(crc, bytes, size);
+        for (std::size_t done = 0; done < size;) {
+            const auto piece = uInt(std::min<std::size_t>(size - done, 1U << 30));
+            crc = quint32(::crc32(crc, reinterpret_cast<const Bytef *>(bytes + done), piece));
+            done += piece;
+        }
+        return crc;
+    }
 };
 
 Decoders &threadDecoders()
@@ -120,11 +133,12 @@ QString inflateEntry(Reader &reader, Decoders &decoders, const ZipEntry &entry, 
             const char *bytes = reader.at(dataStart + done, piece);
             if (bytes == nullptr)
                 return u"cut short"_s;
-            crc = libdeflate_crc32(crc, bytes, piece);
+            crc = decoders.crc32(crc, bytes, piece);
             done += piece;
         }
         produced = entry.size;
-    } else if (entry.compressedSize <= decoders.window.size() && entry.size <= decoders.output.size()) {
+    } else if (decoders.inflater == Inflater::Fastest && entry.compressedSize <= decoders.window.size() &&
+               entry.size <= decoders.output.size()) {
         const char *in = reader.at(dataStart, std::size_t(entry.compressedSize));
         if (in == nullptr)
             return u"cut short"_s;
@@ -163,7 +177,7 @@ QString inflateEntry(Reader &reader, Decoders &decoders, const ZipEntry &entry, 
             if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
                 return u"invalid compressed data"_s;
             const std::size_t out = decoders.output.size() - z.avail_out;
-            crc = libdeflate_crc32(crc, decoders.output.data(), out);
+            crc = decoders.crc32(crc, decoders.output.data(), out);
             produced += out;
             // A bomb stops here: nothing past the declared size is inflated.
             if (produced > entry.size)
@@ -267,7 +281,7 @@ private:
 
 } // namespace
 
-ArchiveVerdict verifyArchive(ZipSource &source, quint64 fileSize)
+ArchiveVerdict verifyArchive(ZipSource &source, quint64 fileSize, Inflater inflater)
 {
     ArchiveVerdict verdict;
     ZipDirectory directory;
@@ -275,6 +289,7 @@ ArchiveVerdict verifyArchive(ZipSource &source, quint64 fileSize)
     if (!verdict.damagedZip.isEmpty())
         return verdict;
     Decoders &decoders = threadDecoders();
+    decoders.inflater = inflater;
     Reader reader(source, fileSize, decoders.window);
     // In file order: the window moves forward only, one large read after another.
     std::vector<std::size_t> order(directory.entries.size());

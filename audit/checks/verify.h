@@ -25,8 +25,13 @@ struct ArchiveVerdict
     quint64 bytesRead = 0;
 };
 
+// How deflate entries are inflated. The verify inflates an entry that fits its buffers in one call of
+// libdeflate, with libdeflate's CRC-32, and streams the rest through zlib; the bench compares that
+// with zlib alone.
+enum class Inflater { Fastest, ZlibOnly };
+
 // Reads the whole archive of `fileSize` bytes.
-ArchiveVerdict verifyArchive(ZipSource &source, quint64 fileSize);
+ArchiveVerdict verifyArchive(ZipSource &source, quint64 fileSize, Inflater inflater = Inflater::Fastest);
 
 // Live counts for a progress line, updated by the workers, read by anyone.
 struct VerifyProgress

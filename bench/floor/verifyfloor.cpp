@@ -1,6 +1,8 @@
 // The deep verify's floor: the same archives' entries inflated and CRC-checked by the engine on every
 // core, from memory, with no file system in the timed part. Prints the archives, bytes and seconds.
-//   zelvora-verify-floor ARCHIVE...   (or the paths on standard input, one a line)
+//   zelvora-verify-floor [--zlib-only] ARCHIVE...   (or the paths on standard input, one a line)
+// --zlib-only inflates every deflate entry with zlib's streaming inflate and CRC-32, for the library
+// comparison.
 #include "audit/checks/verify.h"
 #include "audit/parallel.h"
 
@@ -19,6 +21,10 @@ namespace {} // namespace
 int main(int argc, char **argv)
 {
     std::vector<std::string> paths(argv + 1, argv + argc);
+    const bool zlibOnly = !paths.empty() && paths.front() == "--zlib-only";
+    if (zlibOnly)
+        paths.erase(paths.begin());
+    const zelvora::Inflater inflater = zlibOnly ? zelvora::Inflater::ZlibOnly : zelvora::Inflater::Fastest;
     if (paths.empty()) {
         for (std::string line; std::getline(std::cin, line);)
             paths.push_back(line);
@@ -39,7 +45,8 @@ int main(int argc, char **argv)
         archives.size(),
         [&](std::size_t i) {
             zelvora::MemoryZipSource source(archives[i].constData(), std::size_t(archives[i].size()));
-            const zelvora::ArchiveVerdict verdict = zelvora::verifyArchive(source, quint64(archives[i].size()));
+            const zelvora::ArchiveVerdict verdict =
+                zelvora::verifyArchive(source, quint64(archives[i].size()), inflater);
             if (!verdict.damagedZip.isEmpty() || !verdict.damagedEntry.isEmpty())
                 ++damaged;
         },
