@@ -120,8 +120,8 @@ void Renames::renameChecked(Audit audit)
 void Renames::didRename(Audit audit, const QString &dir, const RenameReport &report)
 {
     setRenaming(false);
-    const qsizetype done = qsizetype(report.doneCount());
-    const qsizetype all = qsizetype(report.outcomes.size());
+    const auto done = qsizetype(report.doneCount());
+    const auto all = qsizetype(report.outcomes.size());
     if (report.error.isEmpty()) {
         const QString renamed =
             done == all ? files(done) : u"%1 of %2"_s.arg(QLocale().toString(qlonglong(done)), files(all));
@@ -195,7 +195,7 @@ void Renames::didUndo(const std::optional<QString> &journal, const UndoReport &r
             lines.append(u"%1 → %2: %3"_s.arg(shownPath(outcome.request.folder, outcome.request.newName),
                                               shownName(outcome.request.oldName), outcome.error));
     }
-    const qsizetype all = qsizetype(report.outcomes.size());
+    const auto all = qsizetype(report.outcomes.size());
     const QString putBack =
         lines.isEmpty() ? files(done) : u"%1 of %2"_s.arg(QLocale().toString(qlonglong(done)), files(all));
     Q_EMIT reported(done == 0 ? u"No file was put back."_s

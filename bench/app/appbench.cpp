@@ -28,6 +28,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
@@ -68,16 +69,20 @@ public:
     QMap<QString, QString> values;
 };
 
-// No dialog may open in a benchmark: each service only counts its calls.
+// No dialog may open in a benchmark: each service only counts its calls. The panel answers only the
+// export it is told of.
 class CountingPanel final : public OpenPanel
 {
 public:
     std::optional<QString> runModal(const OpenPanelOptions &) override
     {
+        if (answer)
+            return std::exchange(answer, std::nullopt);
         ++opened;
         return std::nullopt;
     }
     int opened = 0;
+    std::optional<QString> answer;
 };
 
 class CountingAlert final : public Alert
@@ -236,8 +241,9 @@ qint64 peakResidentKb()
     return -1;
 }
 
-// The median wall time of `runs` rom audits of the command line on the same tree, in ms.
-double commandLineRomAuditMs(const QString &cli, const QString &tree, int runs)
+// The median wall time of `runs` runs of the command line on the same tree with `arguments` (an audit
+// and its options), JSON to /dev/null, in ms.
+double commandLineMs(const QString &cli, const QString &tree, const QStringList &arguments, int runs)
 {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
@@ -245,8 +251,8 @@ double commandLineRomAuditMs(const QString &cli, const QString &tree, int runs)
         process.setStandardOutputFile(QProcess::nullDevice());
         QElapsedTimer clock;
         clock.start();
-        process.start(cli, {u"roms"_s, u"-q"_s, u"-f"_s, u"json"_s, u"-d"_s, tree, u"-l"_s,
-                            QDir(tree).filePath(u"- Supported Games Lookup For Naming.txt"_s)});
+        process.start(cli, arguments + QStringList{u"-q"_s, u"-f"_s, u"json"_s, u"-d"_s, tree, u"-l"_s,
+                                                   QDir(tree).filePath(u"- Supported Games Lookup For Naming.txt"_s)});
         if (!process.waitForFinished(-1) || process.exitCode() != 0)
             return -1;
         times.push_back(double(clock.nsecsElapsed()) / 1e6);
@@ -455,6 +461,43 @@ public:
 
     qsizetype shown(bool videos) { return shownCount((videos ? ui().videosResultView : ui().romsResultView)->line(0)); }
 
+    // File > Export Table… into `file`, until the table is written. `fresh`: the directory field names
+    // the tree anew (a trailing slash), so that both audits run first, as from a launched window.
+    void exportTable(Row &row, const QString &file, bool fresh)
+    {
+        QLineEdit *dir = ui().zelvoraDirPathTextField;
+        dir->setText(fresh ? (dir->text().endsWith(u'/') ? m_tree : m_tree + u'/') : dir->text());
+        settle(100);
+        QEventLoop loop;
+        QElapsedTimer clock;
+        double writtenAt = -1;
+        const QMetaObject::Connection connection =
+            QObject::connect(&m_controller, &QKAppDelegate::tableExportFinished, &loop, [&] {
+                writtenAt = double(clock.nsecsElapsed()) / 1e6;
+                QTimer::singleShot(kTailMs, &loop, &QEventLoop::quit);
+            });
+        QTimer::singleShot(kAuditTimeoutMs, &loop, &QEventLoop::quit);
+        m_heartbeat.start();
+        QTimer::singleShot(0, &loop, [&] {
+            m_panel.answer = file;
+            clock.start();
+            m_window.exportTableAction()->trigger();
+        });
+        loop.exec();
+        const GapStats stats = gapStats(m_heartbeat.stop());
+        QObject::disconnect(connection);
+        if (writtenAt < 0 || !QFileInfo(file).isFile()) {
+            std::fprintf(stderr, "%s: the table was not written\n", row.name.c_str());
+            m_failed = true;
+            return;
+        }
+        row.times.push_back(writtenAt);
+        row.worstGaps.push_back(stats.worst);
+        row.p99s.push_back(stats.p99);
+        row.busiest.push_back(stats.busiest);
+        row.over += stats.over;
+    }
+
 private:
     // The finish step showed the first segment, the valid names; its count must be the generator's.
     void checkAuditShown(bool videos)
@@ -616,11 +659,20 @@ int run(const QString &tree, int runs, int heartbeatMs, const QString &cli)
         bench.filter(filterValid, false, u"e"_s);
         bench.filter(filterValidRare, false, u"7q"_s);
     }
+    // Export Table…: with both results current (the near misses and the table alone), and with both
+    // audits to run first, as `all -m --table` does.
+    const QTemporaryDir exports;
+    Row exportCurrent{"export table, results current"};
+    Row exportFresh{"export table, audits first"};
+    for (int i = 0; i < runs; ++i) {
+        bench.exportTable(exportCurrent, exports.filePath(u"current.csv"_s), false);
+        bench.exportTable(exportFresh, exports.filePath(u"fresh.csv"_s), true);
+    }
     const Row synthetic = syntheticFilter(1000000, runs, u"e"_s);
     const Row syntheticRare = syntheticFilter(1000000, runs, u"title 12"_s);
 
     std::printf("\n");
-    printAuditTable({idle, roms, videosOff, videosOn});
+    printAuditTable({idle, roms, videosOff, videosOn, exportCurrent, exportFresh});
     std::printf("\n");
     printSwitchTable({toValid, toMissing, toValidVideos});
     std::printf("\n");
@@ -634,11 +686,18 @@ int run(const QString &tree, int runs, int heartbeatMs, const QString &cli)
                 qlonglong(idleKb), qlonglong(romPeakKb), perFile, qlonglong(romFiles),
                 perFile <= kMemoryTargetBytes ? "PASS" : "FAIL");
     if (!cli.isEmpty()) {
-        const double cliMs = commandLineRomAuditMs(cli, tree, runs);
-        const double ratio = median(roms.times) / cliMs;
-        std::printf("rom audit: window click to result %.1f ms, command line %.1f ms: ratio %.2f  "
-                    "target: <= 1.5: %s\n",
-                    median(roms.times), cliMs, ratio, cliMs > 0 && ratio <= kCommandLineRatioTarget ? "PASS" : "FAIL");
+        const auto compare = [](const char *what, double windowMs, const char *command, double cliMs) {
+            const double ratio = windowMs / cliMs;
+            std::printf("%s: window %.1f ms, command line `%s` %.1f ms: ratio %.2f  target: <= 1.5: %s\n", what,
+                        windowMs, command, cliMs, ratio,
+                        cliMs > 0 && ratio <= kCommandLineRatioTarget ? "PASS" : "FAIL");
+        };
+        const QTemporaryDir tables;
+        compare("rom audit, click to lists", median(roms.times), "roms", commandLineMs(cli, tree, {u"roms"_s}, runs));
+        compare("rom audit, click to problems and changes", median(roms.extrasTimes), "roms -p",
+                commandLineMs(cli, tree, {u"roms"_s, u"-p"_s}, runs));
+        compare("export table, audits first", median(exportFresh.times), "all -m --table",
+                commandLineMs(cli, tree, {u"all"_s, u"-m"_s, u"--table"_s, tables.filePath(u"t.csv"_s)}, runs));
     }
     if (bench.failed()) {
         std::fprintf(stderr, "zelvora-app-bench: a check failed (wrong counts, a dialog, or an unfinished audit)\n");
@@ -654,6 +713,9 @@ int main(int argc, char *argv[])
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The audits' history and the command line's runs go to a folder of the bench's own, never the user's.
+    const QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
     QApplication app(argc, argv);
 
     QCommandLineParser parser;
@@ -662,7 +724,8 @@ int main(int argc, char *argv[])
     parser.addOption({{u"r"_s, u"runs"_s}, u"Runs of each measurement (default 5)."_s, u"K"_s, u"5"_s});
     parser.addOption({u"heartbeat-ms"_s, u"Heartbeat interval (default 1)."_s, u"MS"_s, u"1"_s});
     parser.addOption(
-        {u"cli"_s, u"Also time this zelvora-auditor-cli's rom audit of the tree, for the ratio."_s, u"PATH"_s});
+        {u"cli"_s, u"Also time this zelvora-auditor-cli on the tree (roms, roms -p, all -m --table), for the ratios."_s,
+         u"PATH"_s});
     parser.addPositionalArgument(u"tree"_s, u"The Zelvora directory, e.g. bench/out/tree-120000."_s);
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
