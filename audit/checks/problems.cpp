@@ -19,6 +19,7 @@
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
+#include <iterator>
 #include <mutex>
 #include <numeric>
 #include <span>
@@ -100,11 +101,20 @@ FileVerdict checkFile(int folderFd, const char *name, bool zipSignature)
     return result;
 }
 
+// The checks of all the files: one byte each, and a detail only for the few that are damaged, so that a
+// collection of a million archives does not pay a string per file.
+struct FileChecks
+{
+    std::vector<FileCheck> checks; // by slot
+    // Per piece of work, as its thread found them: (slot, why).
+    std::vector<std::vector<std::pair<std::size_t, QString>>> details;
+};
+
 // Checks the files `files` (indices into `found`), which share one folder, into `checks` at `slots`.
 // The folder is opened once and each file by its name in it: resolving whole paths file by file costs
 // more than reading the 4 bytes.
 void checkFolder(const QString &zelvoraDir, const FoundFiles &found, std::span<const qsizetype> files,
-                 std::span<const std::size_t> slots, std::vector<FileVerdict> &checks, bool zipSignature)
+                 std::span<const std::size_t> slots, FileChecks &checks, std::size_t piece, bool zipSignature)
 {
     const std::string_view folder = found.folderOf(files.front());
     const QByteArray folderPath = joined(zelvoraDir, QByteArray(folder.data(), qsizetype(folder.size())));
@@ -114,7 +124,10 @@ void checkFolder(const QString &zelvoraDir, const FoundFiles &found, std::span<c
     std::string name;
     for (std::size_t i = 0; i < files.size(); ++i) {
         name.assign(found.names.at(files[i]));
-        checks[slots[i]] = checkFile(folderFd, name.c_str(), zipSignature);
+        FileVerdict verdict = checkFile(folderFd, name.c_str(), zipSignature);
+        checks.checks[slots[i]] = verdict.check;
+        if (!verdict.detail.isEmpty())
+            checks.details[piece].emplace_back(slots[i], std::move(verdict.detail));
     }
     ::close(folderFd);
 }
@@ -252,15 +265,20 @@ std::vector<Problem> fileProblems(const QString &zelvoraDir, const FoundFiles &f
         pieces.emplace_back(begin, end);
         begin = end;
     }
-    std::vector<FileVerdict> checks(paired.size());
+    FileChecks checks{std::vector<FileCheck>(paired.size()), decltype(FileChecks::details)(pieces.size())};
     onAllCores(pieces.size(), [&](std::size_t p) {
         const auto [begin, end] = pieces[p];
         checkFolder(zelvoraDir, found, std::span(files).subspan(begin, end - begin),
-                    std::span(order).subspan(begin, end - begin), checks, zipSignature);
+                    std::span(order).subspan(begin, end - begin), checks, p, zipSignature);
     });
+    std::vector<std::pair<std::size_t, QString>> details;
+    for (auto &piece : checks.details)
+        std::move(piece.begin(), piece.end(), std::back_inserter(details));
+    std::sort(details.begin(), details.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    auto detail = details.begin();
     for (const FileCheck check : {FileCheck::Empty, FileCheck::NotAZip, FileCheck::DamagedZip}) {
         for (std::size_t i = 0; i < paired.size(); ++i) {
-            if (checks[i].check != check)
+            if (checks.checks[i] != check)
                 continue;
             if (check == FileCheck::Empty)
                 problems.push_back({ProblemKind::EmptyFile, foundPath(found, paired[i]), u"the file is empty"_s});
@@ -268,8 +286,12 @@ std::vector<Problem> fileProblems(const QString &zelvoraDir, const FoundFiles &f
                 problems.push_back(
                     {ProblemKind::NotAZip, foundPath(found, paired[i]),
                      u"the file does not start with a zip signature (PK\\3\\4, PK\\5\\6 or PK\\7\\8)"_s});
-            else
-                problems.push_back({ProblemKind::DamagedZip, foundPath(found, paired[i]), checks[i].detail});
+            else {
+                while (detail != details.end() && detail->first < i)
+                    ++detail;
+                problems.push_back({ProblemKind::DamagedZip, foundPath(found, paired[i]),
+                                    detail != details.end() && detail->first == i ? detail->second : QString()});
+            }
         }
     }
     return problems;
