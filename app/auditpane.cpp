@@ -200,7 +200,16 @@ void AuditPane::finish(const PaneResult &outcome)
     showPhase(cancelled ? u"Cancelled"_s : QString());
     m_context.phases.endBusyLook(m_kind.audit, m_widgets.view);
     m_widgets.control->setEnabled(true);
-    showList();
+    // A first audit cancelled has nothing to show: empty lists would pass for a result. The view keeps
+    // its placeholder, and says why.
+    ResultView *view = m_widgets.view;
+    if (cancelled && !m_hasResults && view->lineCount() <= 1 && view->line(0).isEmpty()) {
+        constexpr QStringView kNoResults = u"Cancelled: no results yet. ";
+        if (!view->placeholderText().startsWith(kNoResults))
+            view->setPlaceholderText(kNoResults.toString() + view->placeholderText());
+    } else {
+        showList();
+    }
     if (shown)
         showResults();
     m_widgets.view->setHidden(false);

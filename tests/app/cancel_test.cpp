@@ -28,6 +28,20 @@ protected:
     ZelvoraTree zelvora;
 };
 
+// With nothing earlier to keep, the view says so rather than show empty lists as a result.
+TEST_F(CancelTest, ACancelledFirstAuditLeavesNoResultAndSaysWhy)
+{
+    QTest::mouseClick(ui().auditRomsButton, Qt::LeftButton);
+    QTest::mouseClick(window.cancelButton(0), Qt::LeftButton);
+    waitForRomsAudit();
+    EXPECT_EQ(romsText(), QString());
+    EXPECT_TRUE(ui().romsResultView->placeholderText().startsWith(u"Cancelled: no results yet. "_s));
+    EXPECT_FALSE(controller.hasRomResults());
+
+    clickAuditRoms();
+    EXPECT_TRUE(romsText().startsWith(u"Found 1 roms"_s)) << romsText().toStdString();
+}
+
 TEST_F(CancelTest, CancelledAuditsKeepTheEarlierResults)
 {
     clickAuditRoms();
