@@ -5,12 +5,21 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QToolButton>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace zelvora {
 
 namespace {
+
+// A segment is never narrower than its label, nor than a common width: a window too narrow for the
+// labels gets wider instead of clipping them.
+void fitLabel(QAbstractButton *button)
+{
+    constexpr int kNarrowest = 72;
+    button->setMinimumWidth(std::max(kNarrowest, button->sizeHint().width()));
+}
 
 // Joined segments with rounded outer ends; the selected one in the highlight colour.
 const QString kStyleSheet = uR"(
@@ -79,8 +88,10 @@ QStringList SegmentedControl::segmentLabels() const
 
 void SegmentedControl::setLabelForSegment(const QString &label, int segment)
 {
-    if (QAbstractButton *button = m_group->button(segment))
+    if (QAbstractButton *button = m_group->button(segment)) {
         button->setText(label);
+        fitLabel(button);
+    }
 }
 
 void SegmentedControl::setSegmentLabels(const QStringList &labels)
@@ -95,9 +106,8 @@ void SegmentedControl::setSegmentLabels(const QStringList &labels)
         button->setText(labels.at(i));
         button->setCheckable(true);
         button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        // Never narrower than its label: a window too narrow for the labels gets wider instead.
-        button->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
-        button->setMinimumWidth(72);
+        button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        fitLabel(button);
         button->setProperty("segmentPosition", positionOf(i, int(labels.size())));
         button->installEventFilter(this);
         m_group->addButton(button, i);

@@ -108,5 +108,18 @@ TEST_F(SegmentedControlTest, NewLabelsReplaceTheSegments)
     EXPECT_EQ(control.selectedSegment(), -1);
 }
 
+// A window too narrow for the labels grows instead of clipping them.
+TEST(SegmentedControlLabels, NoSegmentIsNarrowerThanItsLabel)
+{
+    SegmentedControl control;
+    control.setSegmentLabels({u"Valid"_s, u"Missing"_s, u"For missing roms"_s});
+    control.show();
+    control.setLabelForSegment(u"For missing roms (2,159)"_s, 2);
+    int labels = 0;
+    for (int segment = 0; segment < control.segmentCount(); ++segment)
+        labels += control.segmentButton(segment)->sizeHint().width();
+    EXPECT_GE(control.minimumSizeHint().width(), labels);
+}
+
 } // namespace
 } // namespace zelvora::test
