@@ -40,6 +40,8 @@ namespace zelvora {
 
 namespace {
 
+constexpr QSize kMinimumSize(640, 460);
+
 using Audit = QKAppDelegate::Audit;
 
 // Actions take their sender, as a user's click would give it.
@@ -73,6 +75,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     m_ui->videosNotesLabel->hide();
     addResultPanes();
     addAuditControls();
+    // At least 640x460. The width is the layout's own, so that the window grows when the segments'
+    // counts need more room: an explicit minimum width would hold it and clip them.
+    setMinimumHeight(kMinimumSize.height());
+    const QMargins margins = m_ui->mainLayout->contentsMargins();
+    m_ui->mainLayout->addStrut(kMinimumSize.width() - margins.left() - margins.right());
     // The first size leaves room on a small screen; a stored geometry replaces it.
     if (const QScreen *shownOn = screen())
         resize(size().boundedTo(shownOn->availableGeometry().size() * 0.9));
