@@ -97,11 +97,16 @@ void AuditSession::findExtras(const std::atomic<bool> *superseded, VerifyProgres
         if (problems && !isSuperseded(superseded))
             part.problems = findProblems(inputs, *part.audit);
     };
-    extras(m_outcome.roms, AuditKind::Roms, romProblems);
+    // The quick check's identities spare the verify a stat per archive.
+    std::vector<FileIdentity> identities;
+    extras(m_outcome.roms, AuditKind::Roms, [&](const AuditInputs &in, const RomAudit &audit) {
+        return romProblems(in, audit, m_request.verify ? &identities : nullptr);
+    });
     if (m_request.verify && m_outcome.roms.audit && !isSuperseded(superseded)) {
-        m_outcome.roms.verify = verifyRomArchives(inputs.zelvoraDir, *m_outcome.roms.audit,
-                                                  {m_request.verifyCache, m_request.verifyAll, nullptr}, verifyProgress,
-                                                  m_outcome.roms.problems);
+        m_outcome.roms.verify = verifyRomArchives(
+            inputs.zelvoraDir, *m_outcome.roms.audit,
+            {m_request.verifyCache, m_request.verifyAll, nullptr, identities.empty() ? nullptr : &identities},
+            verifyProgress, m_outcome.roms.problems);
     }
     extras(m_outcome.videos, AuditKind::Videos, videoProblems);
     if (m_request.table && m_outcome.roms.audit && m_outcome.videos.audit && !isSuperseded(superseded))

@@ -58,7 +58,8 @@ enum class FileCheck : unsigned char { Fine, Empty, NotAZip, DamagedZip };
 struct FileVerdict
 {
     FileCheck check = FileCheck::Fine;
-    QString detail; // DamagedZip: why
+    QString detail;        // DamagedZip: why
+    FileIdentity identity; // of a regular file, as opened
 };
 
 // Never follows a link, never blocks on a special file that took the file's place, reads 4 bytes (1
@@ -82,6 +83,7 @@ FileVerdict checkFile(int folderFd, const char *name, bool zipSignature)
     if (n >= 0 && !(std::size_t(n) == wanted && (!zipSignature || isZipSignature(head)))) {
         struct stat st = {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            result.identity = fileIdentity(st);
             if (n == 0 && st.st_size == 0)
                 result.check = FileCheck::Empty;
             else if (zipSignature && n > 0)
@@ -91,6 +93,7 @@ FileVerdict checkFile(int folderFd, const char *name, bool zipSignature)
         // A regular file: the signature was read, which a special file does not give.
         struct stat st = {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            result.identity = fileIdentity(st);
             FileZipSource source(fd);
             result.detail = readZipDirectory(source, quint64(st.st_size), nullptr);
             if (!result.detail.isEmpty())
@@ -108,6 +111,7 @@ struct FileChecks
     std::vector<FileCheck> checks; // by slot
     // Per piece of work, as its thread found them: (slot, why).
     std::vector<std::vector<std::pair<std::size_t, QString>>> details;
+    std::vector<FileIdentity> *identities = nullptr; // by found file, when asked for
 };
 
 // Checks the files `files` (indices into `found`), which share one folder, into `checks` at `slots`.
@@ -126,6 +130,8 @@ void checkFolder(const QString &zelvoraDir, const FoundFiles &found, std::span<c
         name.assign(found.names.at(files[i]));
         FileVerdict verdict = checkFile(folderFd, name.c_str(), zipSignature);
         checks.checks[slots[i]] = verdict.check;
+        if (checks.identities != nullptr)
+            (*checks.identities)[std::size_t(files[i])] = verdict.identity;
         if (!verdict.detail.isEmpty())
             checks.details[piece].emplace_back(slots[i], std::move(verdict.detail));
     }
@@ -223,7 +229,8 @@ std::vector<Problem> walkProblems(const WalkReport &walk)
 }
 
 std::vector<Problem> fileProblems(const QString &zelvoraDir, const FoundFiles &found,
-                                  const std::vector<qsizetype> &pairing, bool zipSignature)
+                                  const std::vector<qsizetype> &pairing, bool zipSignature,
+                                  std::vector<FileIdentity> *identities)
 {
     std::vector<Problem> problems;
     // The merge pairs the first of equal names; the others are second copies of a game that counted.
@@ -265,7 +272,9 @@ std::vector<Problem> fileProblems(const QString &zelvoraDir, const FoundFiles &f
         pieces.emplace_back(begin, end);
         begin = end;
     }
-    FileChecks checks{std::vector<FileCheck>(paired.size()), decltype(FileChecks::details)(pieces.size())};
+    if (identities != nullptr)
+        identities->assign(std::size_t(found.size()), FileIdentity{});
+    FileChecks checks{std::vector<FileCheck>(paired.size()), decltype(FileChecks::details)(pieces.size()), identities};
     onAllCores(pieces.size(), [&](std::size_t p) {
         const auto [begin, end] = pieces[p];
         checkFolder(zelvoraDir, found, std::span(files).subspan(begin, end - begin),
@@ -349,11 +358,12 @@ static void sortByKind(std::vector<Problem> &problems)
                      [](const Problem &a, const Problem &b) { return a.kind < b.kind; });
 }
 
-std::vector<Problem> romProblems(const AuditInputs &inputs, const RomAudit &audit)
+std::vector<Problem> romProblems(const AuditInputs &inputs, const RomAudit &audit,
+                                 std::vector<FileIdentity> *identities)
 {
     std::vector<Problem> problems = walkProblems(audit.found.walk);
-    appendAll(problems,
-              fileProblems(inputs.zelvoraDir, audit.found, pairFoundWithExpected(audit.found, audit.supported), true));
+    appendAll(problems, fileProblems(inputs.zelvoraDir, audit.found,
+                                     pairFoundWithExpected(audit.found, audit.supported), true, identities));
     appendAll(problems, listProblems(inputs.romsListPath, audit.supported, audit.listLines, inputs.zelvoraDir));
     sortByKind(problems);
     return problems;

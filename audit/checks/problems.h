@@ -11,6 +11,7 @@
 // files, and list lines that repeat a game or carry stray blanks. Kinds are stable identifiers.
 
 #include "audit/audits.h"
+#include "audit/checks/verdictcache.h"
 #include "audit/walk/foundfiles.h"
 
 #include <QByteArray>
@@ -63,8 +64,10 @@ std::vector<Problem> walkProblems(const WalkReport &walk);
 // Second copies of a paired file, and (reading at most 4 bytes of each paired file, on all cores) empty
 // files and, with `zipSignature`, files that do not start like a zip archive and zip archives whose end
 // record or central directory does not hold (read from the file's end, never the entries' data).
+// `identities`, when given, gets by found file the identity of each file looked at (for the verify).
 std::vector<Problem> fileProblems(const QString &zelvoraDir, const FoundFiles &found,
-                                  const std::vector<qsizetype> &pairing, bool zipSignature);
+                                  const std::vector<qsizetype> &pairing, bool zipSignature,
+                                  std::vector<FileIdentity> *identities = nullptr);
 
 // Games listed twice (`sorted`: the list's names with an extension, sorted) and `lines` of the list (as
 // read, in file order) that start or end with spaces or tabs. `listPath` only names the list.
@@ -72,7 +75,8 @@ std::vector<Problem> listProblems(const QString &listPath, const NameBlock &sort
                                   const QString &zelvoraDir = {});
 
 // Every problem of an audit, in kind order.
-std::vector<Problem> romProblems(const AuditInputs &inputs, const RomAudit &audit);
+std::vector<Problem> romProblems(const AuditInputs &inputs, const RomAudit &audit,
+                                 std::vector<FileIdentity> *identities = nullptr);
 std::vector<Problem> videoProblems(const AuditInputs &inputs, const VideoAudit &audit);
 
 // The problems as a CSV file (kind, path, detail; a header row), UTF-8, CR LF.

@@ -142,4 +142,11 @@ QString VerdictCache::save(const QString &zelvoraDir) const
     return error.isEmpty() ? QString() : u"the verdicts were not kept: %1"_s.arg(error);
 }
 
+FileIdentity fileIdentity(const struct stat &st)
+{
+    return {quint64(st.st_dev), quint64(st.st_ino), quint64(st.st_size),
+            qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+}
+
 } // namespace zelvora

@@ -10,6 +10,8 @@
 #include <QHash>
 #include <QString>
 
+struct stat;
+
 namespace zelvora {
 
 struct FileIdentity
@@ -21,7 +23,12 @@ struct FileIdentity
     qint64 ctime = 0;
 
     bool operator==(const FileIdentity &) const = default;
+    // None was read (no file has inode 0).
+    bool isKnown() const { return inode != 0; }
 };
+
+// The identity `st` gives.
+FileIdentity fileIdentity(const struct stat &st);
 
 struct CachedVerdict
 {

@@ -255,13 +255,6 @@ QString verifyEntry(Reader &reader, Decoders &decoders, const ZipEntry &entry, q
     return {};
 }
 
-FileIdentity identityOf(const struct stat &st)
-{
-    return {quint64(st.st_dev), quint64(st.st_ino), quint64(st.st_size),
-            qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-            qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
-}
-
 // Fails every read once the verify is cancelled, so that a large entry stops mid-way too.
 class CancellableSource final : public ZipSource
 {
@@ -364,11 +357,15 @@ VerifyResult verifyArchives(const QString &zelvoraDir, const FoundFiles &found, 
             return;
         Outcome &outcome = outcomes[i];
         const std::string name(found.names.at(files[i]));
-        struct stat st = {};
-        if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
-            return; // gone since the walk, or no longer a file: nothing to verify
+        // The quick check has just read what it opened: its identity saves a stat per archive.
+        FileIdentity identity = request.known != nullptr ? (*request.known)[std::size_t(files[i])] : FileIdentity{};
+        if (!identity.isKnown()) {
+            struct stat st = {};
+            if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+                return; // gone since the walk, or no longer a file: nothing to verify
+            identity = fileIdentity(st);
+        }
         outcome.seen = true;
-        const FileIdentity identity = identityOf(st);
         if (!request.all) {
             if (const CachedVerdict *cached = cache.find(paths[i], identity)) {
                 outcome.verdict = *cached;
@@ -398,7 +395,7 @@ VerifyResult verifyArchives(const QString &zelvoraDir, const FoundFiles &found, 
             outcome.seen = false; // its reads may have been cut off: no verdict
             return;
         }
-        outcome.verdict.identity = identityOf(opened);
+        outcome.verdict.identity = fileIdentity(opened);
         // The quick check already names an archive whose structure does not hold.
         outcome.verdict.damagedZip = !verdict.damagedZip.isEmpty();
         outcome.verdict.damagedEntry = verdict.damagedEntry;
@@ -433,8 +430,6 @@ VerifyResult verifyArchives(const QString &zelvoraDir, const FoundFiles &found, 
         },
         kMostThreads);
 
-    // Cancelled, the archives not reached keep their earlier verdicts.
-    VerdictCache kept = cancelled() ? cache : VerdictCache{};
     for (std::size_t i = 0; i < files.size(); ++i) {
         const Outcome &outcome = outcomes[i];
         if (!outcome.seen)
@@ -448,11 +443,19 @@ VerifyResult verifyArchives(const QString &zelvoraDir, const FoundFiles &found, 
             result.problems.push_back({ProblemKind::DamagedEntry, paths[i], outcome.verdict.damagedEntry});
         if (outcome.verdict.notVerified > 0)
             ++result.summary.notVerified;
-        kept.add(paths[i], outcome.verdict);
     }
-    // An unchanged tree leaves the file as it is: rewriting it would cost as much as reading it.
-    const bool unchanged = result.summary.fromCache == result.summary.archives && kept.size() == cache.size();
+    // An unchanged tree leaves the file as it is: rewriting it, or even gathering what it would hold,
+    // would cost as much as reading it. Each verdict was found under its own path, so as many as the
+    // file holds is all of them; cancelled, the file keeps the others anyway.
+    const bool unchanged = result.summary.fromCache == result.summary.archives &&
+                           (cancelled() || qsizetype(result.summary.fromCache) == cache.size());
     if (request.useCache && !unchanged) {
+        // Cancelled, the archives not reached keep their earlier verdicts.
+        VerdictCache kept = cancelled() ? cache : VerdictCache{};
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (outcomes[i].seen)
+                kept.add(paths[i], outcomes[i].verdict);
+        }
         const QString warning = kept.save(zelvoraDir);
         if (!warning.isEmpty())
             result.summary.cacheWarning += (result.summary.cacheWarning.isEmpty() ? u""_s : u"; "_s) + warning;

@@ -8,6 +8,7 @@
 
 #include "audit/audits.h"
 #include "audit/checks/problems.h"
+#include "audit/checks/verdictcache.h"
 #include "audit/checks/zipcheck.h"
 #include "audit/walk/foundfiles.h"
 
@@ -59,6 +60,8 @@ struct VerifyRequest
     // Set by someone else: stop soon. The result then covers only the archives read in full; their
     // verdicts are kept beside the earlier ones, so that the next verify goes on from there.
     const std::atomic<bool> *cancel = nullptr;
+    // By found file, the identities the quick check read just before (unknown: stat it here).
+    const std::vector<FileIdentity> *known = nullptr;
 };
 
 struct VerifyResult

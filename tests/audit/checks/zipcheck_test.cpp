@@ -142,33 +142,45 @@ TEST(ZipCheck, EachArchiveGivesItsKind)
     }
 }
 
+// With the identities of the quick check just before, as a session gives them, or stat'ed by the verify.
 TEST(ZipCheck, AChangedArchiveIsReadAgainDespiteTheCache)
 {
-    QTemporaryDir data;
-    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
-    test::TempTree tree;
-    tree.file(u"roms/game.zip"_s, typical());
-    const FoundFiles found = cacheZelvoraRomDirs(tree.path());
-    const std::vector<qsizetype> pairing(std::size_t(found.size()), 0);
-    const auto verify = [&](bool all) { return verifyArchives(tree.path(), found, pairing, {true, all}); };
+    for (const bool quickCheckFirst : {false, true}) {
+        SCOPED_TRACE(quickCheckFirst);
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+        test::TempTree tree;
+        tree.file(u"roms/game.zip"_s, typical());
+        const FoundFiles found = cacheZelvoraRomDirs(tree.path());
+        const std::vector<qsizetype> pairing(std::size_t(found.size()), 0);
+        const auto verify = [&](bool all) {
+            std::vector<FileIdentity> identities;
+            VerifyRequest request{true, all};
+            if (quickCheckFirst) {
+                fileProblems(tree.path(), found, pairing, true, &identities);
+                request.known = &identities;
+            }
+            return verifyArchives(tree.path(), found, pairing, request);
+        };
 
-    VerifyResult first = verify(false);
-    EXPECT_EQ(first.summary.fromCache, 0);
-    EXPECT_TRUE(first.problems.empty());
-    EXPECT_EQ(verify(false).summary.fromCache, 1);
-    EXPECT_EQ(verify(true).summary.fromCache, 0);
+        VerifyResult first = verify(false);
+        EXPECT_EQ(first.summary.fromCache, 0);
+        EXPECT_TRUE(first.problems.empty());
+        EXPECT_EQ(verify(false).summary.fromCache, 1);
+        EXPECT_EQ(verify(true).summary.fromCache, 0);
 
-    // Damaged in place, the same size: its change time tells.
-    tree.file(u"roms/game.zip"_s, flipped(typical(), 30 + 9 + 100));
-    VerifyResult changed = verify(false);
-    EXPECT_EQ(changed.summary.fromCache, 0);
-    ASSERT_EQ(changed.problems.size(), 1U);
-    // Still reported from the cache while it stays as it is.
-    VerifyResult again = verify(false);
-    EXPECT_EQ(again.summary.fromCache, 1);
-    ASSERT_EQ(again.problems.size(), 1U);
-    EXPECT_EQ(again.problems[0].detail, changed.problems[0].detail);
-    qunsetenv("XDG_DATA_HOME");
+        // Damaged in place, the same size: its change time tells.
+        tree.file(u"roms/game.zip"_s, flipped(typical(), 30 + 9 + 100));
+        VerifyResult changed = verify(false);
+        EXPECT_EQ(changed.summary.fromCache, 0);
+        ASSERT_EQ(changed.problems.size(), 1U);
+        // Still reported from the cache while it stays as it is.
+        VerifyResult again = verify(false);
+        EXPECT_EQ(again.summary.fromCache, 1);
+        ASSERT_EQ(again.problems.size(), 1U);
+        EXPECT_EQ(again.problems[0].detail, changed.problems[0].detail);
+        qunsetenv("XDG_DATA_HOME");
+    }
 }
 
 } // namespace
