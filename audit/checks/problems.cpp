@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -62,25 +63,28 @@ struct FileVerdict
     FileIdentity identity; // of a regular file, as opened
 };
 
-// Never follows a link, never blocks on a special file that took the file's place, reads 4 bytes (1
-// without `zipSignature`). `name` is a file of the open folder `folderFd`. Three system calls for a
-// file that starts as it should: the bytes read tell it is neither empty nor wrong, so only the rare
-// other file is looked at (fstat) to tell an empty regular file from a special one. pread never takes
-// bytes from a pipe or a terminal: it refuses them (ESPIPE) and leaves them be. A zip that starts as it
-// should then has its structure read from its end (zipcheck.h), on the same descriptor.
+// Never follows a link, never blocks on a special file that took the file's place. Reads the first
+// byte of a file (without `zipSignature`) or the first 8 KiB of a zip. The bytes read tell a file that
+// starts as it should from an empty or a wrong one, so only the rare other file is looked at (fstat) to
+// tell an empty regular file from a special one. pread never takes bytes from a pipe or a terminal: it
+// refuses them (ESPIPE) and leaves them be. A zip that starts as it should then has its structure read
+// from its end (zipcheck.h): from the bytes already read when they are the whole file, as they are for
+// the smallest archives, else on the same descriptor.
 FileVerdict checkFile(int folderFd, const char *name, bool zipSignature)
 {
     const int fd = ::openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return {}; // gone or unreadable since the walk: nothing to say about its bytes
-    char head[4] = {};
-    const std::size_t wanted = zipSignature ? sizeof head : 1;
+    constexpr std::size_t kZipHead = 8192;
+    thread_local std::array<char, kZipHead> head;
+    const std::size_t wanted = zipSignature ? kZipHead : 1;
     ssize_t n = -1;
     do {
-        n = ::pread(fd, head, wanted, 0);
+        n = ::pread(fd, head.data(), wanted, 0);
     } while (n < 0 && errno == EINTR);
+    const std::size_t starts = zipSignature ? 4 : 1;
     FileVerdict result;
-    if (n >= 0 && !(std::size_t(n) == wanted && (!zipSignature || isZipSignature(head)))) {
+    if (n >= 0 && !(std::size_t(n) >= starts && (!zipSignature || isZipSignature(head.data())))) {
         struct stat st = {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
             result.identity = fileIdentity(st);
@@ -94,8 +98,13 @@ FileVerdict checkFile(int folderFd, const char *name, bool zipSignature)
         struct stat st = {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
             result.identity = fileIdentity(st);
-            FileZipSource source(fd);
-            result.detail = readZipDirectory(source, quint64(st.st_size), nullptr);
+            if (quint64(n) == quint64(st.st_size)) {
+                MemoryZipSource source(head.data(), std::size_t(n));
+                result.detail = readZipDirectory(source, quint64(n), nullptr);
+            } else {
+                FileZipSource source(fd);
+                result.detail = readZipDirectory(source, quint64(st.st_size), nullptr);
+            }
             if (!result.detail.isEmpty())
                 result.check = FileCheck::DamagedZip;
         }
