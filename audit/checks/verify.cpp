@@ -49,12 +49,26 @@ std::size_t bufferSize()
 constexpr std::size_t kChunk = 256U << 10;
 constexpr std::size_t kLocalSize = 30;
 
+// Room that costs memory only where it is written: a small archive never touches most of the pages of
+// a buffer sized for the largest entries (nothing zeroes them first).
+class Buffer
+{
+public:
+    explicit Buffer(std::size_t size) : m_bytes(new char[size]), m_size(size) {}
+    char *data() { return m_bytes.get(); }
+    std::size_t size() const { return m_size; }
+
+private:
+    std::unique_ptr<char[]> m_bytes;
+    std::size_t m_size;
+};
+
 struct Decoders
 {
     std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> whole{
         libdeflate_alloc_decompressor(), &libdeflate_free_decompressor};
-    std::vector<char> window = std::vector<char>(bufferSize());
-    std::vector<char> output = std::vector<char>(bufferSize());
+    Buffer window{bufferSize()};
+    Buffer output{bufferSize()};
     Inflater inflater = Inflater::Fastest;
 
     quint32 crc32(quint32 crc, const char *bytes, std::size_t size) const
@@ -79,7 +93,7 @@ Decoders &threadDecoders()
 class Reader
 {
 public:
-    Reader(ZipSource &source, quint64 fileSize, std::vector<char> &buffer)
+    Reader(ZipSource &source, quint64 fileSize, Buffer &buffer)
         : m_source(source), m_fileSize(fileSize), m_buffer(buffer)
     {}
 
@@ -109,7 +123,7 @@ public:
 private:
     ZipSource &m_source;
     quint64 m_fileSize;
-    std::vector<char> &m_buffer;
+    Buffer &m_buffer;
     quint64 m_start = 0;
     std::size_t m_size = 0;
     quint64 m_bytesRead = 0;
