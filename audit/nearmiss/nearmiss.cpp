@@ -1,6 +1,7 @@
 // The near-miss pass: an index of the missing names' folded keys and of their words around each one a
 // typo may hide in (sorted hashes, no map per name), a look-up per candidate file, and the choice of
-// pairs, which leaves every equal fit unpaired.
+// pairs, which leaves every equal fit unpaired. The list's own words are gathered only when a typo
+// that needs them is found.
 
 #include "audit/nearmiss/nearmiss.h"
 
@@ -14,6 +15,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -67,15 +70,26 @@ inline quint64 hashBytes(std::string_view bytes)
     quint64 hash = bytes.size() * kOdd;
     const char *at = bytes.data();
     std::size_t left = bytes.size();
-    for (; left >= 8; left -= 8, at += 8) {
+    for (; left > 8; left -= 8, at += 8) {
         quint64 part = 0;
         std::memcpy(&part, at, 8);
         hash = (hash ^ part) * kOdd;
         hash ^= hash >> 31;
     }
+    // The last one to eight bytes in two loads at most, which may overlap: most words are that short,
+    // and a loop over their bytes took a tenth of the pass's instructions. The length, hashed in, tells
+    // them apart.
     quint64 part = 0;
-    for (std::size_t i = 0; i < left; ++i)
-        part |= quint64(static_cast<unsigned char>(at[i])) << (8 * i);
+    if (left >= 4) {
+        quint32 low = 0;
+        quint32 high = 0;
+        std::memcpy(&low, at, 4);
+        std::memcpy(&high, at + left - 4, 4);
+        part = low | (quint64(high) << 32);
+    } else if (left > 0) {
+        const auto byte = [&](std::size_t i) { return quint64(static_cast<unsigned char>(at[i])); };
+        part = byte(0) | (byte(left / 2) << 8) | (byte(left - 1) << 16);
+    }
     return mix(hash ^ part);
 }
 
@@ -83,6 +97,16 @@ std::string_view stemOf(std::string_view name)
 {
     const std::size_t dot = name.rfind('.');
     return dot == std::string_view::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && compareNameComponents(a, b) == 0;
+}
+
+bool holdsCapital(std::string_view name)
+{
+    return std::any_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
 }
 
 bool equalNoCase(std::string_view a, std::string_view b)
@@ -105,8 +129,9 @@ public:
     explicit TypoKeys(const Folded &name) : m_all(mix(name.words.size()))
     {
         for (std::size_t i = 0; i < name.words.size() && i < kMostWords; ++i) {
-            m_parts[i] = mix(hashBytes(name.word(i)) + (name.words[i].inBrackets ? 0x5bd1e995ULL : 0) +
-                             i * 0x9E3779B97F4A7C15ULL);
+            // An odd number of its own for each place: a word moved to another place gives another part.
+            m_parts[i] = (hashBytes(name.word(i)) ^ (name.words[i].inBrackets ? 0x5bd1e995ULL : 0)) *
+                         ((2 * i + 1) * 0x9E3779B97F4A7C15ULL);
             m_all += m_parts[i];
         }
     }
@@ -117,20 +142,91 @@ private:
     quint64 m_all;
 };
 
-// A typo is looked for only in a title of several words, of more than eight letters, and never in a tag.
+// A typo is looked for in a title of several words, or of one word of six letters or more, and in
+// their tags; not in a code ("sf2ua", "hp9845b"). A title of eight letters or fewer is short: it
+// takes only the typos that must make a word the list does not hold (isTypoOf).
+constexpr int kMostLettersOfACode = 8;
+constexpr std::size_t kFewestLettersOfAOneWordTitle = 6;
+constexpr std::size_t kLongestOneWordTitle = 64;
+
 bool mayHoldTypos(const Folded &name)
 {
-    constexpr int kMostLettersOfACode = 8;
-    return name.letters > kMostLettersOfACode && name.plainWords >= 2 && name.words.size() <= TypoKeys::kMostWords;
+    if (name.words.size() > TypoKeys::kMostWords)
+        return false;
+    if (name.plainWords >= 2)
+        return true;
+    if (name.plainWords != 1)
+        return false;
+    const auto plain = std::find_if(name.words.begin(), name.words.end(), [](const Word &w) { return !w.inBrackets; });
+    return plain->size >= kFewestLettersOfAOneWordTitle && plain->size <= kLongestOneWordTitle && plain->lettersOnly;
 }
 
 bool mayHoldTypo(const Folded &name, std::size_t at)
 {
-    if (at >= name.words.size() || name.words[at].inBrackets || name.words[at].size < 3)
-        return false;
-    const std::string_view word = name.word(at);
-    return std::all_of(word.begin(), word.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+    return at < name.words.size() && name.words[at].size >= 3 && name.words[at].lettersOnly;
 }
+
+// The typo keys of a name, each with its word: the words around it. The word of a one-word title has
+// nothing around it, so it also gives each spelling of it with one letter left out: a typo in it
+// shares one of them with the word as listed.
+template <typename Take> void forEachTypoKey(const Folded &name, Take &&take)
+{
+    const TypoKeys keys(name);
+    for (std::size_t w = 0; w < name.words.size(); ++w) {
+        if (!mayHoldTypo(name, w))
+            continue;
+        const quint64 around = keys.around(w);
+        if (name.plainWords > 1 || name.words[w].inBrackets) {
+            take(around, w);
+            continue;
+        }
+        const std::string_view word = name.word(w);
+        take(around + hashBytes(word), w);
+        std::array<char, kLongestOneWordTitle> shorter{};
+        std::copy(word.begin() + 1, word.end(), shorter.begin());
+        for (std::size_t left = 0; left < word.size(); ++left) {
+            // shorter: the word without its letter `left`; a letter like the one before it leaves the same.
+            if (left > 0) {
+                shorter[left - 1] = word[left - 1];
+                if (word[left] == word[left - 1])
+                    continue;
+            }
+            take(around + hashBytes(std::string_view(shorter.data(), word.size() - 1)), w);
+        }
+    }
+}
+
+// Whether a word is one of the list's, for the typos that may make a real word of it: gathered from
+// the whole list the first time a typo asks, on the thread that asks, while the other waits.
+class ListWords
+{
+public:
+    explicit ListWords(const NameBlock &listed) : m_listed(listed) {}
+
+    bool has(std::string_view word) const
+    {
+        std::call_once(m_gathered, [this] { gather(); });
+        return std::binary_search(m_words.begin(), m_words.end(), hashBytes(word));
+    }
+
+private:
+    void gather() const
+    {
+        NameFolder folder;
+        Folded folded;
+        for (qsizetype i = 0; i < m_listed.size(); ++i) {
+            folder.foldInto(stemOf(lastPathComponent(m_listed.at(i))), FoldLevel::Article, folded, true);
+            for (std::size_t w = 0; w < folded.words.size(); ++w)
+                m_words.push_back(hashBytes(folded.word(w)));
+        }
+        std::sort(m_words.begin(), m_words.end());
+        m_words.erase(std::unique(m_words.begin(), m_words.end()), m_words.end());
+    }
+
+    const NameBlock &m_listed;
+    mutable std::once_flag m_gathered;
+    mutable std::vector<quint64> m_words;
+};
 
 // A candidate file: the unknown files first, by their place among the found ones, then the files in
 // other formats. Four bytes each: the pass's time goes as much to fresh memory as to work.
@@ -182,32 +278,62 @@ struct Fit
 };
 
 // Hashes to numbers, open addressing with linear probing: one allocation, a probe or two per look-up.
-// A slot keeps 32 bits of its hash beside the number (8 bytes: the table of 250,000 typo keys fits in
-// 4 MB, not 8); equal tags take successive slots and are all visited, and callers check what they
-// find. Most look-ups find nothing, so a bit per hash (16 bits per entry, small enough to stay in the
-// cache) turns about 94% of them away before the table, whose every probe is a cache miss.
+// Only 32 bits of a hash are kept, its tag, from which its slot and its filter bit are spread: an entry
+// is 8 bytes wherever it lies (the table of 250,000 typo keys fits in 2 MB), and fresh memory costs the
+// pass as much as its work. Equal tags take successive slots and are all visited, and callers check
+// what they find. Most look-ups find nothing, so a bit per tag (16 bits per entry, small enough to stay
+// in the cache) turns about 94% of them away before the table, whose every probe is a cache miss.
 class HashIndex
 {
 public:
-    using Entries = std::vector<std::pair<quint64, quint32>>;
-
-    // From the entries of both threads that made them.
-    void build(const std::array<Entries, 2> &parts)
+    struct Entry
     {
-        const std::size_t count = parts[0].size() + parts[1].size();
-        std::size_t capacity = 16;
+        quint32 tag = 0;
+        quint32 value = 0;
+    };
+    using Entries = std::vector<Entry>;
+
+    // The high half of a hash, never 0 (a free slot).
+    static quint32 tagOf(quint64 hash) { return quint32(hash >> 32) | 1U; }
+
+    // From at most `count` entries, which `forEach(visit)` hands to visit(tag, value): the slots and
+    // the filter, which two threads may build side by side.
+    template <typename ForEach> void buildSlots(std::size_t count, ForEach &&forEach)
+    {
+        int bits = 4;
         // At most four fifths full: a miss rarely probes past its cache line, and the filter turns most away.
-        while (capacity < count + count / 4)
-            capacity *= 2;
-        m_mask = capacity - 1;
-        m_slots.assign(capacity, Slot{});
-        std::size_t bits = 1024;
-        while (bits < 16 * count)
-            bits *= 2;
-        m_filterMask = bits - 1;
-        m_filter.assign(bits / 64, 0);
-        for (const Entries &entries : parts)
-            insert(entries);
+        while ((std::size_t(1) << bits) < count + count / 4)
+            ++bits;
+        m_slotShift = 64 - bits;
+        m_mask = (std::size_t(1) << bits) - 1;
+        m_slots.assign(m_mask + 1, Entry{});
+        // Every insert lands on a cache line of its own: asking for the lines of the next few keeps
+        // several coming.
+        constexpr std::size_t kAhead = 32;
+        std::array<Entry, kAhead> ahead{};
+        std::size_t seen = 0;
+        forEach([&](quint32 tag, quint32 value) {
+            __builtin_prefetch(&m_slots[slotOf(tag)], 1);
+            Entry &waiting = ahead[seen % kAhead];
+            if (seen >= kAhead)
+                insert(waiting);
+            waiting = {tag, value};
+            ++seen;
+        });
+        for (std::size_t k = seen - std::min(seen, kAhead); k < seen; ++k)
+            insert(ahead[k % kAhead]);
+    }
+    template <typename ForEach> void buildFilter(std::size_t count, ForEach &&forEach)
+    {
+        int bits = 10;
+        while ((std::size_t(1) << bits) < 16 * count)
+            ++bits;
+        m_filterShift = 64 - bits;
+        m_filter.assign((std::size_t(1) << bits) / 64, 0);
+        forEach([&](quint32 tag, quint32) {
+            const std::size_t bit = filterBit(tag);
+            m_filter[bit / 64] |= quint64(1) << (bit % 64);
+        });
     }
 
     // A look-up in three steps, so that a batch of them waits for memory once, not once each: ask for
@@ -215,66 +341,46 @@ public:
     void prefetchFilter(quint64 hash) const
     {
         if (!m_filter.empty())
-            __builtin_prefetch(&m_filter[filterBit(hash) / 64]);
+            __builtin_prefetch(&m_filter[filterBit(tagOf(hash)) / 64]);
     }
     bool mayHold(quint64 hash) const
     {
         if (m_slots.empty())
             return false;
-        const std::size_t bit = filterBit(hash);
+        const std::size_t bit = filterBit(tagOf(hash));
         return (m_filter[bit / 64] & (quint64(1) << (bit % 64))) != 0;
     }
-    void prefetchSlot(quint64 hash) const { __builtin_prefetch(&m_slots[std::size_t(hash) & m_mask]); }
+    void prefetchSlot(quint64 hash) const { __builtin_prefetch(&m_slots[slotOf(tagOf(hash))]); }
 
     template <typename Visit> void find(quint64 hash, Visit &&visit) const
     {
-        if (m_slots.empty())
-            return;
-        const std::size_t bit = filterBit(hash);
-        if ((m_filter[bit / 64] & (quint64(1) << (bit % 64))) == 0)
+        if (!mayHold(hash))
             return;
         const quint32 tag = tagOf(hash);
-        for (std::size_t i = std::size_t(hash) & m_mask; m_slots[i].tag != 0; i = (i + 1) & m_mask) {
+        for (std::size_t i = slotOf(tag); m_slots[i].tag != 0; i = (i + 1) & m_mask) {
             if (m_slots[i].tag == tag)
                 visit(m_slots[i].value);
         }
     }
 
 private:
-    void insert(const Entries &entries)
+    void insert(const Entry &entry)
     {
-        // Every insert lands on a cache line of its own: asking for the lines ahead keeps several coming.
-        constexpr std::size_t kAhead = 8;
-        for (std::size_t k = 0; k < entries.size(); ++k) {
-            if (k + kAhead < entries.size()) {
-                const quint64 ahead = entries[k + kAhead].first;
-                __builtin_prefetch(&m_slots[std::size_t(ahead) & m_mask], 1);
-                __builtin_prefetch(&m_filter[filterBit(ahead) / 64], 1);
-            }
-            const auto &[hash, value] = entries[k];
-            std::size_t i = std::size_t(hash) & m_mask;
-            while (m_slots[i].tag != 0)
-                i = (i + 1) & m_mask;
-            m_slots[i] = {tagOf(hash), value};
-            const std::size_t bit = filterBit(hash);
-            m_filter[bit / 64] |= quint64(1) << (bit % 64);
-        }
+        std::size_t i = slotOf(entry.tag);
+        while (m_slots[i].tag != 0)
+            i = (i + 1) & m_mask;
+        m_slots[i] = entry;
     }
 
-    struct Slot
-    {
-        quint32 tag = 0; // 0: free
-        quint32 value = 0;
-    };
+    // The top bits of the tag times an odd number, a different one for the slot and for the filter.
+    std::size_t slotOf(quint32 tag) const { return std::size_t((tag * 0x9E3779B97F4A7C15ULL) >> m_slotShift); }
+    std::size_t filterBit(quint32 tag) const { return std::size_t((tag * 0xC2B2AE3D27D4EB4FULL) >> m_filterShift); }
 
-    // The high half of the hash, never 0; the slot comes from the low half.
-    static quint32 tagOf(quint64 hash) { return quint32(hash >> 32) | 1U; }
-    std::size_t filterBit(quint64 hash) const { return std::size_t(mix(hash)) & m_filterMask; }
-
-    std::vector<Slot> m_slots;
+    std::vector<Entry> m_slots;
     std::size_t m_mask = 0;
+    int m_slotShift = 63;
     std::vector<quint64> m_filter;
-    std::size_t m_filterMask = 0;
+    int m_filterShift = 63;
 };
 
 struct Tail
@@ -303,50 +409,78 @@ std::optional<Tail> tailOf(std::string_view stem, std::string_view extension)
 class Pass
 {
 public:
-    Pass(const NameList &missing, std::string_view extension) : m_extension(extension), m_missing(missing)
+    Pass(const NameBlock &listed, const NameList &missing, std::string_view extension)
+        : m_extension(extension), m_missing(missing), m_inFolders(listed.holdsSeparator()), m_listWords(listed)
     {
-        std::array<HashIndex::Entries, 2> keys;
+        // Each name's key at its place (0: a name listed before), written by the thread that folds it:
+        // half the memory of pairs, and fresh memory costs the pass as much as its work.
+        const auto keys = std::make_unique_for_overwrite<quint32[]>(missing.size());
         std::array<HashIndex::Entries, 2> typos;
         onTwoCoresSharing(missing.size(), [&](int part, auto &&range) {
             NameFolder folder;
             Folded folded;
             // Filled here and moved out once: the two threads' vectors side by side would share a cache
             // line, whose every push would then travel between the cores.
-            HashIndex::Entries partKeys;
             HashIndex::Entries partTypos;
-            partKeys.reserve(missing.size() / 2 + 4096);
             partTypos.reserve(missing.size() + 4096);
-            const auto moveOut = qScopeGuard([&] {
-                keys[std::size_t(part)] = std::move(partKeys);
-                typos[std::size_t(part)] = std::move(partTypos);
-            });
+            const auto moveOut = qScopeGuard([&] { typos[std::size_t(part)] = std::move(partTypos); });
+            std::size_t next = 0;
+            quint64 keyBefore = 0;
             for (const std::size_t e : range) {
                 // The names lie in the list's order, not in this one: each is a cache miss unless asked for early.
                 if (e + 8 < missing.size())
                     __builtin_prefetch(missing[e + 8].data());
-                const std::string_view name = lastPathComponent(missing[e]);
-                // The same name listed twice is one name, not two equal fits: only the first is looked for.
-                if (e > 0) {
-                    const std::string_view before = lastPathComponent(missing[e - 1]);
-                    if (before.size() == name.size() && compareNameComponents(before, name) == 0)
-                        continue;
-                }
+                const std::string_view name = expected(e);
                 folder.foldInto(stemOf(name), FoldLevel::Article, folded, true);
-                partKeys.emplace_back(hashBytes(folded.key), quint32(e));
-                if (!mayHoldTypos(folded))
+                const quint64 key = hashBytes(folded.key);
+                // The same name listed twice is one name, not two equal fits: only the first is looked for.
+                // Equal names fold alike, so the name before is read only when the keys agree (or when
+                // the other thread folded it).
+                const bool again = e > 0 && (e != next || key == keyBefore) && sameName(expected(e - 1), name);
+                next = e + 1;
+                keyBefore = key;
+                keys[e] = again ? 0 : HashIndex::tagOf(key);
+                if (again)
                     continue;
-                const TypoKeys typoKeys(folded);
-                for (std::size_t w = 0; w < folded.words.size(); ++w) {
-                    if (mayHoldTypo(folded, w))
-                        partTypos.emplace_back(typoKeys.around(w), quint32(e));
-                }
+                // A one-word set name takes no typo: its many keys would only be turned away later.
+                if (mayHoldTypos(folded) && (folded.plainWords > 1 || holdsCapital(name)))
+                    forEachTypoKey(folded, [&](quint64 typoKey, std::size_t) {
+                        partTypos.push_back({HashIndex::tagOf(typoKey), quint32(e)});
+                    });
             }
         });
-        onTwoCores([&](int part) { part == 0 ? m_keys.build(keys) : m_typos.build(typos); });
+        onTwoCores([&](int part) {
+            // The typo table is the larger: one thread builds the keys' table and the typos' filter, the
+            // other the typos' slots.
+            const auto eachKey = [&](auto &&visit) {
+                for (std::size_t e = 0; e < missing.size(); ++e) {
+                    if (keys[e] != 0)
+                        visit(keys[e], quint32(e));
+                }
+            };
+            const auto eachTypo = [&](auto &&visit) {
+                for (const HashIndex::Entries &entries : typos) {
+                    for (const HashIndex::Entry &entry : entries)
+                        visit(entry.tag, entry.value);
+                }
+            };
+            const std::size_t typoCount = typos[0].size() + typos[1].size();
+            if (part == 0) {
+                m_keys.buildSlots(missing.size(), eachKey);
+                m_keys.buildFilter(missing.size(), eachKey);
+                m_typos.buildFilter(typoCount, eachTypo);
+            } else {
+                m_typos.buildSlots(typoCount, eachTypo);
+            }
+        });
     }
 
     // A missing name, extension included.
-    std::string_view expected(std::size_t e) const { return lastPathComponent(m_missing[e]); }
+    // Most lists name no folder: their names are read once, not twice.
+    std::string_view expected(std::size_t e) const
+    {
+        return m_inFolders ? lastPathComponent(m_missing[e]) : m_missing[e];
+    }
 
     // A look-up a file asks for: its folded key, the key without a tail, or its words around one.
     struct Probe
@@ -375,14 +509,12 @@ public:
         if (const std::optional<std::string_view> copy = withoutDownloadCopy(stem))
             out.push_back(
                 Probe{hashBytes(folder.key(*copy, FoldLevel::Article)), index, NearMissReason::DownloadCopy, 0});
-        if (const std::optional<Tail> tail = tailOf(stem, m_extension))
+        if (const std::optional<Tail> tail = folded.dotted ? tailOf(stem, m_extension) : std::nullopt)
             out.push_back(Probe{hashBytes(folder.key(tail->shorter, FoldLevel::Article)), index, tail->reason, 0});
-        if (!mayHoldTypos(folded))
-            return;
-        const TypoKeys typoKeys(folded);
-        for (std::size_t w = 0; w < folded.words.size(); ++w) {
-            if (mayHoldTypo(folded, w))
-                out.push_back(Probe{typoKeys.around(w), index, NearMissReason::Typo, quint8(w)});
+        if (mayHoldTypos(folded)) {
+            forEachTypoKey(folded, [&](quint64 key, std::size_t w) {
+                out.push_back(Probe{key, index, NearMissReason::Typo, quint8(w)});
+            });
         }
     }
 
@@ -414,7 +546,7 @@ public:
         case NearMissReason::Typo:
             m_typos.find(probe.hash, [&](quint32 e) {
                 refold();
-                if (isTypoOf(folder, stemOf(expected(e)), folded, probe.word))
+                if (isTypoOf(folder, stemOf(expected(e)), folded, probe.word, m_listWords))
                     out.push_back(Fit{e, probe.candidate, NearMissReason::Typo});
             });
             return;
@@ -450,7 +582,14 @@ private:
         return NearMissReason::Article;
     }
 
-    static bool isTypoOf(NameFolder &folder, std::string_view expectedStem, const Folded &found, std::size_t at)
+    // A typo inside a word of a long title of several words is taken. One in a tag, a
+    // one-word title, a short title or at a word's end may as well make another real name ("(Korea)",
+    // "Fighter", "(ver EAC)"): it is taken only in a word of four letters or more that the list holds
+    // nowhere, and only in a title as people write it, never in a set name in lower case
+    // ("finallapjc", "spectrum_kempcentreu"). The last letter of a one-word title is never taken: in a
+    // set name it tells variants apart ("galagamk", "galagamw").
+    static bool isTypoOf(NameFolder &folder, std::string_view expectedStem, const Folded &found, std::size_t at,
+                         const ListWords &listWords)
     {
         const Folded expected = folder.fold(expectedStem, FoldLevel::Article, true);
         if (expected.words.size() != found.words.size() || !mayHoldTypos(expected) || !mayHoldTypo(expected, at))
@@ -460,26 +599,35 @@ private:
                 (expected.word(i) != found.word(i) || expected.words[i].inBrackets != found.words[i].inBrackets))
                 return false;
         }
-        return oneTypoApart(expected.word(at), found.word(at));
+        const Word &word = expected.words[at];
+        const bool onlyWord = expected.plainWords == 1 && !word.inBrackets;
+        const Typo typo = typoBetween(expected.word(at), found.word(at));
+        if (typo == Typo::None || (typo == Typo::LastLetter && onlyWord))
+            return false;
+        if (typo == Typo::Inside && !word.inBrackets && !onlyWord && expected.letters > kMostLettersOfACode)
+            return true;
+        return word.size >= 4 && holdsCapital(expectedStem) && !listWords.has(found.word(at));
     }
 
     std::string_view m_extension;
     const NameList &m_missing;
+    bool m_inFolders;
+    ListWords m_listWords;
     HashIndex m_keys;
     HashIndex m_typos;
 };
 
 } // namespace
 
-NearMisses findNearMisses(const NameList &missing, const FoundFiles &found, const NameList &unknown,
-                          const FoundFiles &otherFormats, std::string_view extension)
+NearMisses findNearMisses(const NameBlock &listed, const NameList &missing, const FoundFiles &found,
+                          const NameList &unknown, const FoundFiles &otherFormats, std::string_view extension)
 {
     NearMisses result;
     if (missing.empty() || (unknown.empty() && otherFormats.size() == 0))
         return result;
 
     const Candidates candidates(found, unknown, otherFormats);
-    const Pass pass(missing, extension);
+    const Pass pass(listed, missing, extension);
     // Each file keeps only the names it fits best; with two of them it is ambiguous for both.
     std::array<std::vector<Fit>, 2> bestOfPart;
     std::vector<quint32> namesFitted(candidates.size(), 0);
@@ -592,12 +740,14 @@ QByteArray nearMissCsv(const NearMisses &nearMisses)
 
 NearMisses findRomNearMisses(const RomAudit &audit)
 {
-    return findNearMisses(audit.lists.missing, audit.found, audit.lists.unknown, audit.otherFormats, "zip");
+    return findNearMisses(audit.supported, audit.lists.missing, audit.found, audit.lists.unknown, audit.otherFormats,
+                          "zip");
 }
 
 NearMisses findVideoNearMisses(const VideoAudit &audit)
 {
-    return findNearMisses(audit.lists.missing, audit.videos, audit.lists.unknown, audit.otherFormats, "xmv");
+    return findNearMisses(audit.expected, audit.lists.missing, audit.videos, audit.lists.unknown, audit.otherFormats,
+                          "xmv");
 }
 
 } // namespace zelvora

@@ -80,11 +80,12 @@ QString nearMissPath(const NearMissCandidate &candidate);
 // The same path as bytes, exactly as on disk.
 QByteArray nearMissPathBytes(const NearMissCandidate &candidate);
 
-// The pass over names: `missing` holds the expected names (with `extension`), `found` the files of the
-// audit's format (sorted as the merge read them) and `unknown` the views of those that are unknown, in
-// merge order; `otherFormats` the files of the same kind in other formats.
-NearMisses findNearMisses(const NameList &missing, const FoundFiles &found, const NameList &unknown,
-                          const FoundFiles &otherFormats, std::string_view extension);
+// The pass over names: `listed` holds every name of the list, `missing` the expected names among them
+// (with `extension`), `found` the files of the audit's format (sorted as the merge read them) and `unknown`
+// the views of those that are unknown, in merge order; `otherFormats` the files of the same kind in
+// other formats.
+NearMisses findNearMisses(const NameBlock &listed, const NameList &missing, const FoundFiles &found,
+                          const NameList &unknown, const FoundFiles &otherFormats, std::string_view extension);
 
 // The pass over a finished audit run with AuditInputs::otherFormats set (else without other formats).
 NearMisses findRomNearMisses(const RomAudit &audit);

@@ -32,7 +32,8 @@ struct Word
 {
     std::uint32_t at = 0;
     std::uint32_t size = 0;
-    bool inBrackets = false; // a tag: "(USA)", "[!]"
+    bool inBrackets = false;  // a tag: "(USA)", "[!]"
+    bool lettersOnly = false; // a to z only
 };
 
 struct Folded
@@ -42,7 +43,8 @@ struct Folded
     std::string key;
     std::vector<Word> words; // only when asked for
     int letters = 0;
-    int plainWords = 0; // words outside brackets, when words are asked for
+    int plainWords = 0;  // words outside brackets, when words are asked for
+    bool dotted = false; // a '.' in the name
 
     std::string_view word(std::size_t i) const { return std::string_view(key).substr(words[i].at, words[i].size); }
 };
@@ -91,8 +93,14 @@ private:
 // The stem without what browsers and file managers add to a copy (" (1)", " - Copy", "Kopie von ", ...).
 std::optional<std::string_view> withoutDownloadCopy(std::string_view stem);
 
-// Whether two words are one typo apart: one letter dropped, doubled, changed or two swapped, never in
-// the last letter, in words of letters only, three letters or more.
-bool oneTypoApart(std::string_view expected, std::string_view found);
+// How two words of letters only, three letters or more, are one typo apart: one letter dropped,
+// doubled, changed or two neighbours swapped.
+enum class Typo {
+    None,
+    Inside,    // before the last letter
+    LastSwap,  // the last two letters swapped, in a word of four letters or more
+    LastLetter // the last letter dropped, doubled or changed
+};
+Typo typoBetween(std::string_view expected, std::string_view found);
 
 } // namespace zelvora::nearmiss

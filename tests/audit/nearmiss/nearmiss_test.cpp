@@ -42,6 +42,26 @@ std::vector<std::string> described(const NearMisses &found)
     return out;
 }
 
+// The pass over missing names and unknown files (in "roms"), with other names listed beside the missing ones.
+std::vector<std::string> nearMissesOf(const std::vector<std::string> &missingNames,
+                                      const std::vector<std::string> &alsoListed,
+                                      const std::vector<std::string> &unknownNames,
+                                      const std::vector<std::string> &otherFormats)
+{
+    const FoundFiles found = filesIn(unknownNames, "roms");
+    const FoundFiles others = filesIn(otherFormats, "roms");
+    NameBlock listed;
+    for (const std::vector<std::string> *names : {&missingNames, &alsoListed}) {
+        for (const std::string &name : *names)
+            listed.append(name);
+    }
+    const NameList missing(missingNames.begin(), missingNames.end());
+    NameList unknown;
+    for (qsizetype i = 0; i < found.size(); ++i)
+        unknown.push_back(found.names.at(i));
+    return described(findNearMisses(listed, missing, found, unknown, others, "zip"));
+}
+
 TEST(NearMisses, PairsEachReasonAndNeverAVariant)
 {
     struct Case
@@ -114,26 +134,6 @@ TEST(NearMisses, PairsEachReasonAndNeverAVariant)
         {{"dkong.zip"}, {"dkong.zip.zip"}, {}, {"dkong.zip <- roms/dkong.zip.zip double-extension"}},
         {{"Game v1.zip"}, {"Game v1.1.zip"}, {}, {"Game v1.zip <- roms/Game v1.1.zip dotted-name"}},
         {{"galaga.zip"}, {}, {"galaga.7z"}, {"galaga.zip <- roms/galaga.7z other-format"}},
-        {{"Bubble Bobble Adventure.zip"},
-         {"Buble Bobble Adventure.zip"},
-         {},
-         {"Bubble Bobble Adventure.zip <- roms/Buble Bobble Adventure.zip typo"}},
-        {{"Bubble Bobble Adventure.zip"},
-         {"Bubble Bobble Advnture.zip"},
-         {},
-         {"Bubble Bobble Adventure.zip <- roms/Bubble Bobble Advnture.zip typo"}},
-        {{"Bubble Bobble Adventure.zip"},
-         {"Bubble Bobble Advetnure.zip"},
-         {},
-         {"Bubble Bobble Adventure.zip <- roms/Bubble Bobble Advetnure.zip typo"}},
-        {{"Bubble Bobble Adventure.zip"},
-         {"Bubble Bobblle Adventure.zip"},
-         {},
-         {"Bubble Bobble Adventure.zip <- roms/Bubble Bobblle Adventure.zip typo"}},
-        {{"Bubble Bobble Adventure.zip"},
-         {"Bubble Bobble Adventore.zip"},
-         {},
-         {"Bubble Bobble Adventure.zip <- roms/Bubble Bobble Adventore.zip typo"}},
         // Never a pair: codes, versions, regions, revisions, set numbers.
         {{"sf2.zip"}, {"sf2ua.zip"}, {}, {}},
         {{"dkong.zip"}, {"dkong3.zip"}, {}, {}},
@@ -142,17 +142,7 @@ TEST(NearMisses, PairsEachReasonAndNeverAVariant)
         {{"Street Fighter II.zip"}, {"Street Fighter III.zip"}, {}, {}},
         {{"HP 9845B.zip"}, {"HP 9845C.zip"}, {}, {}},
         {{"Game v11.zip"}, {"Game v1.1.zip"}, {}, {}},
-        // Single words one edit apart; typos in a digit word, the last letter, short words and names, tags.
-        {{"Galaxian.zip"}, {"Galaxain.zip"}, {}, {}},
-        {{"Mega Blast Ab3cdef.zip"}, {"Mega Blast Ax3cdef.zip"}, {}, {}},
-        {{"Bubble Bobble Adventure.zip"}, {"Bubble Bobble Adventurs.zip"}, {}, {}},
-        {{"Bubble Bobble Adventure.zip"}, {"Bubble Bobble Adventuer.zip"}, {}, {}},
-        {{"Bubble Bobble Adventure.zip"}, {"Bubble Bobble Adventures.zip"}, {}, {}},
-        {{"MSX Floppy Drive SSDD.zip"}, {"MSX Floppy Drive DSDD.zip"}, {}, {}},
         {{"Mystic.zip"}, {"mystic.warriors (ver EAA).zip"}, {}, {}},
-        {{"Galactic Warriors Ox.zip"}, {"Galactic Warriors Ax.zip"}, {}, {}},
-        {{"Ab Cdefg.zip"}, {"Ab Cedfg.zip"}, {}, {}},
-        {{"Bubble Bobble (Japan).zip"}, {"Bubble Bobble (Japon).zip"}, {}, {}},
         // A bracketed tag is never stripped, neither way.
         {{"Game (USA).zip"}, {"Game.zip"}, {}, {}},
         {{"Game.zip"}, {"Game (USA).zip"}, {"Game (USA).7z"}, {}},
@@ -166,6 +156,11 @@ TEST(NearMisses, PairsEachReasonAndNeverAVariant)
          {"pac_man.zip", "PAC MAN.zip"},
          {},
          {"? Pac-Man.zip: roms/PAC MAN.zip case-and-separators roms/pac_man.zip case-and-separators"}},
+        // The same name listed twice is one name, not two equal fits.
+        {{"Metal Slug.zip", "METAL SLUG.zip"},
+         {"Metal Slug (1).zip"},
+         {},
+         {"Metal Slug.zip <- roms/Metal Slug (1).zip download-copy"}},
         // A file fitting one name better than another goes to the better one.
         {{"Bubble Bobble Adventure.zip", "Bubble Bobble Adventre.zip"},
          {"bubble bobble adventre.zip"},
@@ -174,13 +169,83 @@ TEST(NearMisses, PairsEachReasonAndNeverAVariant)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.missing.front() + " / " + (c.unknown.empty() ? c.otherFormats.front() : c.unknown.front()));
-        const FoundFiles found = filesIn(c.unknown, "roms");
-        const FoundFiles others = filesIn(c.otherFormats, "roms");
-        NameList missing(c.missing.begin(), c.missing.end());
-        NameList unknown;
-        for (qsizetype i = 0; i < found.size(); ++i)
-            unknown.push_back(found.names.at(i));
-        EXPECT_EQ(described(findNearMisses(missing, found, unknown, others, "zip")), c.expected);
+        EXPECT_EQ(nearMissesOf(c.missing, {}, c.unknown, c.otherFormats), c.expected);
+    }
+}
+
+// Typos as people make them pair; near twins never do: real variants, one letter apart, both real.
+TEST(NearMisses, PairsTyposButNoNearTwin)
+{
+    struct Case
+    {
+        std::vector<std::string> missing;
+        std::vector<std::string> unknown;
+        std::vector<std::string> expected;
+        std::vector<std::string> alsoListed = {}; // present, so neither missing nor unknown
+    };
+    const Case cases[] = {
+        // A letter dropped, doubled, changed, two swapped, inside a word of a title of several words.
+        {{"Bubble Bobble Adventure.zip"},
+         {"Buble Bobble Adventure.zip"},
+         {"Bubble Bobble Adventure.zip <- roms/Buble Bobble Adventure.zip typo"}},
+        {{"Bubble Bobble Adventure.zip"},
+         {"Bubble Bobblle Adventure.zip"},
+         {"Bubble Bobble Adventure.zip <- roms/Bubble Bobblle Adventure.zip typo"}},
+        {{"Bubble Bobble Adventure.zip"},
+         {"Bubble Bobble Adventore.zip"},
+         {"Bubble Bobble Adventure.zip <- roms/Bubble Bobble Adventore.zip typo"}},
+        {{"Bubble Bobble Adventure.zip"},
+         {"Bubble Bobble Advetnure.zip"},
+         {"Bubble Bobble Adventure.zip <- roms/Bubble Bobble Advetnure.zip typo"}},
+        // At a word's end: the last two swapped, the last letter dropped, doubled or changed.
+        {{"Netlist Integer Output.zip"},
+         {"Netlist Integer Outptu.zip"},
+         {"Netlist Integer Output.zip <- roms/Netlist Integer Outptu.zip typo"}},
+        {{"Bubble Bobble Adventure.zip"},
+         {"Bubble Bobble Adventur.zip"},
+         {"Bubble Bobble Adventure.zip <- roms/Bubble Bobble Adventur.zip typo"}},
+        {{"Bubble Bobble Adventure.zip"},
+         {"Bubble Bobble Adventuree.zip"},
+         {"Bubble Bobble Adventure.zip <- roms/Bubble Bobble Adventuree.zip typo"}},
+        {{"Bank Robbery.zip"}, {"Bank Robbert.zip"}, {"Bank Robbery.zip <- roms/Bank Robbert.zip typo"}},
+        // In a tag; in a one-word title, or its tag; in a short title of several words.
+        {{"Angel Kids (Japan).zip"},
+         {"Angel Kids (Jaaan).zip"},
+         {"Angel Kids (Japan).zip <- roms/Angel Kids (Jaaan).zip typo"}},
+        {{"Phantomas (bootleg of Spectar).zip"},
+         {"Phaantomas (bootleg of Spectar).zip"},
+         {"Phantomas (bootleg of Spectar).zip <- roms/Phaantomas (bootleg of Spectar).zip typo"}},
+        {{"Galaxian.zip"}, {"Galaxain.zip"}, {"Galaxian.zip <- roms/Galaxain.zip typo"}},
+        {{"Galaxian.zip"}, {"Galaxina.zip"}, {"Galaxian.zip <- roms/Galaxina.zip typo"}},
+        {{"Zektor (revision B).zip"},
+         {"Zektor (revidion B).zip"},
+         {"Zektor (revision B).zip <- roms/Zektor (revidion B).zip typo"}},
+        {{"Nokia 6210.zip"}, {"Nokai 6210.zip"}, {"Nokia 6210.zip <- roms/Nokai 6210.zip typo"}},
+        // Equal fits stay ambiguous.
+        {{"Blaster.zip", "Master.zip"},
+         {"Baster.zip"},
+         {"? Blaster.zip: roms/Baster.zip typo", "? Master.zip: roms/Baster.zip typo"}},
+        // Never: a misspelt word the list holds elsewhere, in a tag, a one-word title or at a word's end.
+        {{"Bubble Bobble (Japan).zip"}, {"Bubble Bobble (Japon).zip"}, {}, {"Rally (Japon).zip"}},
+        {{"Fighter Hero (Korean).zip"}, {"Fighter Hero (Korea).zip"}, {}, {"Fighter Hero 2 (Korea).zip"}},
+        {{"Galaxian.zip"}, {"Galaxain.zip"}, {}, {"Galaxain (bootleg).zip"}},
+        {{"Raiden Fighters.zip"}, {"Raiden Fighter.zip"}, {}, {"Street Fighter.zip"}},
+        // Never: set names in lower case, whose letters tell variants apart; a one-word title's last letter.
+        {{"galagamk.zip"}, {"galagamw.zip"}, {}},
+        {{"finallapjc.zip"}, {"finallapc.zip"}, {}},
+        {{"spectrum_kempcentreu.zip"}, {"spectrum_kempcentref.zip"}, {}},
+        {{"Tetris.zip"}, {"Tetrix.zip"}, {}},
+        // Never: digits, a word without a vowel, one of two letters or of three in a short title, a letter
+        // added at the end that doubles none.
+        {{"Mega Blast Ab3cdef.zip"}, {"Mega Blast Ax3cdef.zip"}, {}},
+        {{"MSX Floppy Drive SSDD.zip"}, {"MSX Floppy Drive DSDD.zip"}, {}},
+        {{"Galactic Warriors Ox.zip"}, {"Galactic Warriors Ax.zip"}, {}},
+        {{"Ab Cde.zip"}, {"Ab Cdde.zip"}, {}},
+        {{"Bubble Bobble Adventure.zip"}, {"Bubble Bobble Adventures.zip"}, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.missing.front() + " / " + c.unknown.front());
+        EXPECT_EQ(nearMissesOf(c.missing, c.alsoListed, c.unknown, {}), c.expected);
     }
 }
 
@@ -222,10 +287,12 @@ TEST(NearMisses, PlainFoldMatchesFoldByCopy)
             ASSERT_EQ(plain.key, copied.key) << name << " at " << level;
             ASSERT_EQ(plain.letters, copied.letters) << name;
             ASSERT_EQ(plain.plainWords, copied.plainWords) << name;
+            ASSERT_EQ(plain.dotted, copied.dotted) << name;
             ASSERT_EQ(plain.words.size(), copied.words.size()) << name;
             for (std::size_t w = 0; w < plain.words.size(); ++w) {
                 ASSERT_EQ(plain.word(w), copied.word(w)) << name;
                 ASSERT_EQ(plain.words[w].inBrackets, copied.words[w].inBrackets) << name;
+                ASSERT_EQ(plain.words[w].lettersOnly, copied.words[w].lettersOnly) << name;
             }
         }
     }
