@@ -7,6 +7,8 @@
 #include "audit/nearmiss/nearmissfold.h"
 #include "audit/walk/scan.h"
 
+#include <cstdint>
+#include <cstring>
 #include <future>
 #include <sys/stat.h>
 #include <system_error>
@@ -31,14 +33,35 @@ template <typename Work> auto inBackground(const Work &work) -> std::future<decl
     }
 }
 
-// With a name ICU must fold, the near-miss pass's folding is made ready beside the walk.
+// With a name ICU must fold, the near-miss pass's folding is made ready beside the walk. Most names are
+// ASCII: the block, whose names lie one after another, is searched eight bytes a step for a byte
+// beyond ASCII, and only the names that hold one are looked at (a look at every name took a millisecond
+// and a half of the walk's cores).
 void prepareFoldingFor(const NameBlock &names)
 {
-    for (qsizetype i = 0; i < names.size(); ++i) {
+    if (names.isEmpty())
+        return;
+    const std::string_view last = names.at(names.size() - 1);
+    const char *at = names.at(0).data();
+    const char *const end = last.data() + last.size();
+    qsizetype i = 0;
+    while (true) {
+        for (std::uint64_t bytes = 0; end - at >= 8; at += 8) {
+            std::memcpy(&bytes, at, 8);
+            if ((bytes & 0x8080808080808080ULL) != 0)
+                break;
+        }
+        while (at < end && static_cast<unsigned char>(*at) < 0x80)
+            ++at;
+        if (at == end)
+            return;
+        while (names.at(i).data() + names.at(i).size() <= at)
+            ++i;
         if (!nearmiss::foldsWithoutIcu(names.at(i))) {
             nearmiss::prepareFolding();
             return;
         }
+        at = names.at(i).data() + names.at(i).size();
     }
 }
 
