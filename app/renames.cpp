@@ -57,6 +57,12 @@ QString files(qsizetype count)
     return count == 1 ? u"1 file"_s : u"%1 files"_s.arg(QLocale().toString(qlonglong(count)));
 }
 
+// "3 files", or "2 of 3 files" when only some were done.
+QString filesDone(qsizetype done, qsizetype all)
+{
+    return done == all ? files(all) : u"%1 of %2"_s.arg(QLocale().toString(qlonglong(done)), files(all));
+}
+
 } // namespace
 
 void Renames::setUndoAction(QAction *action)
@@ -121,13 +127,11 @@ void Renames::didRename(Audit audit, const QString &dir, const RenameReport &rep
 {
     setRenaming(false);
     const auto done = qsizetype(report.doneCount());
-    const auto all = qsizetype(report.outcomes.size());
     if (report.error.isEmpty()) {
-        const QString renamed =
-            done == all ? files(done) : u"%1 of %2"_s.arg(QLocale().toString(qlonglong(done)), files(all));
         Q_EMIT reported(done == 0 ? u"No file was renamed."_s
                                   : message(u"Renamed %1 in %2; File > Undo Last Renames puts them back.",
-                                            {MessageArg::own(renamed), QDir::toNativeSeparators(dir)}),
+                                            {MessageArg::own(filesDone(done, qsizetype(report.outcomes.size()))),
+                                             QDir::toNativeSeparators(dir)}),
                         done == 0 ? QString() : dir);
     }
     if (!report.error.isEmpty()) {
@@ -195,13 +199,11 @@ void Renames::didUndo(const std::optional<QString> &journal, const UndoReport &r
             lines.append(u"%1 → %2: %3"_s.arg(shownPath(outcome.request.folder, outcome.request.newName),
                                               shownName(outcome.request.oldName), outcome.error));
     }
-    const auto all = qsizetype(report.outcomes.size());
-    const QString putBack =
-        lines.isEmpty() ? files(done) : u"%1 of %2"_s.arg(QLocale().toString(qlonglong(done)), files(all));
-    Q_EMIT reported(done == 0 ? u"No file was put back."_s
-                              : message(u"Put back %1 in %2.",
-                                        {MessageArg::own(putBack), QDir::toNativeSeparators(report.zelvoraDir)}),
-                    done == 0 ? QString() : report.zelvoraDir);
+    Q_EMIT reported(
+        done == 0 ? u"No file was put back."_s
+                  : message(u"Put back %1 in %2.", {MessageArg::own(filesDone(done, qsizetype(report.outcomes.size()))),
+                                                    QDir::toNativeSeparators(report.zelvoraDir)}),
+        done == 0 ? QString() : report.zelvoraDir);
     if (!lines.isEmpty()) {
         m_context.alert.runModal(
             AlertMessage{u"%1 of %2 could not be put back."_s.arg(QLocale().toString(qlonglong(lines.size())),

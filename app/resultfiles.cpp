@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLocale>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -100,19 +99,17 @@ void QKAppDelegate::saveResult(AuditPane &pane)
 
     const QList<WriteFailure> failures = writeReportFiles(*directory, files);
     const qsizetype written = qsizetype(files.size()) - failures.size();
-    const QString count = QLocale().toString(qlonglong(written));
-    if (failures.isEmpty())
-        Q_EMIT reported(message(u"Saved %1 %2 result files to %3.",
-                                {MessageArg::own(count), MessageArg::own(audit), shownDirectory}),
+    if (failures.isEmpty()) {
+        Q_EMIT reported(message(u"Saved %1 %2 result files to %3.", {written, MessageArg::own(audit), shownDirectory}),
                         *directory);
-    else if (written > 0)
+        return;
+    }
+    if (written > 0)
         Q_EMIT reported(message(u"Saved %1 of %2 %3 result files to %4.",
-                                {MessageArg::own(count), files.size(), MessageArg::own(audit), shownDirectory}),
+                                {written, files.size(), MessageArg::own(audit), shownDirectory}),
                         *directory);
     else
         Q_EMIT reported(message(u"No %1 result files could be saved.", {MessageArg::own(audit)}), {});
-    if (failures.isEmpty())
-        return;
 
     // A report that silently failed to appear would pass for a saved one.
     QStringList lines{u"Not written in %1:"_s.arg(shownDirectory), QString()};
