@@ -397,7 +397,7 @@ void MainWindow::connectMenus(QKAppDelegate &controller)
 bool MainWindow::canSave(Audit audit) const
 {
     const QKAppDelegate &c = *m_controller;
-    return (audit == Audit::Roms ? c.hasRomResults() : c.hasVideoResults()) && !c.areExtrasPending(audit);
+    return c.hasResults(audit) && !c.areExtrasPending(audit);
 }
 
 // A disabled control loses its focus to the next one in the chain, a path field, which would then

@@ -89,20 +89,17 @@ public:
                               const std::shared_ptr<const NearMisses> &nearMisses = {});
     void showInvalidRomsListAlert(const QString &listPath, RomsListFault fault);
     void showIncompleteWalkAlert(const WalkReport &walk);
-    bool isAuditingRoms() const { return m_roms.isAuditing(); }
-    bool isAuditingVideos() const { return m_videos.isAuditing(); }
     bool isAuditing(Audit audit) const { return pane(audit).isAuditing(); }
     // Stops a running audit as soon as the engine can; its earlier results stay.
     void cancelAudit(Audit audit);
     void cancelAudits();
 
-    // Result views (resultviews.cpp)
+    // Result views (resultviews.cpp); a filtered list is shown once a worker has filtered it.
     void didClickRomsResultControl(QObject *sender = nullptr);
     void didClickVideosResultControl(QObject *sender = nullptr);
     void didClickCheckAvailableRomVideosOnly(QObject *sender = nullptr);
     // The fields or the check box changed: each caption says whether its result still matches them.
     void updateCaptions();
-    // Shows the selected list through the filter; a filtered one once a worker has filtered it.
     void showList(Audit audit) { pane(audit).showList(); }
     // Where a shown line's file lies (filelocations.cpp): none for a missing name or a line without one.
     QString fileToolTipAt(Audit audit, qsizetype line) const;
@@ -119,8 +116,7 @@ public:
     // Result files (resultfiles.cpp); only an audit that has given results in this run has any.
     void saveRomsResult(QObject *sender = nullptr);
     void saveVideosResult(QObject *sender = nullptr);
-    bool hasRomResults() const { return m_roms.hasResults(); }
-    bool hasVideoResults() const { return m_videos.hasResults(); }
+    bool hasResults(Audit audit) const { return pane(audit).hasResults(); }
     void exportTable(QObject * = nullptr) { m_tableExport.start(); }
     // Opens a folder that a save, an export or a rename wrote in, in the file manager.
     void showFolder(const QString &folder);

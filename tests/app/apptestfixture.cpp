@@ -60,7 +60,7 @@ void AppTest::clickAuditVideos()
 
 void AppTest::waitForRomsAudit()
 {
-    if (controller.isAuditingRoms()) {
+    if (controller.isAuditing(QKAppDelegate::Audit::Roms)) {
         QSignalSpy spy(&controller, &QKAppDelegate::romsAuditRunningChanged);
         waitForFalse(spy);
     }
@@ -69,7 +69,7 @@ void AppTest::waitForRomsAudit()
 
 void AppTest::waitForVideosAudit()
 {
-    if (controller.isAuditingVideos()) {
+    if (controller.isAuditing(QKAppDelegate::Audit::Videos)) {
         QSignalSpy spy(&controller, &QKAppDelegate::videosAuditRunningChanged);
         waitForFalse(spy);
     }

@@ -36,7 +36,7 @@ TEST_F(CancelTest, ACancelledFirstAuditLeavesNoResultAndSaysWhy)
     waitForRomsAudit();
     EXPECT_EQ(romsText(), QString());
     EXPECT_TRUE(ui().romsResultView->placeholderText().startsWith(u"Cancelled: no results yet. "_s));
-    EXPECT_FALSE(controller.hasRomResults());
+    EXPECT_FALSE(controller.hasResults(QKAppDelegate::Audit::Roms));
 
     clickAuditRoms();
     EXPECT_TRUE(romsText().startsWith(u"Found 1 roms"_s)) << romsText().toStdString();

@@ -99,7 +99,7 @@ TEST(LifecycleShutdownTest, NoWorkerOutlivesTheController)
                 startOnPool(controller.pane(QKAppDelegate::Audit::Roms).extrasWorkers(), [&gate] { gate.acquire(); });
                 QSignalSpy running(&controller, &QKAppDelegate::romsAuditRunningChanged);
                 controller.auditRoms();
-                while (controller.isAuditingRoms())
+                while (controller.isAuditing(QKAppDelegate::Audit::Roms))
                     ASSERT_TRUE(running.wait(20000));
                 EXPECT_TRUE(controller.areExtrasPending(QKAppDelegate::Audit::Roms));
             } else {

@@ -99,9 +99,9 @@ TEST_F(OutOfMemoryTest, AnAuditThatRunsOutOfMemoryAlertsAndTheWindowGoesOn)
         std::function<bool()> running;
     } cases[] = {
         {"rom audit", u"roms/abd.zip"_s, [this] { clickAuditRoms(); }, [this] { return romsText(); },
-         [this] { return controller.isAuditingRoms(); }},
+         [this] { return controller.isAuditing(QKAppDelegate::Audit::Roms); }},
         {"video audit", u"videos/abd.xmv"_s, [this] { clickAuditVideos(); }, [this] { return videosText(); },
-         [this] { return controller.isAuditingVideos(); }},
+         [this] { return controller.isAuditing(QKAppDelegate::Audit::Videos); }},
     };
     ZelvoraTree zelvora;
     zelvora.tree.file(u"roms/abc.zip"_s);

@@ -122,7 +122,7 @@ TEST_F(ProblemsViewTest, TheListsShowFirstAndOnlyTheShownResultsProblemsFollow)
         QTest::mouseClick(ui().auditRomsButton, Qt::LeftButton);
         if (step.cancel)
             controller.cancelAudit(Audit::Roms);
-        while (controller.isAuditingRoms())
+        while (controller.isAuditing(QKAppDelegate::Audit::Roms))
             ASSERT_TRUE(running.wait(20000)) << "the audit did not finish";
 
         clickSegment(ui().romsResultControl, 0);
@@ -165,7 +165,7 @@ QList<QStringList> csvRows(const QByteArray &bytes)
 TEST_F(ProblemsViewTest, ExportTableRunsTheMissingAuditThenWritesBoth)
 {
     clickAuditRoms();
-    ASSERT_FALSE(controller.hasVideoResults());
+    ASSERT_FALSE(controller.hasResults(Audit::Videos));
 
     struct Case
     {
@@ -181,7 +181,7 @@ TEST_F(ProblemsViewTest, ExportTableRunsTheMissingAuditThenWritesBoth)
         QSignalSpy finished(&controller, &QKAppDelegate::tableExportFinished);
         window.exportTableAction()->trigger();
         ASSERT_TRUE(finished.wait(20000));
-        EXPECT_TRUE(controller.hasVideoResults()) << "the video audit ran first";
+        EXPECT_TRUE(controller.hasResults(Audit::Videos)) << "the video audit ran first";
         const OpenPanelOptions &options = panel.requests.last();
         EXPECT_EQ(options.savesFile, true);
         EXPECT_EQ(options.nameFilters.value(0), u"CSV files (*.csv)"_s);

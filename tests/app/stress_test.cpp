@@ -340,8 +340,8 @@ protected:
     void checkWindow()
     {
         SCOPED_TRACE(testing::Message() << "seed " << seed << ", step " << steps);
-        EXPECT_EQ(controller.isAuditingRoms(), romsRunning);
-        EXPECT_EQ(controller.isAuditingVideos(), videosRunning);
+        EXPECT_EQ(controller.isAuditing(QKAppDelegate::Audit::Roms), romsRunning);
+        EXPECT_EQ(controller.isAuditing(QKAppDelegate::Audit::Videos), videosRunning);
         const auto checkIdleLook = [](bool running, QPushButton *audit, QPushButton *save, SegmentedControl *control,
                                       ResultView *view, bool hasResults) {
             EXPECT_EQ(audit->isEnabled(), !running);
