@@ -97,38 +97,91 @@ static std::optional<OutputFormat> outputFormatOf(const QString &name)
     return std::nullopt;
 }
 
+namespace {
+
+// Every option of an audit, in the order the parser is given them.
+struct OptionSet
+{
+    const QCommandLineOption dir{QStringList{u"d"_s, u"zelvora-dir"_s}, {}, u"DIR"_s};
+    const QCommandLineOption list{QStringList{u"l"_s, u"roms-list"_s}, {}, u"FILE"_s};
+    const QCommandLineOption available{QStringList{u"a"_s, u"available-roms-only"_s}};
+    const QCommandLineOption format{QStringList{u"f"_s, u"format"_s}, {}, u"FORMAT"_s};
+    const QCommandLineOption save{QStringList{u"s"_s, u"save"_s}, {}, u"DIR"_s};
+    const QCommandLineOption quiet{QStringList{u"q"_s, u"quiet"_s}};
+    const QCommandLineOption problems{QStringList{u"p"_s, u"problems"_s}};
+    const QCommandLineOption table{u"table"_s, {}, u"FILE"_s};
+    const QCommandLineOption noHistory{u"no-history"_s};
+    const QCommandLineOption verify{u"verify"_s};
+    const QCommandLineOption verifyAll{u"verify-all"_s};
+    const QCommandLineOption nearMisses{QStringList{u"m"_s, u"near-misses"_s}};
+    const QCommandLineOption rename{u"rename"_s, {}, u"REASONS"_s};
+    const QCommandLineOption help{QStringList{u"h"_s, u"help"_s}};
+    const QCommandLineOption version{u"version"_s};
+
+    QList<QCommandLineOption> all() const
+    {
+        return {dir,       list,   available, format,     save,   quiet, problems, table,
+                noHistory, verify, verifyAll, nearMisses, rename, help,  version};
+    }
+};
+
+// The options beside the audit and its paths; the usage error when they do not go together.
+std::optional<QString> readFlags(const QCommandLineParser &parser, const OptionSet &set, Options &options)
+{
+    options.availableRomsOnly = parser.isSet(set.available);
+    if (options.availableRomsOnly && options.audit == AuditKind::Roms) {
+        return u"--available-roms-only applies to the videos audit only."_s;
+    }
+    if (options.tableFile && options.audit != AuditKind::All) {
+        return u"--table applies to the all audit only."_s;
+    }
+    options.quiet = parser.isSet(set.quiet);
+    options.problems = parser.isSet(set.problems);
+    options.noHistory = parser.isSet(set.noHistory);
+    options.verifyAll = parser.isSet(set.verifyAll);
+    options.verify = options.verifyAll || parser.isSet(set.verify);
+    if (options.verify && options.audit == AuditKind::Videos) {
+        return u"--verify and --verify-all apply to the roms and all audits only."_s;
+    }
+    options.problems = options.problems || options.verify;
+    options.nearMisses = parser.isSet(set.nearMisses);
+    if (parser.isSet(set.rename)) {
+        const auto reasons = options.nearMisses
+                                 ? parseRenameReasons(parser.value(set.rename))
+                                 : std::variant<NearMissReasons, QString>(u"--rename needs -m, --near-misses."_s);
+        if (const QString *reasonError = std::get_if<QString>(&reasons)) {
+            return *reasonError;
+        }
+        options.renameReasons = std::get<NearMissReasons>(reasons);
+    }
+    if (parser.isSet(set.format)) {
+        const QString format = parser.value(set.format);
+        const std::optional<OutputFormat> known = outputFormatOf(format);
+        if (!known) {
+            return u"unknown format \"%1\": use text or json."_s.arg(format);
+        }
+        options.format = *known;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 Command parseCommandLine(const QStringList &arguments)
 {
-    const QCommandLineOption dirOption(QStringList{u"d"_s, u"zelvora-dir"_s}, {}, u"DIR"_s);
-    const QCommandLineOption listOption(QStringList{u"l"_s, u"roms-list"_s}, {}, u"FILE"_s);
-    const QCommandLineOption availableOption(QStringList{u"a"_s, u"available-roms-only"_s});
-    const QCommandLineOption formatOption(QStringList{u"f"_s, u"format"_s}, {}, u"FORMAT"_s);
-    const QCommandLineOption saveOption(QStringList{u"s"_s, u"save"_s}, {}, u"DIR"_s);
-    const QCommandLineOption quietOption(QStringList{u"q"_s, u"quiet"_s});
-    const QCommandLineOption problemsOption(QStringList{u"p"_s, u"problems"_s});
-    const QCommandLineOption tableOption(u"table"_s, {}, u"FILE"_s);
-    const QCommandLineOption noHistoryOption(u"no-history"_s);
-    const QCommandLineOption verifyOption(u"verify"_s);
-    const QCommandLineOption verifyAllOption(u"verify-all"_s);
-    const QCommandLineOption nearMissesOption(QStringList{u"m"_s, u"near-misses"_s});
-    const QCommandLineOption renameOption(u"rename"_s, {}, u"REASONS"_s);
-    const QCommandLineOption helpOption(QStringList{u"h"_s, u"help"_s});
-    const QCommandLineOption versionOption(u"version"_s);
-
+    const OptionSet set;
     QCommandLineParser parser;
-    parser.addOptions({dirOption, listOption, availableOption, formatOption, saveOption, quietOption, problemsOption,
-                       tableOption, noHistoryOption, verifyOption, verifyAllOption, nearMissesOption, renameOption,
-                       helpOption, versionOption});
+    parser.addOptions(set.all());
     if (!parser.parse(arguments)) {
         return usageError(parser.errorText());
     }
 
     Command command;
-    if (parser.isSet(helpOption)) {
+    if (parser.isSet(set.help)) {
         command.kind = Command::Kind::Help;
         return command;
     }
-    if (parser.isSet(versionOption)) {
+    if (parser.isSet(set.version)) {
         command.kind = Command::Kind::Version;
         return command;
     }
@@ -148,48 +201,15 @@ Command parseCommandLine(const QStringList &arguments)
     options.audit = *audit;
 
     QString error;
-    options.zelvoraDir = pathValue(parser, dirOption, error);
-    options.romsList = pathValue(parser, listOption, error);
-    options.saveDir = pathValue(parser, saveOption, error);
-    options.tableFile = pathValue(parser, tableOption, error);
+    options.zelvoraDir = pathValue(parser, set.dir, error);
+    options.romsList = pathValue(parser, set.list, error);
+    options.saveDir = pathValue(parser, set.save, error);
+    options.tableFile = pathValue(parser, set.table, error);
     if (!error.isEmpty()) {
         return usageError(error);
     }
-
-    options.availableRomsOnly = parser.isSet(availableOption);
-    if (options.availableRomsOnly && options.audit == AuditKind::Roms) {
-        return usageError(u"--available-roms-only applies to the videos audit only."_s);
-    }
-    if (options.tableFile && options.audit != AuditKind::All) {
-        return usageError(u"--table applies to the all audit only."_s);
-    }
-    options.quiet = parser.isSet(quietOption);
-    options.problems = parser.isSet(problemsOption);
-    options.noHistory = parser.isSet(noHistoryOption);
-    options.verifyAll = parser.isSet(verifyAllOption);
-    options.verify = options.verifyAll || parser.isSet(verifyOption);
-    if (options.verify && options.audit == AuditKind::Videos) {
-        return usageError(u"--verify and --verify-all apply to the roms and all audits only."_s);
-    }
-    options.problems = options.problems || options.verify;
-    options.nearMisses = parser.isSet(nearMissesOption);
-    if (parser.isSet(renameOption)) {
-        const auto reasons = options.nearMisses
-                                 ? parseRenameReasons(parser.value(renameOption))
-                                 : std::variant<NearMissReasons, QString>(u"--rename needs -m, --near-misses."_s);
-        if (const QString *reasonError = std::get_if<QString>(&reasons)) {
-            return usageError(*reasonError);
-        }
-        options.renameReasons = std::get<NearMissReasons>(reasons);
-    }
-
-    if (parser.isSet(formatOption)) {
-        const QString format = parser.value(formatOption);
-        const std::optional<OutputFormat> known = outputFormatOf(format);
-        if (!known) {
-            return usageError(u"unknown format \"%1\": use text or json."_s.arg(format));
-        }
-        options.format = *known;
+    if (const std::optional<QString> flagError = readFlags(parser, set, options)) {
+        return usageError(*flagError);
     }
     return command;
 }
