@@ -38,6 +38,9 @@ TEST_F(ExitStatus, UsageErrorsPrintTheMessageAndTheUsageOnStderr)
         {{u"-d"_s, dir, u"-f"_s, u"xml"_s, u"roms"_s}, "unknown format \"xml\""},
         {{u"-d"_s, dir, u"--format=JSON"_s, u"roms"_s}, "unknown format \"JSON\""},
         {{u"-d"_s, dir, u"-a"_s, u"roms"_s}, "videos audit only"},
+        {{u"-d"_s, dir, u"--table"_s, dir + u"/t.csv"_s, u"roms"_s}, "all audit only"},
+        {{u"-d"_s, dir, u"--verify-all"_s, u"videos"_s}, "roms and all audits only"},
+        {{u"-d"_s, dir, u"--rename"_s, u"all"_s, u"roms"_s}, "needs -m"},
         {{u"-d"_s, u""_s, u"roms"_s}, "non-empty path"},
         {{u"-d"_s, dir, u"-s"_s, u""_s, u"roms"_s}, "non-empty path"},
         // No -d and nothing saved by the desktop application.
