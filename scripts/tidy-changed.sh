@@ -15,15 +15,11 @@ mkdir -p "$record"
 cd "$root"
 
 head=$(git rev-parse HEAD)
+version=$(clang-tidy --version | sha256sum | cut -c1-16)
+read -r base base_version 2>/dev/null <"$record/last-clean-commit" || true
 # Only a commit is recorded, and only when the tree is that commit: edits are checked again next time.
 remember() {
     [[ -n "$(git status --porcelain)" ]] || printf '%s %s\n' "$head" "$version" >"$record/last-clean-commit"
-}
-version=$(clang-tidy --version | sha256sum | cut -c1-16)
-read -r base base_version 2>/dev/null <"$record/last-clean-commit" || true
-
-sources() {
-    find audit cli app platform version -name '*.cpp' | LC_ALL=C sort
 }
 
 scope=all
@@ -54,8 +50,8 @@ if [[ "$scope" == changed ]]; then
                     chosen[$own]=1
                 else
                     # Included as "folder/name.h" from the root, or by its name from its own folder.
-                    includer=$(sources | xargs grep -l -F -e "#include \"$path\"" -e "#include \"${path##*/}\"" |
-                        sed -n 1p || true)
+                    includer=$(find audit cli app platform version -name '*.cpp' | LC_ALL=C sort |
+                        xargs grep -l -F -e "#include \"$path\"" -e "#include \"${path##*/}\"" | sed -n 1p || true)
                     [[ -z "$includer" ]] || chosen[$includer]=1
                 fi
                 ;;
